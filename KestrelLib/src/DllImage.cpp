@@ -1,0 +1,209 @@
+// The library object: reference counting, interface queries, the small
+// queries and the coefficient accessors shared by every concern.
+#include "DllImage.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+CDllImage::CDllImage() : m_undo(this) {}
+
+CDllImage::~CDllImage()
+{
+    Close();
+}
+
+HRESULT CDllImage::QueryInterface(REFIID riid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IKestrel)) {
+        *object = static_cast<IKestrel*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG CDllImage::AddRef()
+{
+    return static_cast<ULONG>(++m_refCount);
+}
+
+ULONG CDllImage::Release()
+{
+    if (m_refCount > 0)
+        --m_refCount;
+    if (m_refCount == 0) {
+        delete this;
+        return 0;
+    }
+    return static_cast<ULONG>(m_refCount);
+}
+
+int CDllImage::IsLoaded() { return m_coef ? 1 : 0; }
+int CDllImage::GetWidth() { return m_width; }
+int CDllImage::GetHeight() { return m_height; }
+int CDllImage::GetMcuWidth() { return m_mcuWidth; }
+int CDllImage::GetMcuHeight() { return m_mcuHeight; }
+
+int CDllImage::IsGrayscale() { return m_colorSpace == JCS_GRAYSCALE ? 1 : 0; }
+
+int CDllImage::CanConvertToGrayscale()
+{
+    return m_coef && m_colorSpace == JCS_YCbCr ? 1 : 0;
+}
+
+int CDllImage::CanAdjustLevels()
+{
+    return m_coef && (m_colorSpace == JCS_GRAYSCALE || m_colorSpace == JCS_YCbCr) ? 1 : 0;
+}
+
+void CDllImage::GetCoefficients(short** data, int* count)
+{
+    if (data)
+        *data = m_coef;
+    if (count)
+        *count = m_coef ? m_coefCount : 0;
+}
+
+int CDllImage::SetCoefficients(const short* data, int count)
+{
+    if (!m_coef || !data || count != m_coefCount)
+        return 0;
+    if (data != m_coef)
+        std::memmove(m_coef, data, static_cast<size_t>(count) * sizeof(short));
+    return 1;
+}
+
+int CDllImage::McusPerRow() const
+{
+    return m_mcuWidth > 0 ? (m_width + m_mcuWidth - 1) / m_mcuWidth : 0;
+}
+
+int CDllImage::McuRows() const
+{
+    return m_mcuHeight > 0 ? (m_height + m_mcuHeight - 1) / m_mcuHeight : 0;
+}
+
+bool CDllImage::GetComponentGrid(int c, ComponentGrid* grid) const
+{
+    if (!grid || !m_decoderOpen || c < 0 || c >= m_decoder.num_components)
+        return false;
+    int maxH, maxV;
+    MaxSamplingFactors(const_cast<j_decompress_ptr>(&m_decoder), &maxH, &maxV);
+    const int mcusPerRow = McusPerRow();
+    const int mcuRows = McuRows();
+    size_t offset = 0;
+    for (int k = 0; k <= c; ++k) {
+        const jpeg_component_info& comp = m_decoder.comp_info[k];
+        ComponentGrid g;
+        g.h = comp.h_samp_factor;
+        g.v = comp.v_samp_factor;
+        g.blocksPerRow = g.h * mcusPerRow;
+        g.blockRows = g.v * mcuRows;
+        // Blocks that hold image data, as libjpeg counts them.
+        g.codedBlocksPerRow = static_cast<int>((static_cast<long long>(m_width) * g.h + maxH * 8 - 1) / (maxH * 8));
+        g.codedBlockRows = static_cast<int>((static_cast<long long>(m_height) * g.v + maxV * 8 - 1) / (maxV * 8));
+        g.offset = offset;
+        if (k == c) {
+            *grid = g;
+            return true;
+        }
+        offset += g.count();
+    }
+    return false;
+}
+
+long long CDllImage::LayoutCount() const
+{
+    if (!m_decoderOpen)
+        return -1;
+    long long total = 0;
+    const long long mcus = static_cast<long long>(McusPerRow()) * McuRows();
+    for (int c = 0; c < m_decoder.num_components; ++c) {
+        const jpeg_component_info& comp = m_decoder.comp_info[c];
+        total += mcus * comp.h_samp_factor * comp.v_samp_factor * 64;
+        if (total > 0x7FFFFFFF)
+            return -1;
+    }
+    return total;
+}
+
+short* CDllImage::AllocCoefficients(size_t count)
+{
+    if (count == 0 || count > 0x7FFFFFFF)
+        return nullptr;
+    return static_cast<short*>(std::calloc(count, sizeof(short)));
+}
+
+void CDllImage::FreeCoefficients(short* data)
+{
+    std::free(data);
+}
+
+void CDllImage::ReplaceCoefficients(short* data, int count)
+{
+    if (data == m_coef) {
+        m_coefCount = count;
+        return;
+    }
+    FreeCoefficients(m_coef);
+    m_coef = data;
+    m_coefCount = data ? count : 0;
+}
+
+void CDllImage::ExchangeForQuarterTurn()
+{
+    if (!m_decoderOpen)
+        return;
+    std::swap(m_decoder.max_h_samp_factor, m_decoder.max_v_samp_factor);
+    for (int c = 0; c < m_decoder.num_components; ++c) {
+        jpeg_component_info& comp = m_decoder.comp_info[c];
+        std::swap(comp.h_samp_factor, comp.v_samp_factor);
+        std::swap(comp.width_in_blocks, comp.height_in_blocks);
+        std::swap(comp.downsampled_width, comp.downsampled_height);
+    }
+    for (int t = 0; t < NUM_QUANT_TBLS; ++t) {
+        JQUANT_TBL* q = m_decoder.quant_tbl_ptrs[t];
+        if (!q)
+            continue;
+        for (int r = 0; r < 8; ++r)
+            for (int c = r + 1; c < 8; ++c)
+                std::swap(q->quantval[r * 8 + c], q->quantval[c * 8 + r]);
+    }
+    std::swap(m_mcuWidth, m_mcuHeight);
+}
+
+void CDllImage::RefreshGeometry()
+{
+    if (m_decoderOpen) {
+        int maxH, maxV;
+        MaxSamplingFactors(&m_decoder, &maxH, &maxV);
+        m_mcuWidth = 8 * maxH;
+        m_mcuHeight = 8 * maxV;
+        m_numComponents = m_decoder.num_components;
+        m_colorSpace = m_decoder.jpeg_color_space;
+    }
+    if (m_mcuWidth > 0 && m_mcuHeight > 0) {
+        m_paddedWidth = McusPerRow() * m_mcuWidth;
+        m_paddedHeight = McuRows() * m_mcuHeight;
+    } else {
+        m_paddedWidth = m_paddedHeight = 0;
+    }
+}
+
+extern "C" __attribute__((visibility("default"))) HRESULT CreateKestrelObject(IKestrel** out)
+{
+    if (!out)
+        return E_POINTER;
+    auto* image = new (std::nothrow) CDllImage();
+    if (!image) {
+        *out = nullptr;
+        return E_OUTOFMEMORY;
+    }
+    image->AddRef();
+    *out = image;
+    return S_OK;
+}

@@ -1,0 +1,273 @@
+// Loading a JPEG into the coefficient image.
+//
+// Layout of the coefficient image: components one after another in JPEG
+// order; component c (factors h x v) is a grid of (v x MCU rows) block rows of
+// (h x MCUs per row) blocks, in plain raster order over the grid padded to
+// whole MCUs; 64 values per block in natural order, each the quantised value
+// times its quantisation step (saturated to 16 bits); padding blocks are zero.
+//
+// The header is read by the object's own decoder, which stays open after a
+// full load and supplies sampling factors, quantisation tables and colour
+// space to the other operations. The blocks come from a second, complete
+// decode on a decoder of its own.
+#include "DllImage.h"
+
+#include "platform/FileOps.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Upper bound for libjpeg's own block arrays during the second decode, so a
+// header that announces an absurd size fails instead of exhausting memory.
+long MemoryLimitFor(long long values)
+{
+    const long long bytes = values * 2 * 2 + (64ll << 20);
+    return bytes > 0x7FFFFFFFll * 4 ? 0x7FFFFFFFl * 4 : static_cast<long>(bytes);
+}
+
+inline short Saturate16(int v)
+{
+    return static_cast<short>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
+}
+
+} // namespace
+
+void CDllImage::DestroyDecoder()
+{
+    if (m_decoderOpen) {
+        jpeg_destroy_decompress(&m_decoder);
+        m_decoderOpen = false;
+    }
+    std::memset(static_cast<void*>(&m_decoder), 0, sizeof m_decoder);
+}
+
+void CDllImage::Close()
+{
+    m_undo.Clear();
+    if (m_coef) {
+        FreeCoefficients(m_coef);
+        m_coef = nullptr;
+        m_coefCount = 0;
+    }
+    DestroyDecoder();
+    m_markers.clear();
+    m_path.clear();
+}
+
+int CDllImage::LoadFile(BSTR path, int headerOnly)
+{
+    if (!path || !*path)
+        return 0;
+    try {
+        return Load(path, nullptr, 0, headerOnly);
+    } catch (...) {
+        Close();
+        return 0;
+    }
+}
+
+int CDllImage::LoadMemory(const BYTE* data, int size, int headerOnly)
+{
+    if (!data || size <= 0)
+        return 0;
+    try {
+        return Load(nullptr, data, size, headerOnly);
+    } catch (...) {
+        Close();
+        return 0;
+    }
+}
+
+int CDllImage::Load(const char16_t* path, const BYTE* data, int size, int headerOnly)
+{
+    Close();
+    // The object is empty until the load succeeds.
+    m_width = m_height = m_paddedWidth = m_paddedHeight = 0;
+    m_mcuWidth = m_mcuHeight = m_numComponents = 0;
+    m_colorSpace = JCS_UNKNOWN;
+    m_times = FileTimes{};
+    m_timesValid = false;
+    m_exif.Parse(m_markers);
+    m_exif.SetPaths(u"", u"");
+    m_exif.SetFileDate(SYSTEMTIME{});
+
+    FILE* file = nullptr;
+    SYSTEMTIME fileDate{};
+    if (path) {
+        file = OpenFileW(path, "rb");
+        if (!file)
+            return 0;
+        if (GetFileTime(fileno(file), &m_times)) {
+            m_timesValid = true;
+            if (!FileTimeToSystemTime(&m_times.creation, &fileDate))
+                fileDate = SYSTEMTIME{};
+        }
+        std::rewind(file);
+    }
+
+    if (!ReadHeader(file, data, size)) {
+        if (file)
+            std::fclose(file);
+        DestroyDecoder();
+        m_markers.clear();
+        m_times = FileTimes{};
+        m_timesValid = false;
+        return 0;
+    }
+
+    m_width = static_cast<int32_t>(m_decoder.image_width);
+    m_height = static_cast<int32_t>(m_decoder.image_height);
+    RefreshGeometry();
+
+    const long long count = LayoutCount();
+    bool ok = count > 0;
+    if (ok && !headerOnly)
+        ok = ReadCoefficients(file, data, size);
+    if (file)
+        std::fclose(file);
+    if (!ok) {
+        DestroyDecoder();
+        m_markers.clear();
+        m_width = m_height = m_paddedWidth = m_paddedHeight = 0;
+        m_mcuWidth = m_mcuHeight = m_numComponents = 0;
+        m_colorSpace = JCS_UNKNOWN;
+        m_times = FileTimes{};
+        m_timesValid = false;
+        return 0;
+    }
+
+    m_exif.Parse(m_markers);
+    const std::u16string p = path ? std::u16string(path) : std::u16string();
+    m_exif.SetPaths(p, p);
+    m_exif.SetFileDate(fileDate);
+
+    if (headerOnly)
+        DestroyDecoder();
+    return 1;
+}
+
+// Reads the header and saved markers with the object's decoder. On failure the
+// decoder may be left open; the caller destroys it.
+bool CDllImage::ReadHeader(FILE* file, const BYTE* data, int size)
+{
+    KsMemorySource src;
+    std::memset(static_cast<void*>(&m_decoder), 0, sizeof m_decoder);
+    m_decoder.err = InitErrorMgr(&m_err);
+    if (setjmp(m_err.jump))
+        return false;
+    m_decoderOpen = true;
+    jpeg_create_decompress(&m_decoder);
+    if (file)
+        jpeg_stdio_src(&m_decoder, file);
+    else
+        AttachMemorySource(&m_decoder, &src, data, static_cast<size_t>(size));
+    jpeg_save_markers(&m_decoder, JPEG_COM, 0xFFFF);
+    for (int n = 0; n < 16; ++n)
+        jpeg_save_markers(&m_decoder, JPEG_APP0 + n, 0xFFFF);
+    jpeg_read_header(&m_decoder, TRUE);
+
+    m_markers.clear();
+    for (jpeg_saved_marker_ptr m = m_decoder.marker_list; m; m = m->next) {
+        CSavedMarker saved;
+        saved.code = m->marker;
+        saved.data.assign(m->data, m->data + m->data_length);
+        m_markers.push_back(std::move(saved));
+    }
+    // The source lives on this stack (or reads a file about to be closed):
+    // nothing may read through it after the header.
+    m_decoder.src = nullptr;
+    return true;
+}
+
+bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size)
+{
+    jpeg_decompress_struct cinfo;
+    KsErrorMgr err;
+    KsMemorySource src;
+    short* volatile coef = nullptr;
+
+    std::memset(static_cast<void*>(&cinfo), 0, sizeof cinfo);
+    cinfo.err = InitErrorMgr(&err);
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        FreeCoefficients(coef);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    if (file) {
+        std::rewind(file);
+        jpeg_stdio_src(&cinfo, file);
+    } else {
+        AttachMemorySource(&cinfo, &src, data, static_cast<size_t>(size));
+    }
+    jpeg_read_header(&cinfo, TRUE);
+
+    // The same data must describe the same image as the header decoder.
+    bool same = cinfo.image_width == m_decoder.image_width && cinfo.image_height == m_decoder.image_height
+        && cinfo.num_components == m_decoder.num_components;
+    for (int c = 0; same && c < cinfo.num_components; ++c)
+        same = cinfo.comp_info[c].h_samp_factor == m_decoder.comp_info[c].h_samp_factor
+            && cinfo.comp_info[c].v_samp_factor == m_decoder.comp_info[c].v_samp_factor;
+    const long long count = LayoutCount();
+    if (!same || count <= 0) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+
+    cinfo.mem->max_memory_to_use = MemoryLimitFor(count);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
+
+    // Every component must have latched a table equal to the one the header
+    // decoder holds for its slot, with no zero step; otherwise saving and the
+    // value edits would work with the wrong or a missing table.
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const JQUANT_TBL* latched = cinfo.comp_info[c].quant_table;
+        const int slot = m_decoder.comp_info[c].quant_tbl_no;
+        const JQUANT_TBL* header = slot >= 0 && slot < NUM_QUANT_TBLS ? m_decoder.quant_tbl_ptrs[slot] : nullptr;
+        bool good = latched && header;
+        for (int i = 0; good && i < DCTSIZE2; ++i)
+            good = latched->quantval[i] != 0 && latched->quantval[i] == header->quantval[i];
+        if (!good) {
+            jpeg_destroy_decompress(&cinfo);
+            return false;
+        }
+    }
+
+    coef = AllocCoefficients(static_cast<size_t>(count));
+    if (!coef) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        ComponentGrid grid;
+        GetComponentGrid(c, &grid);
+        jpeg_component_info* comp = &cinfo.comp_info[c];
+        const UINT16* q = comp->quant_table->quantval;
+        const int rows = static_cast<int>(comp->height_in_blocks) < grid.blockRows ? static_cast<int>(comp->height_in_blocks) : grid.blockRows;
+        const int cols = static_cast<int>(comp->width_in_blocks) < grid.blocksPerRow ? static_cast<int>(comp->width_in_blocks) : grid.blocksPerRow;
+        const int v = comp->v_samp_factor;
+        for (int r0 = 0; r0 < rows; r0 += v) {
+            JBLOCKARRAY blocks = (*cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&cinfo), arrays[c],
+                                                                   static_cast<JDIMENSION>(r0), static_cast<JDIMENSION>(v), FALSE);
+            for (int dr = 0; dr < v && r0 + dr < rows; ++dr) {
+                short* out = coef + grid.offset + static_cast<size_t>(r0 + dr) * grid.blocksPerRow * 64;
+                const JBLOCKROW row = blocks[dr];
+                for (int k = 0; k < cols; ++k) {
+                    const JCOEF* in = row[k];
+                    for (int i = 0; i < DCTSIZE2; ++i)
+                        out[i] = Saturate16(static_cast<int>(in[i]) * static_cast<int>(q[i]));
+                    out += 64;
+                }
+                // Padding blocks are already zero.
+            }
+        }
+    }
+
+    jpeg_destroy_decompress(&cinfo);
+    m_coef = coef;
+    m_coefCount = static_cast<int>(count);
+    return true;
+}

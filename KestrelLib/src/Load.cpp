@@ -27,9 +27,15 @@ long MemoryLimitFor(long long values)
     return bytes > 0x7FFFFFFFll * 4 ? 0x7FFFFFFFl * 4 : static_cast<long>(bytes);
 }
 
-inline short Saturate16(int v)
+// Dequantises one block; saturates to 16 bits. Written to vectorise.
+inline void DequantiseBlock(const JCOEF* in, const UINT16* q, short* out)
 {
-    return static_cast<short>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
+    for (int i = 0; i < DCTSIZE2; ++i) {
+        int v = static_cast<int>(in[i]) * static_cast<int>(q[i]);
+        v = v < -32768 ? -32768 : v;
+        v = v > 32767 ? 32767 : v;
+        out[i] = static_cast<short>(v);
+    }
 }
 
 } // namespace
@@ -256,9 +262,7 @@ bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size)
                 short* out = coef + grid.offset + static_cast<size_t>(r0 + dr) * grid.blocksPerRow * 64;
                 const JBLOCKROW row = blocks[dr];
                 for (int k = 0; k < cols; ++k) {
-                    const JCOEF* in = row[k];
-                    for (int i = 0; i < DCTSIZE2; ++i)
-                        out[i] = Saturate16(static_cast<int>(in[i]) * static_cast<int>(q[i]));
+                    DequantiseBlock(row[k], q, out);
                     out += 64;
                 }
                 // Padding blocks are already zero.

@@ -107,7 +107,8 @@ int CDllImage::Load(const char16_t* path, const BYTE* data, int size, int header
             return 0;
         if (GetFileTime(fileno(file), &m_times)) {
             m_timesValid = true;
-            if (!FileTimeToSystemTime(&m_times.creation, &fileDate))
+            // No birth time on this file system: leave the file date unset.
+            if (IsZeroFileTime(m_times.creation) || !FileTimeToSystemTime(&m_times.creation, &fileDate))
                 fileDate = SYSTEMTIME{};
         }
         std::rewind(file);

@@ -1,0 +1,155 @@
+// The open image document.
+#include "KsImage.h"
+
+#include "JPEGlib.h"
+#include "TextUtil.h"
+
+#include "platform/Bstr.h"
+
+#include <QFileInfo>
+
+#include <string_view>
+
+namespace {
+
+// Paths cross the library boundary as a BSTR that lives for the call.
+std::u16string_view Utf16View(const QString& text)
+{
+    return std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+}
+
+} // namespace
+
+CKsImage::CKsImage(const CJPEGlib& lib) : m_undoMan(this)
+{
+    if (CreateKestrelObjectFn create = lib.GetCreateFunction()) {
+        IKestrel* object = nullptr;
+        if (create(&object) == S_OK)
+            m_lib = object;
+    }
+}
+
+CKsImage::~CKsImage()
+{
+    Close();
+    if (m_lib)
+        m_lib->Release();
+    m_lib = nullptr;
+}
+
+int CKsImage::Load(const QString& path, int makeDib)
+{
+    // A missing file leaves the open image as it is.
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return 0;
+    if (!m_lib || !HasUndoFile())
+        return 0;
+    Close();
+    m_path = path;
+    CBstr bstr(Utf16View(path));
+    if (!m_lib->LoadFile(bstr, 0))
+        return 0;
+    return !makeDib || CreateDib() ? 1 : 0;
+}
+
+int CKsImage::Save(const QString& path, const SaveSettings* settings)
+{
+    const QString target = path.isEmpty() ? m_path : path;
+    if (!m_lib || target.isEmpty())
+        return 0;
+    SaveOptions options = SaveOptionsFromSettings(settings);
+    options.Bitmap = nullptr;
+    options.BitmapStride = 0;
+    if (options.CompressionMode == 1 && !HasDib())
+        CreateDib(); // without it the library decides what a re-encode without pixels means
+    if (HasDib()) {
+        options.Bitmap = m_firstRow;
+        options.BitmapStride = GetStride();
+    }
+    CBstr bstr(Utf16View(target));
+    const int result = m_lib->SaveFile(bstr, &options);
+    if (result) {
+        m_undoMan.MarkSaved();
+        m_path = target;
+    }
+    return result;
+}
+
+void CKsImage::Close()
+{
+    m_undoMan.ClearHistory();
+    DeleteDib();
+    if (m_lib)
+        m_lib->Close();
+    m_path.clear();
+}
+
+int CKsImage::IsLoaded() const
+{
+    return m_lib ? m_lib->IsLoaded() : 0;
+}
+
+int CKsImage::GetWidth() const
+{
+    return m_lib ? m_lib->GetWidth() : 0;
+}
+
+int CKsImage::GetHeight() const
+{
+    return m_lib ? m_lib->GetHeight() : 0;
+}
+
+void CKsImage::RefreshView()
+{
+    if (m_view)
+        m_view->OnImageChanged();
+}
+
+void CKsImage::SwapViewSize()
+{
+    if (m_view)
+        m_view->SwapDimensions();
+}
+
+int CKsImage::CreateDib()
+{
+    DeleteDib();
+    if (!m_lib || !m_lib->IsLoaded())
+        return 0;
+    const int mcuWidth = m_lib->GetMcuWidth();
+    const int mcuHeight = m_lib->GetMcuHeight();
+    if (mcuWidth <= 0 || mcuHeight <= 0)
+        return 0;
+    const int width = RoundUpToMultiple(m_lib->GetWidth(), mcuWidth);
+    const int height = RoundUpToMultiple(m_lib->GetHeight(), mcuHeight);
+    if (!m_dib.Create(width, height))
+        return 0;
+    m_firstRow = m_dib.Bits();
+    // A bitmap the library did not fill would show (and save) garbage.
+    if (!m_lib->RenderToBitmap(m_firstRow, m_dib.Stride(), 1)) {
+        DeleteDib();
+        return 0;
+    }
+    return 1;
+}
+
+int CKsImage::DeleteDib()
+{
+    const bool had = HasDib();
+    m_dib.Reset();
+    m_firstRow = nullptr;
+    return had ? 1 : 0;
+}
+
+void CKsImage::AttachDib(CDib24&& dib)
+{
+    m_dib = std::move(dib);
+    m_firstRow = m_dib.Bits();
+}
+
+int CKsImage::ApplyBitmapChanges(int reencodeAll, BitmapChangeStats* stats)
+{
+    if (!m_lib || !HasDib())
+        return 0;
+    return m_lib->ApplyBitmapChanges(&m_firstRow, m_dib.Stride(), reencodeAll, stats);
+}

@@ -1,0 +1,135 @@
+// Shared text and rounding routines. Arithmetic is done in 64 bits so that
+// no intermediate overflows; results are clamped back into int.
+#include "TextUtil.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+int ClampToInt(int64_t v)
+{
+    return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
+}
+
+// floor(a / b) * b and ceil(a / b) * b for b > 0.
+int64_t FloorMultiple(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    if (a % b != 0 && a < 0)
+        --q;
+    return q * b;
+}
+
+int64_t CeilMultiple(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    if (a % b != 0 && a > 0)
+        ++q;
+    return q * b;
+}
+
+struct EscapePair {
+    const char16_t* plain;
+    const char16_t* escaped;
+};
+// Order matters: backslashes first, so the escapes added for commas are not
+// doubled again.
+constexpr EscapePair kEscapePairs[] = {{u"\\", u"\\\\"}, {u",", u"\\,"}};
+
+} // namespace
+
+QString IntToString(int value)
+{
+    // QString::number never uses the locale.
+    return QString::number(value);
+}
+
+bool StringToInt(const QString& text, int* value)
+{
+    // QString::toInt is locale-independent (C locale) but accepts surrounding
+    // spaces; the text form has none.
+    if (text.isEmpty() || text.front().isSpace() || text.back().isSpace())
+        return false;
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    if (ok && value)
+        *value = v;
+    return ok;
+}
+
+void ScalePoint(QPoint* out, int x, int y, int num, int den)
+{
+    if (!out)
+        return;
+    if (den == 0) {
+        *out = QPoint(0, 0);
+        return;
+    }
+    // int64 products of two ints cannot overflow; C++ division truncates.
+    *out = QPoint(ClampToInt(static_cast<int64_t>(x) * num / den), ClampToInt(static_cast<int64_t>(y) * num / den));
+}
+
+QString EscapeListValue(const QString& value)
+{
+    QString out = value;
+    for (const EscapePair& p : kEscapePairs)
+        out.replace(QString::fromUtf16(p.plain), QString::fromUtf16(p.escaped));
+    return out;
+}
+
+QString UnescapeListValue(const QString& value)
+{
+    QString out = value;
+    for (const EscapePair& p : kEscapePairs)
+        out.replace(QString::fromUtf16(p.escaped), QString::fromUtf16(p.plain));
+    return out;
+}
+
+QString PopToken(QString& text, QChar separator)
+{
+    int backslashes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == separator && backslashes % 2 == 0) {
+            QString token = text.left(i);
+            text.remove(0, i + 1);
+            return token;
+        }
+        backslashes = c == u'\\' ? backslashes + 1 : 0;
+    }
+    QString token = text;
+    text.clear();
+    return token;
+}
+
+int RoundDownToMultiple(int a, int b)
+{
+    return b > 0 ? ClampToInt(FloorMultiple(a, b)) : a;
+}
+
+int RoundUpToMultiple(int a, int b)
+{
+    return b > 0 ? ClampToInt(CeilMultiple(a, b)) : a;
+}
+
+int RoundToNearestMultiple(int a, int b)
+{
+    if (b <= 0)
+        return a;
+    const int64_t up = CeilMultiple(a, b);
+    const int64_t down = up - b;
+    return ClampToInt(up - a < a - down ? up : down);
+}
+
+int FloatModulo(int a, float b)
+{
+    if (b == 0.0f || !std::isfinite(b))
+        return 0;
+    const float r = static_cast<float>(a) - b * std::trunc(static_cast<float>(a) / b);
+    if (!std::isfinite(r))
+        return 0;
+    const double t = std::trunc(static_cast<double>(r));
+    return t < INT_MIN ? INT_MIN : t > INT_MAX ? INT_MAX : static_cast<int>(t);
+}

@@ -1,0 +1,36 @@
+// Shared text and rounding routines. Lengths and positions in text are
+// UTF-16 code units (QString). Numbers are formatted and parsed the same way
+// in every locale.
+#pragma once
+
+#include <QPoint>
+#include <QString>
+
+// The number in decimal ("%d"), whatever the user's locale.
+QString IntToString(int value);
+// Parses a whole decimal number (optional sign, no spaces); false when the
+// text is not one or does not fit an int.
+bool StringToInt(const QString& text, int* value);
+
+// (x * num / den, y * num / den), each product formed before the division,
+// truncating toward zero; (0, 0) when den is 0. Results that do not fit an
+// int are clamped.
+void ScalePoint(QPoint* out, int x, int y, int num, int den);
+
+// Backslash escapes of the operation text: "\" -> "\\", then "," -> "\,".
+QString EscapeListValue(const QString& value);
+// The inverse: "\\" -> "\", then "\," -> ",".
+QString UnescapeListValue(const QString& value);
+// Cuts the first token off `text` at the first `separator` preceded by an
+// even number of backslashes; the token stays escaped and the separator is
+// dropped. Without such a separator the whole text is the token.
+QString PopToken(QString& text, QChar separator);
+
+// Rounding to multiples of b (b > 0; any other b leaves a unchanged). Any
+// sign of a; results that do not fit an int are clamped.
+int RoundDownToMultiple(int a, int b);   // floor(a / b) * b
+int RoundUpToMultiple(int a, int b);     // ceil(a / b) * b
+int RoundToNearestMultiple(int a, int b); // the nearer; a tie goes down
+// a - b * trunc(a / b) in floating point, truncated toward zero; 0 when b is
+// 0 or not finite.
+int FloatModulo(int a, float b);

@@ -1,0 +1,217 @@
+// The undo manager's temporary file.
+//
+// A live undo file is always held under an exclusive flock by the manager
+// that made it. Stale files (left by a program that ended without cleaning
+// up) are recognised by name, owner and type, and deleted only while this
+// process holds their lock itself, so a file in use by a running program is
+// never touched. The creator locks its file right after mkstemp and then
+// checks that the name still leads to it; if a cleaner removed it in the
+// moment between, it simply makes another.
+#include "UndoFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kPrefix[] = "pxm";
+constexpr int kUniqueChars = 6; // mkstemp's XXXXXX
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool IsUniqueChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool IsUndoFileName(const char* name)
+{
+    if (std::strncmp(name, kPrefix, sizeof kPrefix - 1) != 0)
+        return false;
+    const char* rest = name + sizeof kPrefix - 1;
+    for (int i = 0; i < kUniqueChars; ++i)
+        if (!IsUniqueChar(rest[i]))
+            return false;
+    return rest[kUniqueChars] == '\0';
+}
+
+// Deletes folder/name when it is a stale undo file of ours.
+bool DeleteIfStale(int dirFd, const char* name)
+{
+    struct stat byName {};
+    if (fstatat(dirFd, name, &byName, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(byName.st_mode) ||
+        byName.st_uid != geteuid())
+        return false;
+    const int fd = openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    bool deleted = false;
+    struct stat opened {};
+    if (fstat(fd, &opened) == 0 && SameFile(opened, byName) && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // Still the same file under the name, now that we hold its lock?
+        struct stat again {};
+        if (fstatat(dirFd, name, &again, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(again, opened))
+            deleted = unlinkat(dirFd, name, 0) == 0;
+    }
+    close(fd);
+    return deleted;
+}
+
+} // namespace
+
+CUndoFile::~CUndoFile()
+{
+    CloseAndRemove();
+}
+
+bool CUndoFile::IsUndoFileName(const QString& name)
+{
+    return ::IsUndoFileName(QFile::encodeName(name).constData());
+}
+
+int CUndoFile::DeleteStaleFiles(const QString& folder)
+{
+    const int dirFd = open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return 0;
+    DIR* dir = fdopendir(dirFd);
+    if (!dir) {
+        close(dirFd);
+        return 0;
+    }
+    int count = 0;
+    while (const dirent* entry = readdir(dir))
+        if (::IsUndoFileName(entry->d_name) && DeleteIfStale(dirfd(dir), entry->d_name))
+            ++count;
+    closedir(dir);
+    return count;
+}
+
+bool CUndoFile::Create(const QString& folder)
+{
+    CloseAndRemove();
+    if (folder.isEmpty())
+        return false;
+    DeleteStaleFiles(folder);
+    const std::string pattern = QFile::encodeName(QDir(folder).filePath(QString::fromLatin1(kPrefix) + QStringLiteral("XXXXXX"))).toStdString();
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string name = pattern;
+        const int fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        struct stat opened {};
+        struct stat byName {};
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &opened) == 0 &&
+            lstat(name.c_str(), &byName) == 0 && SameFile(opened, byName)) {
+            m_fd = fd;
+            m_pos = 0;
+            m_path = QFile::decodeName(name.c_str());
+            return true;
+        }
+        // A cleaner got to it first and will remove it (or already has).
+        close(fd);
+    }
+    return false;
+}
+
+void CUndoFile::CloseAndRemove()
+{
+    if (m_fd < 0)
+        return;
+    // Unlink while the lock is still held, so no cleaner can race us.
+    unlink(QFile::encodeName(m_path).constData());
+    close(m_fd);
+    m_fd = -1;
+    m_pos = 0;
+    m_path.clear();
+}
+
+bool CUndoFile::Write(const void* data, int64_t bytes)
+{
+    if (m_fd < 0 || bytes < 0 || (bytes > 0 && !data))
+        return false;
+    const auto* p = static_cast<const char*>(data);
+    int64_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = pwrite(m_fd, p + done, static_cast<size_t>(bytes - done), m_pos + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // Keep the position where the complete bytes end.
+            m_pos += done;
+            return false;
+        }
+        done += n;
+    }
+    m_pos += done;
+    return true;
+}
+
+int64_t CUndoFile::Read(void* data, int64_t bytes)
+{
+    if (m_fd < 0 || bytes < 0 || (bytes > 0 && !data))
+        return -1;
+    auto* p = static_cast<char*>(data);
+    int64_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = pread(m_fd, p + done, static_cast<size_t>(bytes - done), m_pos + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            m_pos += done;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    m_pos += done;
+    return done;
+}
+
+bool CUndoFile::Seek(int64_t position)
+{
+    if (m_fd < 0 || position < 0)
+        return false;
+    m_pos = position;
+    return true;
+}
+
+bool CUndoFile::SeekToEnd()
+{
+    const int64_t length = GetLength();
+    return length >= 0 && Seek(length);
+}
+
+int64_t CUndoFile::GetLength() const
+{
+    struct stat st {};
+    if (m_fd < 0 || fstat(m_fd, &st) != 0)
+        return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+bool CUndoFile::SetLength(int64_t length)
+{
+    if (m_fd < 0 || length < 0)
+        return false;
+    int rc;
+    do
+        rc = ftruncate(m_fd, static_cast<off_t>(length));
+    while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}

@@ -1,0 +1,47 @@
+// CUndoFile: the undo manager's temporary file. Made with mkstemp as
+// "pxmXXXXXX" in the temporary folder and held under an exclusive flock for
+// its whole life, so a second running program never takes it for a stale
+// file. No operation throws; failures come back as false / -1 / short counts.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class CUndoFile {
+public:
+    CUndoFile() = default;
+    ~CUndoFile();
+    CUndoFile(const CUndoFile&) = delete;
+    CUndoFile& operator=(const CUndoFile&) = delete;
+
+    // Deletes the stale undo files in `folder` (regular files of this user
+    // named like ours that no running program holds locked), then creates,
+    // locks and opens a new one there.
+    bool Create(const QString& folder);
+    // Closes and deletes the file.
+    void CloseAndRemove();
+    bool IsOpen() const { return m_fd >= 0; }
+    QString GetFilePath() const { return m_path; }
+
+    // Writes all `bytes` at the current position and moves past them.
+    bool Write(const void* data, int64_t bytes);
+    // Reads up to `bytes` from the current position; the count actually read
+    // (short at the end of the file), -1 on an error.
+    int64_t Read(void* data, int64_t bytes);
+    int64_t GetPosition() const { return m_pos; }
+    bool Seek(int64_t position);
+    bool SeekToEnd();
+    int64_t GetLength() const;
+    bool SetLength(int64_t length);
+
+    // Deletes every stale undo file in `folder`; returns how many it deleted.
+    static int DeleteStaleFiles(const QString& folder);
+    // True for names of the form pxm + six letters or digits (mkstemp's).
+    static bool IsUndoFileName(const QString& name);
+
+private:
+    int m_fd = -1;
+    int64_t m_pos = 0;
+    QString m_path;
+};

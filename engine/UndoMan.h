@@ -1,0 +1,60 @@
+// CUndoMan: the undo and redo history of one image. The actions are kept in
+// order; their undo bytes lie one after another in one temporary file, with
+// one 64-bit end offset per done step. After the current step the file holds
+// nothing: redo writes a step's bytes anew.
+#pragma once
+
+#include "UndoFile.h"
+
+#include <cstdint>
+#include <vector>
+
+class CKsImage;
+class IAction;
+
+// The message shown when the start-up image has no undo file.
+inline constexpr const char* kUndoFileErrorText = "Cannot open a temporary file.";
+
+class CUndoMan {
+public:
+    // Creates the undo file in the temporary folder; check IsFileOpen().
+    explicit CUndoMan(CKsImage* owner);
+    // The same in `folder` (tests).
+    CUndoMan(CKsImage* owner, const QString& folder);
+    virtual ~CUndoMan();
+    CUndoMan(const CUndoMan&) = delete;
+    CUndoMan& operator=(const CUndoMan&) = delete;
+
+    bool IsFileOpen() const { return m_file.IsOpen(); }
+    QString GetFilePath() const { return m_file.GetFilePath(); }
+
+    // Performs `action` as the next step, cutting the redo tail. Takes
+    // ownership: an action refused (no image loaded, no undo file) is deleted
+    // and the result is false.
+    bool AddAction(IAction* action, const void* arg = nullptr);
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return m_current >= 0; }
+    bool CanRedo() const { return m_current + 1 < static_cast<int>(m_actions.size()); }
+    bool IsModified() const { return m_saved != m_current; }
+    void MarkSaved() { m_saved = m_current; }
+    // Deletes every action and forgets the saved state; the file is cut to 0.
+    void ClearHistory();
+
+    int GetCurrentIndex() const { return m_current; }
+    int GetSavedIndex() const { return m_saved; }
+    int GetActionCount() const { return static_cast<int>(m_actions.size()); }
+    const std::vector<int64_t>& GetStepEnds() const { return m_stepEnds; }
+    int64_t GetFileLength() const { return m_file.GetLength(); }
+
+private:
+    int64_t FileEnd() const;
+    int64_t StepStart(int index) const { return index > 0 ? m_stepEnds[static_cast<size_t>(index - 1)] : 0; }
+
+    CKsImage* m_owner;
+    std::vector<IAction*> m_actions;
+    std::vector<int64_t> m_stepEnds;
+    CUndoFile m_file;
+    int m_current = -1;
+    int m_saved = -1; // -2: the saved step is gone
+};

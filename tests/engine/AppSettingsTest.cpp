@@ -1,0 +1,240 @@
+// The profile layer over QSettings and the application settings record.
+#include "AppSettings.h"
+#include "Profile.h"
+#include "TestJpeg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Q(const std::filesystem::path& p)
+{
+    return QString::fromStdString(p.string());
+}
+
+class ProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override { CProfile::SetFilePath(File()); }
+    void TearDown() override { CProfile::Close(); }
+    QString File() const { return Q(m_tmp / "Pixmend.conf"); }
+    // Reopening reads what really reached the file.
+    void Reopen()
+    {
+        ASSERT_TRUE(CProfile::Flush());
+        CProfile::SetFilePath(File());
+    }
+
+    testjpeg::TempDir m_tmp;
+};
+
+TEST_F(ProfileTest, EmptyStringStaysDistinctFromMissing)
+{
+    ASSERT_TRUE(CProfile::WriteProfileString("View", "DefaultPathSave", ""));
+    Reopen();
+    EXPECT_TRUE(CProfile::HasProfileValue("View", "DefaultPathSave"));
+    EXPECT_EQ(CProfile::GetProfileString("View", "DefaultPathSave", "fallback"), QString(""));
+    EXPECT_FALSE(CProfile::HasProfileValue("View", "Other"));
+    EXPECT_EQ(CProfile::GetProfileString("View", "Other", "fallback"), QString("fallback"));
+}
+
+TEST_F(ProfileTest, StringsSurviveTheFileUnchanged)
+{
+    const QStringList values = {
+        "a, b, c",                        // would read back as a list unquoted
+        "\"quoted\" and \\backslash\\",
+        "  leading and trailing  ",
+        "two\nlines",
+        "@Variant(not really)",
+        "=;#[section]",
+        QString::fromUtf8("Bilder/Grüße/写真"),
+        "3,Rotate,12,Rotate=1\\,2",       // macro text uses commas and escapes
+    };
+    for (int i = 0; i < values.size(); ++i)
+        ASSERT_TRUE(CProfile::WriteProfileString("Macros", QString("V%1").arg(i), values[i]));
+    Reopen();
+    for (int i = 0; i < values.size(); ++i)
+        EXPECT_EQ(CProfile::GetProfileString("Macros", QString("V%1").arg(i)), values[i]) << i;
+}
+
+TEST_F(ProfileTest, IntegersRoundTripAndMalformedOnesGiveTheDefault)
+{
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "PozX", -1200));
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "Max", 2147483647));
+    Reopen();
+    EXPECT_EQ(CProfile::GetProfileInt("View", "PozX", 5), -1200);
+    EXPECT_EQ(CProfile::GetProfileInt("View", "Max", 5), 2147483647);
+    EXPECT_EQ(CProfile::GetProfileInt("View", "Missing", 5), 5);
+
+    CProfile::Close();
+    {
+        QFile f(File());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[View]\nA=abc\nB=12abc\nC=\nD=99999999999\nE=1, 2\nF=0x10\nG= 42 \n");
+    }
+    CProfile::SetFilePath(File());
+    for (const char* name : {"A", "B", "C", "D", "E", "F"})
+        EXPECT_EQ(CProfile::GetProfileInt("View", name, 7), 7) << name;
+    EXPECT_EQ(CProfile::GetProfileInt("View", "G", 7), 42);
+}
+
+TEST_F(ProfileTest, SectionNamedGeneralRoundTrips)
+{
+    ASSERT_TRUE(CProfile::WriteProfileString("General", "FolderHistory", "/a|/b"));
+    Reopen();
+    EXPECT_EQ(CProfile::GetProfileString("General", "FolderHistory"), QString("/a|/b"));
+}
+
+TEST(ProfileClosed, ReadsGiveDefaultsAndWritesFail)
+{
+    CProfile::Close();
+    EXPECT_FALSE(CProfile::IsOpen());
+    EXPECT_EQ(CProfile::GetProfileInt("View", "SzX", 3), 3);
+    EXPECT_EQ(CProfile::GetProfileString("View", "DefaultPath", "d"), QString("d"));
+    EXPECT_FALSE(CProfile::WriteProfileInt("View", "SzX", 1));
+    EXPECT_FALSE(CProfile::WriteProfileString("View", "DefaultPath", "x"));
+    EXPECT_FALSE(CProfile::Flush());
+}
+
+TEST(ProfileKey, LivesInTheUserConfigurationFolder)
+{
+    testjpeg::TempDir tmp;
+    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(Q(tmp.path())));
+    CProfile::SetRegistryKey("Pixmend");
+    EXPECT_EQ(CProfile::FilePath(), Q(tmp / "Pixmend" / "Pixmend.conf"));
+    ASSERT_TRUE(CProfile::WriteProfileInt("Settings", "CurrentTab", 2));
+    CProfile::Close();
+    EXPECT_EQ(QSettings(Q(tmp / "Pixmend" / "Pixmend.conf"), QSettings::IniFormat).value("Settings/CurrentTab").toInt(), 2);
+    if (old.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", old);
+}
+
+TEST_F(ProfileTest, UnwritableFileIsReported)
+{
+    CProfile::Close();
+    const QString dir = Q(m_tmp / "ro");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+    if (QFileInfo(dir).isWritable())
+        GTEST_SKIP() << "running with rights that ignore permissions";
+    CProfile::SetFilePath(dir + "/Pixmend.conf");
+    EXPECT_FALSE(CProfile::WriteProfileInt("View", "SzX", 1) && CProfile::Flush());
+    CProfile::Close();
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(ProfileTest, SettingsRecordRoundTripsEveryField)
+{
+    CAppSettings out;
+    int value = 1;
+    for (int* field : {&out.CurrentTab, &out.CurDefaultOper, &out.BackgroundColor, &out.ScaleOnOpen, &out.PozX,
+                       &out.PozY, &out.SzX, &out.SzY, &out.SortType, &out.MainToolbarVisible, &out.StatusbarVisible,
+                       &out.PreviewPaneWidth, &out.ShowThumbFilename, &out.ThumbWidth, &out.ThumbSpace,
+                       &out.ThumbBorder, &out.ThumbShadow, &out.DrawMode, &out.GuideLine})
+        *field = 1000 + value++;
+    out.DefaultPath = "/photos/2024/IMG_0001.JPG";
+    out.DefaultPathSave = "";
+    ASSERT_TRUE(out.Save());
+    Reopen();
+
+    CAppSettings in;
+    in.DefaultPathSave = "not yet loaded";
+    in.Load();
+    EXPECT_EQ(in.CurrentTab, 1001);
+    EXPECT_EQ(in.CurDefaultOper, 1002);
+    EXPECT_EQ(in.BackgroundColor, 1003);
+    EXPECT_EQ(in.PozX, 1005);
+    EXPECT_EQ(in.SzY, 1008);
+    EXPECT_EQ(in.StatusbarVisible, 1011);
+    EXPECT_EQ(in.PreviewPaneWidth, 1012);
+    EXPECT_EQ(in.DrawMode, 1018);
+    EXPECT_EQ(in.GuideLine, 1019);
+    EXPECT_EQ(in.DefaultPath, out.DefaultPath);
+    EXPECT_EQ(in.DefaultPathSave, QString("")); // stored empty, not missing
+
+    // The file uses the section and value names other tools and older files know.
+    QSettings raw(File(), QSettings::IniFormat);
+    EXPECT_EQ(raw.value("Settings/CurDefaultOper").toInt(), 1002);
+    EXPECT_EQ(raw.value("View/ThumbShadow").toInt(), 1017);
+    EXPECT_EQ(raw.value("SelCrop/GuideLine").toInt(), 1019);
+}
+
+TEST_F(ProfileTest, MissingOrMalformedValuesKeepTheDefaults)
+{
+    CProfile::Close();
+    {
+        QFile f(File());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[View]\nThumbWidth=wide\nThumbSpace=12\nSzX=\n");
+    }
+    CProfile::SetFilePath(File());
+    CAppSettings s;
+    const CAppSettings defaults;
+    s.Load();
+    EXPECT_EQ(s.ThumbWidth, 94);
+    EXPECT_EQ(s.ThumbSpace, 12);
+    EXPECT_EQ(s.SzX, 0);
+    EXPECT_EQ(s.BackgroundColor, 0xE6E6E6);
+    EXPECT_EQ(s.ScaleOnOpen, 1);
+    EXPECT_EQ(s.PreviewPaneWidth, 245);
+    EXPECT_EQ(s.DefaultPath, defaults.DefaultPath);
+}
+
+TEST(AppSettings, DefaultFolderIsPicturesThenDocumentsWithTrailingSlash)
+{
+    testjpeg::TempDir tmp;
+    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(Q(tmp.path())));
+    const QString pics = Q(tmp / "Pics");
+    const QString docs = Q(tmp / "Docs");
+    auto writeDirs = [&] {
+        QFile f(Q(tmp / "user-dirs.dirs"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QString("XDG_PICTURES_DIR=\"%1\"\nXDG_DOCUMENTS_DIR=\"%2\"\n").arg(pics, docs).toUtf8());
+    };
+    writeDirs();
+    ASSERT_TRUE(QDir().mkpath(docs));
+    EXPECT_EQ(CAppSettings::DefaultFolder(), docs + "/"); // no pictures folder yet
+    ASSERT_TRUE(QDir().mkpath(pics));
+    EXPECT_EQ(CAppSettings::DefaultFolder(), pics + "/");
+    EXPECT_EQ(CAppSettings().DefaultPath, pics + "/");
+    if (old.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", old);
+}
+
+int Scale150() { return 150; }
+int Scale125() { return 125; }
+
+TEST(AppSettings, ThumbLabelHeightFollowsTheScreenScale)
+{
+    const CAppSettings s;
+    EXPECT_EQ(s.GetThumbLabelHeight(0), 12);
+    CAppSettings::SetDpiScaleSource(Scale150);
+    EXPECT_EQ(s.GetThumbLabelHeight(0), 18);
+    EXPECT_EQ(s.GetThumbLabelHeight(1), 36);
+    CAppSettings::SetDpiScaleSource(Scale125);
+    EXPECT_EQ(s.GetThumbLabelHeight(0), 15);
+    EXPECT_EQ(s.GetThumbLabelHeight(1), 30);
+    CAppSettings::SetDpiScaleSource(nullptr);
+}
+
+TEST(AppSettings, SelfAssignmentKeepsTheRecord)
+{
+    CAppSettings s;
+    s.ThumbWidth = 120;
+    s.DefaultPath = "/x/";
+    CAppSettings& same = s;
+    s = same;
+    EXPECT_EQ(s.ThumbWidth, 120);
+    EXPECT_EQ(s.DefaultPath, QString("/x/"));
+}
+
+} // namespace

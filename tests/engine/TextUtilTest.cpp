@@ -1,0 +1,135 @@
+// Escaping, tokens, rounding and locale-free numbers.
+#include "TextUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include <climits>
+#include <random>
+
+namespace {
+
+QString U(const char16_t* s) { return QString::fromUtf16(s); }
+
+TEST(TextUtil, EscapeRoundTrips)
+{
+    const QString values[] = {
+        U(u""),         U(u"\\"),           U(u"\\,"),     U(u"a,b\\c"),       U(u"trailing\\"),
+        U(u"\\\\,,\\"), U(u"line1\r\nline2"), U(u",,,"),   U(u"\U0001F600,\\x"), U(u"\xD83D"), // lone surrogate
+    };
+    for (const QString& v : values) {
+        const QString escaped = EscapeListValue(v);
+        EXPECT_EQ(UnescapeListValue(escaped), v) << v.toStdString();
+        // An escaped value never holds a separator PopToken would cut at.
+        QString rest = escaped;
+        EXPECT_EQ(PopToken(rest, u','), escaped);
+        EXPECT_TRUE(rest.isEmpty());
+    }
+    EXPECT_EQ(EscapeListValue(U(u"a,b\\c")), U(u"a\\,b\\\\c"));
+    EXPECT_EQ(EscapeListValue(U(u"\\,")), U(u"\\\\\\,"));
+}
+
+TEST(TextUtil, EscapeRoundTripsRandomText)
+{
+    std::mt19937 rng(7);
+    const char16_t alphabet[] = u"\\,a\r\n";
+    for (int n = 0; n < 500; ++n) {
+        QString v;
+        const int len = static_cast<int>(rng() % 12);
+        for (int i = 0; i < len; ++i)
+            v.append(QChar(alphabet[rng() % 5]));
+        ASSERT_EQ(UnescapeListValue(EscapeListValue(v)), v) << v.toStdString();
+    }
+}
+
+TEST(TextUtil, PopToken)
+{
+    struct Case {
+        const char16_t* text;
+        const char16_t* token;
+        const char16_t* rest;
+    } cases[] = {
+        {u"a\\,b,c", u"a\\,b", u"c"},
+        {u"a\\\\,b", u"a\\\\", u"b"},
+        {u"a\\\\\\,b,c", u"a\\\\\\,b", u"c"},
+        {u"abc", u"abc", u""},
+        {u",x", u"", u"x"},
+        {u"x,", u"x", u""},
+        {u"", u"", u""},
+        {u"trailing\\", u"trailing\\", u""},
+    };
+    for (const Case& c : cases) {
+        QString text = U(c.text);
+        EXPECT_EQ(PopToken(text, u','), U(c.token)) << QString::fromUtf16(c.text).toStdString();
+        EXPECT_EQ(text, U(c.rest));
+    }
+    // Several escaped values in a row come back one by one.
+    const QString values[] = {U(u"a,b"), U(u"\\"), U(u""), U(u"\U0001F600")};
+    QString text;
+    for (const QString& v : values)
+        text += EscapeListValue(v) + u',';
+    for (const QString& v : values)
+        EXPECT_EQ(UnescapeListValue(PopToken(text, u',')), v);
+    EXPECT_TRUE(text.isEmpty());
+}
+
+TEST(TextUtil, Rounding)
+{
+    struct Case {
+        int a, b, down, up, nearest;
+    } cases[] = {
+        {0, 8, 0, 0, 0},       {1, 8, 0, 8, 0},       {-1, 8, -8, 0, 0},     {-8, 8, -8, -8, -8},
+        {-9, 8, -16, -8, -8},  {12, 8, 8, 16, 8},     {13, 8, 8, 16, 16},    {-12, 8, -16, -8, -16},
+        {-1, 16, -16, 0, 0},   {17, 16, 16, 32, 16},  {24, 16, 16, 32, 16},  {16, 16, 16, 16, 16},
+        {7, 1, 7, 7, 7},       {-7, 1, -7, -7, -7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.a << " by " << c.b);
+        EXPECT_EQ(RoundDownToMultiple(c.a, c.b), c.down);
+        EXPECT_EQ(RoundUpToMultiple(c.a, c.b), c.up);
+        EXPECT_EQ(RoundToNearestMultiple(c.a, c.b), c.nearest);
+    }
+    // No overflow at the ends of the range, and no division by zero.
+    EXPECT_EQ(RoundUpToMultiple(INT_MAX, 16), INT_MAX);
+    EXPECT_EQ(RoundDownToMultiple(INT_MIN + 1, 16), INT_MIN);
+    EXPECT_EQ(RoundUpToMultiple(INT_MIN, 16), INT_MIN);
+    EXPECT_EQ(RoundDownToMultiple(5, 0), 5);
+    EXPECT_EQ(RoundToNearestMultiple(5, -4), 5);
+}
+
+TEST(TextUtil, ScalePointAndModulo)
+{
+    QPoint p;
+    ScalePoint(&p, 7, -7, 2, 3);
+    EXPECT_EQ(p, QPoint(4, -4)); // products first, then truncation toward zero
+    ScalePoint(&p, 100000, 50000, 100000, 1); // the product does not fit an int
+    EXPECT_EQ(p, QPoint(INT_MAX, INT_MAX));
+    ScalePoint(&p, 3000000, 1, 3000, 1000);
+    EXPECT_EQ(p, QPoint(9000000, 3));
+    ScalePoint(&p, 5, 5, 1, 0);
+    EXPECT_EQ(p, QPoint(0, 0));
+
+    EXPECT_EQ(FloatModulo(7, 2.5f), 2);
+    EXPECT_EQ(FloatModulo(-7, 2.5f), -2);
+    EXPECT_EQ(FloatModulo(7, 0.0f), 0);
+}
+
+TEST(TextUtil, NumbersIgnoreTheLocale)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt)); // other digits and separators
+    EXPECT_EQ(IntToString(-1234567), QStringLiteral("-1234567"));
+    int v = 0;
+    EXPECT_TRUE(StringToInt(QStringLiteral("-1234567"), &v));
+    EXPECT_EQ(v, -1234567);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(IntToString(1000000), QStringLiteral("1000000"));
+    EXPECT_FALSE(StringToInt(QStringLiteral("1.000"), &v));
+    EXPECT_FALSE(StringToInt(QStringLiteral(" 12"), &v));
+    EXPECT_FALSE(StringToInt(QStringLiteral("99999999999"), &v));
+    EXPECT_FALSE(StringToInt(QString(), &v));
+    QLocale::setDefault(saved);
+}
+
+} // namespace

@@ -1,0 +1,275 @@
+#include "PixmendApp.h"
+
+#include "CommandIds.h"
+#include "MainFrame.h"
+#include "MessageBoxes.h"
+#include "Profile.h"
+#include "UndoMan.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <cstdlib>
+
+CPixmendApp* CPixmendApp::s_instance = nullptr;
+
+namespace {
+
+int AppDpiScale()
+{
+    CPixmendApp* app = CPixmendApp::Instance();
+    return app ? app->GetDpiScale() : 100;
+}
+
+// Input that may change what commands are possible restarts idle processing,
+// as the end of every message does in an event loop with idle time.
+class CInputWatcher : public QObject {
+public:
+    explicit CInputWatcher(CPixmendApp* app) : QObject(app), m_app(app) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::Wheel:
+        case QEvent::WindowActivate:
+        case QEvent::Drop:
+            m_app->RequestIdle();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    CPixmendApp* m_app;
+};
+
+} // namespace
+
+CPixmendApp::CPixmendApp()
+    : m_image(m_jpegLib)
+{
+    s_instance = this;
+    CAppSettings::SetDpiScaleSource(AppDpiScale);
+    RegisterCommands();
+    connect(&m_commands, &CCommandTable::commandExecuted, this, [this] { RequestIdle(); });
+    m_idle.SetHandler([this](long count) { return OnIdle(count); });
+}
+
+CPixmendApp::~CPixmendApp()
+{
+    m_idle.Stop();
+    delete m_pMainFrame;
+    CAppSettings::SetDpiScaleSource(nullptr);
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+CMainFrame* CPixmendApp::GetMainFrame() const
+{
+    return m_pMainFrame.data();
+}
+
+bool CPixmendApp::Fail(const QString& message)
+{
+    MessageBoxes().ShowMessage(message);
+    m_nExitCode = 1;
+    return false;
+}
+
+bool CPixmendApp::InitInstance(const QStringList& arguments)
+{
+    if (!m_image.HasUndoFile())
+        return Fail(QString::fromUtf8(kUndoFileErrorText));
+    if (!m_jpegLib.IsLoaded())
+        return Fail(QStringLiteral("Kestrel library not found."));
+    if (!m_image.GetLibraryObject())
+        return Fail(QStringLiteral("Kestrel object not created."));
+
+    // No profile access before this point: a failed start leaves the profile alone.
+    CProfile::SetRegistryKey(QStringLiteral("Pixmend"));
+    m_settings.Load();
+    // Operation prototypes are registered here, in the order rotate, crop,
+    // resize, colour, grayscale, red eye, text, reconstruct, save, e-mail,
+    // and each loads its parameters, once their kinds exist.
+
+    const CommandLine cl = ParseCommandLine(arguments, QDir::currentPath());
+    m_bQuitAfterSave = cl.quitAfterSave ? 1 : 0;
+    m_bShowBrowser = cl.showBrowser ? 1 : 0;
+    m_bCropOnOpen = cl.cropOnOpen ? 1 : 0;
+    if (!cl.path.isEmpty())
+        m_strCurrentFolder = cl.currentFolder;
+
+    m_pMainFrame = new CMainFrame;
+    m_commands.AddActionsTo(m_pMainFrame);
+    qApp->installEventFilter(new CInputWatcher(this));
+
+    QRect desktop(0, 0, 1024, 768);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        desktop = screen->geometry();
+    const QRect placement = PlaceWindow(m_settings, desktop);
+    m_pMainFrame->move(placement.topLeft());
+    m_pMainFrame->resize(placement.size());
+    m_pMainFrame->show();
+
+    m_strAppTitle = QStringLiteral("Pixmend");
+
+    if (!cl.path.isEmpty()) {
+        OpenImage(cl.path, 0);
+    } else {
+        OpenImage(m_settings.DefaultPath, 0);
+        if (!m_image.IsLoaded()) {
+            const qsizetype slash = m_settings.DefaultPath.lastIndexOf(QLatin1Char('/'));
+            ChangeFolder(slash == 0 ? QStringLiteral("/") : m_settings.DefaultPath.left(slash), 1);
+        }
+    }
+
+    UpdateTitle();
+    RequestIdle();
+    return true;
+}
+
+int CPixmendApp::ExitInstance(int exitCode)
+{
+    m_idle.Stop();
+    // The frame stores its placement as it goes.
+    delete m_pMainFrame;
+    m_settings.Save();
+    // Then each operation prototype's parameters, in registration order.
+    CProfile::Close();
+    return exitCode;
+}
+
+CPixmendApp::CommandLine CPixmendApp::ParseCommandLine(const QStringList& arguments, const QString& currentDirectory)
+{
+    CommandLine cl;
+    for (const QString& arg : arguments) {
+        if (arg == QLatin1String("-q")) {
+            cl.quitAfterSave = true;
+        } else if (arg == QLatin1String("-nb")) {
+            cl.showBrowser = false;
+        } else if (arg == QLatin1String("-mc")) {
+            cl.cropOnOpen = true;
+        } else if (cl.path.isEmpty() && !arg.isEmpty()) {
+            cl.currentFolder = currentDirectory;
+            // Any relative path, not only a bare name, is taken against the
+            // current folder so the folder state always holds absolute paths.
+            cl.path = QDir::isAbsolutePath(arg) ? arg : QDir::cleanPath(QDir(currentDirectory).filePath(arg));
+        }
+    }
+    return cl;
+}
+
+QRect CPixmendApp::PlaceWindow(CAppSettings& s, const QRect& desktop)
+{
+    const int w = desktop.width();
+    const int h = desktop.height();
+    const QRect saved(s.PozX, s.PozY, s.SzX, s.SzY);
+    // An empty or inverted rectangle intersects nothing (QRect::intersects
+    // would normalise it first).
+    if (s.SzX != 0 && w >= s.SzX && h >= s.SzY && saved.isValid() && saved.intersects(desktop))
+        return saved;
+    s.PozX = w * 10 / 100;
+    s.PozY = h * 5 / 100;
+    s.SzX = w * 8 / 10;
+    s.SzY = h * 8 / 10;
+    return QRect(s.PozX, s.PozY, s.SzX, s.SzY);
+}
+
+bool CPixmendApp::OnIdle(long count)
+{
+    // The folder browser's step runs here first once it exists.
+    return BaseOnIdle(count);
+}
+
+bool CPixmendApp::BaseOnIdle(long count)
+{
+    if (count <= 0)
+        m_commands.UpdateAll();
+    return count < 1;
+}
+
+void CPixmendApp::RequestIdle()
+{
+    m_idle.Kick();
+}
+
+int CPixmendApp::GetDpiScale()
+{
+    if (m_nDpiScale == 0 && m_pMainFrame) {
+        const int dpi = m_pMainFrame->logicalDpiX();
+        if (dpi > 0)
+            m_nDpiScale = DpiScaleFromLogicalDpi(dpi);
+    }
+    return m_nDpiScale != 0 ? m_nDpiScale : 100;
+}
+
+void CPixmendApp::ApplyFont(QWidget* window, int height, const QString& faceName)
+{
+    QFont font(faceName);
+    // A font height counts pixels; 0 keeps the face's default size.
+    if (height != 0)
+        font.setPixelSize(std::abs(height));
+    m_font = font;
+    if (window) {
+        window->setFont(font);
+        window->update();
+    }
+}
+
+QString CPixmendApp::SetCurrentFolderFromPath(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    // The root keeps its "/": an empty folder would mean none.
+    m_strCurrentFolder = slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
+    return m_strCurrentFolder;
+}
+
+void CPixmendApp::OpenImage(const QString& path, int /*showMode*/)
+{
+    SetCurrentFolderFromPath(path);
+    m_bOpenFirstImage = 0;
+    m_image.Load(path, 1);
+    m_settings.DefaultPath = path;
+    if (m_pMainFrame)
+        m_pMainFrame->ShowImage();
+    if (m_image.IsLoaded() && m_bCropOnOpen)
+        m_commands.Execute(ID_EDIT_CROP);
+    UpdateTitle();
+}
+
+void CPixmendApp::ChangeFolder(const QString& folder, int openFirst)
+{
+    SetCurrentFolderFromPath(folder);
+    if (!folder.isEmpty()) {
+        m_settings.DefaultPath = folder;
+        m_strCurrentFolder = folder;
+        if (!m_settings.DefaultPath.endsWith(QLatin1Char('/')))
+            m_settings.DefaultPath += QLatin1Char('/');
+        m_bOpenFirstImage = openFirst;
+    }
+    UpdateTitle();
+}
+
+void CPixmendApp::UpdateTitle()
+{
+    QString title = m_strAppTitle;
+    if (m_image.IsLoaded()) {
+        const QString path = m_image.GetPath();
+        title += QStringLiteral(" - [") + path.mid(path.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1Char(']');
+        if (m_image.GetUndoMan()->IsModified())
+            title += QStringLiteral(" *");
+    }
+    if (m_pMainFrame)
+        m_pMainFrame->setWindowTitle(title);
+}

@@ -1,0 +1,115 @@
+// CPixmendApp: the program's one application object (`theApp`). It owns what
+// lives for the whole run: the library loader, the open image, the operation
+// prototypes, the settings record and the browser's path state. It checks the
+// library at start-up, reads the profile, creates and places the main window,
+// takes the command line and opens the first image; at exit it writes the
+// profile back. Its idle handler drives background work.
+//
+// Qt needs its QApplication before any widget, so the object is built in
+// main() after it, not as a static global; `theApp` names the one instance.
+#pragma once
+
+#include "AppSettings.h"
+#include "CommandTable.h"
+#include "IdleDriver.h"
+#include "JPEGlib.h"
+#include "KsImage.h"
+
+#include <QFont>
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class CMainFrame;
+class IOperation;
+class QWidget;
+
+class CPixmendApp : public QObject {
+    Q_OBJECT
+public:
+    CPixmendApp();
+    ~CPixmendApp() override;
+    CPixmendApp(const CPixmendApp&) = delete;
+    CPixmendApp& operator=(const CPixmendApp&) = delete;
+
+    // The one instance; null outside its lifetime.
+    static CPixmendApp* Instance() { return s_instance; }
+
+    // The start-up sequence over the arguments after the program name. False
+    // means the program must end with GetExitCode() (the user has been told).
+    bool InitInstance(const QStringList& arguments);
+    // Writes the settings and the prototypes' parameters; returns exitCode.
+    int ExitInstance(int exitCode);
+    int GetExitCode() const { return m_nExitCode; }
+
+    // One idle step; true asks for another. count is 0 on the first call after
+    // the program was busy and grows with each further call.
+    bool OnIdle(long count);
+    // Work appeared (a command ran, a loader got a request): idle steps resume.
+    void RequestIdle();
+
+    int GetDpiScale();
+    void ApplyFont(QWidget* window, int height, const QString& faceName);
+    CMainFrame* GetMainFrame() const;
+    CCommandTable& GetCommands() { return m_commands; }
+
+    // Minimal file routines: open into the main image, make a folder current.
+    void OpenImage(const QString& path, int showMode);
+    void ChangeFolder(const QString& folder, int openFirst);
+    QString SetCurrentFolderFromPath(const QString& path);
+    void UpdateTitle();
+
+    struct CommandLine {
+        bool quitAfterSave = false;
+        bool showBrowser = true;
+        bool cropOnOpen = false;
+        QString currentFolder; // set with the path
+        QString path;          // empty when none was given
+    };
+    // Switches are exact and case-sensitive; the first other argument is the
+    // path, taken against `currentDirectory` when relative; later ones are ignored.
+    static CommandLine ParseCommandLine(const QStringList& arguments, const QString& currentDirectory);
+    // The saved placement when it fits `desktop`, else the default placement,
+    // which is also written back into `settings`.
+    static QRect PlaceWindow(CAppSettings& settings, const QRect& desktop);
+    static int DpiScaleFromLogicalDpi(int logicalDpiX) { return logicalDpiX * 100 / 96; }
+
+    // State reached through theApp, as the rest of the program expects it.
+    QString m_strAppTitle;
+    QFont m_font;
+    std::vector<IOperation*> m_operations; // OperationPrototypes, not owned
+    CAppSettings m_settings;
+    QString m_strCurrentFolder;
+    int m_bShowBrowser = 1;
+    int m_bCropOnOpen = 0;
+    int m_bQuitAfterSave = 0;
+    int m_bOpenFirstImage = 0;
+    int m_nDpiScale = 0;
+    CJPEGlib m_jpegLib;
+    CKsImage m_image;
+
+private:
+    bool Fail(const QString& message);
+    void RegisterCommands();
+    // The idle work of the framework itself: the update pass.
+    bool BaseOnIdle(long count);
+
+    static CPixmendApp* s_instance;
+    QPointer<CMainFrame> m_pMainFrame;
+    CCommandTable m_commands;
+    CIdleDriver m_idle;
+    int m_nExitCode = 0;
+};
+
+#define theApp (*CPixmendApp::Instance())
+
+// The LineDDA callback for dashed lines: 3 white pixels, then 4 black, with
+// one program-wide phase carried from each line into the next.
+class QPainter;
+void DashedLinePixel(int x, int y, QPainter* dc);
+// The current phase (0..6) of the shared dash counter.
+int DashedLinePhase();

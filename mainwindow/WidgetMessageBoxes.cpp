@@ -1,0 +1,76 @@
+#include "WidgetMessageBoxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace {
+
+const QString kCaption = QStringLiteral("Pixmend");
+
+void PrintLine(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
+
+CWidgetMessageBoxes::CWidgetMessageBoxes()
+    : m_bInteractive(qEnvironmentVariableIsEmpty("PIXMEND_NONINTERACTIVE"))
+{
+}
+
+void CWidgetMessageBoxes::ShowMessage(const QString& text)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+bool CWidgetMessageBoxes::AskQuestion(const QString& text)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return false;
+    }
+    QMessageBox box(QMessageBox::Question, kCaption, text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    return box.exec() == QMessageBox::Yes;
+}
+
+IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& path)
+{
+    const QString text = QStringLiteral("Cannot write to:\n\n") + path + QLatin1Char('.');
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return SaveErrorChoice::Abort;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("File Save Error"), text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QPushButton* retry = box.addButton(QStringLiteral("Retry"), QMessageBox::AcceptRole);
+    QPushButton* skip = box.addButton(QStringLiteral("Skip"), QMessageBox::ActionRole);
+    QPushButton* abort = box.addButton(QStringLiteral("Abort"), QMessageBox::RejectRole);
+    box.setEscapeButton(abort);
+    box.exec();
+    if (box.clickedButton() == retry)
+        return SaveErrorChoice::Retry;
+    if (box.clickedButton() == skip)
+        return SaveErrorChoice::Skip;
+    return SaveErrorChoice::Abort;
+}
+
+bool CWidgetMessageBoxes::ReportProgress(int)
+{
+    // The progress window comes with the progress dialogs; until then keep
+    // the window painted and never cancel.
+    if (m_bInteractive)
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return true;
+}

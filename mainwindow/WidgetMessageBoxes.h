@@ -1,0 +1,24 @@
+// The engine's message boxes shown as Qt message boxes.
+//
+// When the environment variable PIXMEND_NONINTERACTIVE is set to anything but
+// empty, nothing is shown: messages go to standard error, questions are
+// answered "no", a save error aborts and progress is never cancelled. Tests
+// and scripted runs use this so a failing start never waits for a click.
+#pragma once
+
+#include "MessageBoxes.h"
+
+class CWidgetMessageBoxes final : public IMessageBoxes {
+public:
+    CWidgetMessageBoxes();
+
+    void ShowMessage(const QString& text) override;
+    bool AskQuestion(const QString& text) override;
+    SaveErrorChoice AskSaveError(const QString& path) override;
+    bool ReportProgress(int percent) override;
+
+    bool IsInteractive() const { return m_bInteractive; }
+
+private:
+    bool m_bInteractive;
+};

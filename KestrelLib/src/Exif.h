@@ -5,11 +5,13 @@
 // marker copies, never as raw pointers, and are checked before every use.
 #pragma once
 
+#include "platform/Com.h"
 #include "platform/FileTime.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern "C" {
@@ -38,6 +40,12 @@ public:
     void SetPaths(const std::u16string& sourcePath, const std::u16string& currentPath);
     void SetCurrentPath(const std::u16string& currentPath);
     void SetFileDate(const SYSTEMTIME& date) { m_fileDate = date; }
+
+    // Expands the placeholder codes of `textTemplate` into m_lastText and
+    // returns it (ExifText.cpp).
+    const std::u16string& FormatText(std::u16string_view textTemplate, int useFileTime, LCID locale,
+                                     std::u16string_view dateFormat, std::u16string_view timeFormat,
+                                     int fractionsOfSeconds);
 
     int Orientation() const { return m_orientation; }
 
@@ -85,4 +93,12 @@ public:
     size_t m_pixelYPos = 0;
 
     std::u16string m_lastText; // result of the last placeholder expansion
+
+private:
+    void Reset();
+    // Writes the parsed EXIF block cut at the cut offset, with a new IFD1 for
+    // `thumb` when given. False (nothing written) when the block's positions
+    // do not allow a safe cut; the caller then writes it unchanged.
+    bool WriteExifWithoutThumbnail(const CSavedMarker& marker, j_compress_ptr cinfo, const uint8_t* thumb,
+                                   int thumbLength);
 };

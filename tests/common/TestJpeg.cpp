@@ -27,6 +27,14 @@ struct ErrorMgr {
 
 void Silent(j_common_ptr) {}
 
+jpeg_error_mgr* InitErrors(ErrorMgr* err)
+{
+    jpeg_std_error(&err->pub);
+    err->pub.error_exit = ErrorExit;
+    err->pub.output_message = Silent;
+    return &err->pub;
+}
+
 } // namespace
 
 Pixels MakePattern(int width, int height, int channels, unsigned seed)
@@ -61,9 +69,7 @@ std::vector<uint8_t> Encode(const Pixels& pixels, const EncodeParams& params)
 {
     jpeg_compress_struct cinfo{};
     ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = ErrorExit;
-    err.pub.output_message = Silent;
+    cinfo.err = InitErrors(&err);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     if (setjmp(err.jump)) {
@@ -119,9 +125,7 @@ Coefficients ReadCoefficients(const std::vector<uint8_t>& jpeg)
     Coefficients result;
     jpeg_decompress_struct cinfo{};
     ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = ErrorExit;
-    err.pub.output_message = Silent;
+    cinfo.err = InitErrors(&err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         result.ok = false;
@@ -167,9 +171,7 @@ Pixels Decode(const std::vector<uint8_t>& jpeg)
     Pixels p;
     jpeg_decompress_struct cinfo{};
     ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = ErrorExit;
-    err.pub.output_message = Silent;
+    cinfo.err = InitErrors(&err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return Pixels{};

@@ -1,0 +1,202 @@
+// The reconstruct pass: smooths blocking and ringing while keeping every
+// coefficient inside the quantisation interval of its stored value.
+//
+// For each block, 32 shifted 8 x 8 windows (even shifts (i, j), i + j even,
+// 0..7 each) of the decoded neighbourhood are compressed again with the
+// component's own table and decoded; the decoded windows are averaged per
+// sample, the average is transformed back, and each new coefficient is
+// clamped into the interval that the file's quantiser maps to the stored
+// value. Quantising the result with the file's tables (half away from zero)
+// therefore always gives back the stored quantised values, and the pass can
+// be repeated.
+//
+// Invariants: the layout of DCT.h (component grids from the header's block
+// counts, rounded up to whole MCUs); a window only reads blocks at or below
+// and right of the block being finished, so the pass rewrites blocks in
+// place and still works from its input throughout. Working memory: two
+// accumulators of 8 sample rows over the widest component, allocated before
+// any block changes.
+#include "DCT.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+struct PassGrid {
+    short* data;
+    int cols, rows;       // blocks per row and block rows in storage
+    const UINT16* steps;  // the component's quantisation table
+};
+
+// Rounds half away from zero to a multiple of `step`: n = (c +- step / 2) / step.
+inline int QuantLevel(int c, int step)
+{
+    const int half = step / 2;
+    return c >= 0 ? (c + half) / step : (c - half) / step;
+}
+
+inline short Saturate16(int v)
+{
+    return static_cast<short>(std::clamp(v, -32768, 32767));
+}
+
+// Keeps c' inside the values that quantise to the same level as the stored
+// value c.
+inline short Project(int stored, int fresh, int step)
+{
+    const int half = step / 2;
+    const int d = QuantLevel(stored, step) * step;
+    int lo, hi;
+    if (d > 0) {
+        lo = d - half;
+        hi = d + step - 1 - half;
+    } else if (d < 0) {
+        lo = d + half - step + 1;
+        hi = d + half;
+    } else {
+        hi = (step - 1) / 2;
+        lo = -hi;
+    }
+    return Saturate16(std::clamp(fresh, lo, hi));
+}
+
+// Decodes a block into an 8 x 8 area of the 16-sample-wide neighbourhood; a
+// missing block is flat 128, which is what an all-zero block decodes to.
+inline void DecodeInto(const short* block, uint8_t* nb)
+{
+    alignas(32) uint8_t tile[64];
+    if (block)
+        CDCT::InverseDctBlock(block, tile);
+    else
+        std::memset(tile, 128, sizeof tile);
+    for (int r = 0; r < 8; ++r)
+        std::memcpy(nb + r * 16, tile + r * 8, 8);
+}
+
+} // namespace
+
+int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int percent))
+{
+    const jpeg_decompress_struct* h = m_header;
+    if (!h || !coefficients || h->num_components < 1 || h->num_components > MAX_COMPONENTS)
+        return 0;
+    const long long layout = LayoutCount();
+    if (layout < 0 || static_cast<unsigned long long>(layout) > count)
+        return 0;
+
+    PassGrid grids[MAX_COMPONENTS];
+    size_t offset = 0;
+    int totalRows = 0, widest = 0;
+    for (int k = 0; k < h->num_components; ++k) {
+        const jpeg_component_info& c = h->comp_info[k];
+        const int slot = c.quant_tbl_no;
+        if (slot < 0 || slot >= NUM_QUANT_TBLS || !h->quant_tbl_ptrs[slot])
+            return 0;
+        PassGrid& g = grids[k];
+        g.cols = static_cast<int>((c.width_in_blocks + c.h_samp_factor - 1) / c.h_samp_factor * c.h_samp_factor);
+        g.rows = static_cast<int>((c.height_in_blocks + c.v_samp_factor - 1) / c.v_samp_factor * c.v_samp_factor);
+        g.steps = h->quant_tbl_ptrs[slot]->quantval;
+        g.data = coefficients + offset;
+        offset += static_cast<size_t>(g.cols) * g.rows * 64;
+        totalRows += g.rows;
+        widest = std::max(widest, g.cols);
+    }
+    if (totalRows == 0 || widest == 0)
+        return 1;
+
+    // Accumulated window samples: 8 rows of the block row being finished and
+    // 8 rows of the one below it.
+    const size_t accRow = static_cast<size_t>(widest) * 8;
+    std::vector<int32_t> accMemory;
+    try {
+        accMemory.resize(accRow * 16);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+
+    int rowsDone = 0;
+    for (int k = 0; k < h->num_components; ++k) {
+        const PassGrid& g = grids[k];
+        const int width = g.cols * 8;
+        int32_t* cur = accMemory.data();
+        int32_t* next = accMemory.data() + accRow * 8;
+        std::fill(accMemory.begin(), accMemory.end(), 0);
+        int steps[64];
+        for (int i = 0; i < 64; ++i)
+            steps[i] = g.steps[i] ? g.steps[i] : 1;
+
+        for (int y = 0; y < g.rows; ++y) {
+            if (y > 0) {
+                std::swap(cur, next);
+                std::fill(next, next + accRow * 8, 0);
+            }
+            const bool haveBelow = y + 1 < g.rows;
+            short* rowBlocks = g.data + static_cast<size_t>(y) * g.cols * 64;
+            short* belowBlocks = haveBelow ? rowBlocks + static_cast<size_t>(g.cols) * 64 : nullptr;
+
+            // The 16 x 16 neighbourhood of blocks (y, x) .. (y + 1, x + 1). Its
+            // right half becomes the left half of the next block's.
+            alignas(32) uint8_t nb[16 * 16];
+            DecodeInto(rowBlocks, nb);
+            DecodeInto(belowBlocks, nb + 8 * 16);
+            for (int x = 0; x < g.cols; ++x) {
+                if (x > 0)
+                    for (int r = 0; r < 16; ++r)
+                        std::memcpy(nb + r * 16, nb + r * 16 + 8, 8);
+                const bool haveRight = x + 1 < g.cols;
+                DecodeInto(haveRight ? rowBlocks + static_cast<size_t>(x + 1) * 64 : nullptr, nb + 8);
+                DecodeInto(haveRight && haveBelow ? belowBlocks + static_cast<size_t>(x + 1) * 64 : nullptr,
+                           nb + 8 * 16 + 8);
+
+                for (int i = 0; i < 8; ++i) {
+                    for (int j = i & 1; j < 8; j += 2) {
+                        alignas(32) uint8_t window[64];
+                        for (int r = 0; r < 8; ++r)
+                            std::memcpy(window + r * 8, nb + (i + r) * 16 + j, 8);
+                        alignas(32) short coef[64];
+                        ForwardDctBlock(window, coef);
+                        for (int n = 0; n < 64; ++n)
+                            coef[n] = Saturate16(QuantLevel(coef[n], steps[n]) * steps[n]);
+                        InverseDctBlock(coef, window);
+
+                        const int x0 = x * 8 + j;
+                        const int span = std::min(8, width - x0); // samples past the grid are dropped
+                        for (int r = 0; r < 8; ++r) {
+                            const int row = i + r;
+                            int32_t* acc = (row < 8 ? cur + static_cast<size_t>(row) * accRow
+                                                    : next + static_cast<size_t>(row - 8) * accRow) + x0;
+                            const uint8_t* src = window + r * 8;
+                            for (int t = 0; t < span; ++t)
+                                acc[t] += src[t];
+                        }
+                    }
+                }
+
+                // Average: n(r, t) even shifts cover a sample; fewer reach the
+                // top rows and left columns of the component.
+                alignas(32) uint8_t avg[64];
+                for (int r = 0; r < 8; ++r) {
+                    const int a = y == 0 ? r + 1 : 8;
+                    const int32_t* acc = cur + static_cast<size_t>(r) * accRow + x * 8;
+                    for (int t = 0; t < 8; ++t) {
+                        const int b = x == 0 ? t + 1 : 8;
+                        avg[r * 8 + t] = static_cast<uint8_t>(acc[t] / ((a * b + 1) / 2));
+                    }
+                }
+                alignas(32) short fresh[64];
+                ForwardDctBlock(avg, fresh);
+                short* block = rowBlocks + static_cast<size_t>(x) * 64;
+                for (int n = 0; n < 64; ++n)
+                    block[n] = Project(block[n], fresh[n], steps[n]);
+            }
+
+            ++rowsDone;
+            if (progress && progress(static_cast<int>(static_cast<long long>(rowsDone) * 100 / totalRows)) == 0)
+                return 0;
+        }
+    }
+    return 1;
+}

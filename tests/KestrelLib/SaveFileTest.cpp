@@ -1,0 +1,223 @@
+// SaveFile's target handling: the temporary file, replacement, permission
+// bits, failures that must leave the old file alone, file times, and a save
+// killed halfway.
+#include "KestrelTest.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace testjpeg;
+using ktest::ImageRef;
+namespace fs = std::filesystem;
+
+namespace {
+
+int SaveTo(IKestrel* k, const fs::path& path, const SaveOptions& options = DefaultSaveOptions())
+{
+    CBstr p(ToU16(path.string()));
+    return k->SaveFile(p, &options);
+}
+
+std::vector<uint8_t> SmallJpeg(unsigned seed = 1)
+{
+    return Encode(MakePattern(40, 30, 3, seed), Sampled(80, {{2, 2}, {1, 1}, {1, 1}}));
+}
+
+mode_t ModeOf(const fs::path& p)
+{
+    struct stat st{};
+    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+} // namespace
+
+TEST(SaveFile, TargetsAndStoredPath)
+{
+    ImageRef k;
+    TempDir dir;
+    const SaveOptions o = DefaultSaveOptions();
+    CBstr empty(u"");
+    EXPECT_EQ(k->SaveFile(empty, &o), 0); // nothing loaded
+    ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg()), 1);
+    EXPECT_EQ(k->SaveFile(empty, &o), 0); // no path given and none stored
+    EXPECT_EQ(k->SaveFile(nullptr, &o), 0);
+    EXPECT_EQ(k->SaveFile(empty, nullptr), 0);
+    EXPECT_FALSE(fs::exists(".tmp"));
+
+    const fs::path target = dir / "out \xC3\xA4.jpg";
+    ASSERT_EQ(SaveTo(k.p, target), 1);
+    EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
+    EXPECT_EQ(k.impl()->m_path, ToU16(target.string()));
+    EXPECT_EQ(k.impl()->m_exif.m_currentPath, ToU16(target.string()));
+    const auto first = ReadFile(target);
+
+    // An empty path saves to the stored one again; a stale temporary file is replaced.
+    WriteFile(target.string() + ".tmp", {1, 2, 3});
+    fs::remove(target);
+    EXPECT_EQ(k->SaveFile(empty, &o), 1);
+    EXPECT_EQ(ReadFile(target), first);
+    EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
+}
+
+TEST(SaveFile, FailuresLeaveTheOldFileAlone)
+{
+    TempDir dir;
+    const fs::path target = dir / "old.jpg";
+    const auto oldBytes = SmallJpeg(2);
+    ASSERT_TRUE(WriteFile(target, oldBytes));
+    fs::permissions(target, fs::perms(0640));
+
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg(3)), 1);
+    SaveOptions reencode = DefaultSaveOptions();
+    reencode.CompressionMode = 1; // without a bitmap
+
+    // The temporary name is taken by a folder: the temporary file cannot be made.
+    fs::create_directory(target.string() + ".tmp");
+    EXPECT_EQ(SaveTo(k.p, target), 0);
+    fs::remove(target.string() + ".tmp");
+    EXPECT_EQ(SaveTo(k.p, target, reencode), 0);
+    EXPECT_EQ(SaveTo(k.p, dir / "missing" / "x.jpg"), 0);
+    EXPECT_EQ(SaveTo(k.p, target / "x.jpg"), 0); // parent is a file
+    EXPECT_EQ(SaveTo(k.p, dir.path()), 0);        // target is a folder
+
+    // A codec failure: RGB input cannot become CMYK.
+    auto cmyk = Encode(MakePattern(24, 16, 4), [] {
+        EncodeParams p;
+        p.inColorSpace = JCS_CMYK;
+        return p;
+    }());
+    ImageRef c;
+    ASSERT_EQ(ktest::LoadBytes(c.p, cmyk), 1);
+    std::vector<BYTE> bitmap(24 * 16 * 3, 100);
+    reencode.Bitmap = bitmap.data();
+    reencode.BitmapStride = 24 * 3;
+    EXPECT_EQ(SaveTo(c.p, target, reencode), 0);
+
+    EXPECT_EQ(ReadFile(target), oldBytes);
+    EXPECT_EQ(ModeOf(target), 0640u);
+    EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
+    EXPECT_TRUE(k.impl()->m_path.empty());
+    EXPECT_TRUE(fs::exists(dir.path()));
+}
+
+TEST(SaveFile, NewFileKeepsTheTargetsPermissionBits)
+{
+    TempDir dir;
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg()), 1);
+    for (const mode_t mode : {0444u, 0600u, 0751u}) {
+        const fs::path target = dir / ("m" + std::to_string(mode) + ".jpg");
+        ASSERT_TRUE(WriteFile(target, {0xFF, 0xD8, 0xFF, 0xD9}));
+        ASSERT_EQ(::chmod(target.c_str(), mode), 0);
+        ASSERT_EQ(SaveTo(k.p, target), 1) << mode;
+        EXPECT_EQ(ModeOf(target), mode);
+        EXPECT_TRUE(ReadCoefficients(ReadFile(target)).ok);
+    }
+}
+
+TEST(SaveFile, LinkAtTheTemporaryNameIsNotFollowed)
+{
+    TempDir dir;
+    const fs::path victim = dir / "victim.txt";
+    ASSERT_TRUE(WriteFile(victim, {'k', 'e', 'e', 'p'}));
+    fs::create_symlink(victim, dir / "a.jpg.tmp");
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg()), 1);
+    ASSERT_EQ(SaveTo(k.p, dir / "a.jpg"), 1);
+    EXPECT_EQ(ReadFile(victim), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+}
+
+TEST(SaveFile, UnwritableFolderFails)
+{
+    TempDir dir;
+    const fs::path folder = dir / "locked";
+    fs::create_directory(folder);
+    const fs::path target = folder / "a.jpg";
+    const auto oldBytes = SmallJpeg(4);
+    ASSERT_TRUE(WriteFile(target, oldBytes));
+    ::chmod(folder.c_str(), 0555);
+    ::chmod(dir.path().c_str(), 0755);
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg(5)), 1);
+
+    // Root ignores permission bits, so the save runs as an unprivileged user.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(2);
+        _exit(SaveTo(k.p, target));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile(target), oldBytes);
+    EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
+}
+
+TEST(SaveFile, RetainOriginalTime)
+{
+    TempDir dir;
+    const fs::path source = dir / "src.jpg";
+    ASSERT_TRUE(WriteFile(source, SmallJpeg()));
+    struct timespec times[2] = {{1000000000, 123456700}, {1100000000, 500}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+
+    ImageRef k;
+    ASSERT_TRUE(ktest::LoadPath(k.p, source));
+    SaveOptions o = DefaultSaveOptions();
+    o.RetainOriginalTime = 1;
+    ASSERT_EQ(SaveTo(k.p, dir / "kept.jpg", o), 1);
+    struct stat st{};
+    ASSERT_EQ(::stat((dir / "kept.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_atim.tv_sec, 1000000000);
+    EXPECT_EQ(st.st_atim.tv_nsec, 123456700);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1100000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 500);
+
+    o.RetainOriginalTime = 0;
+    ASSERT_EQ(SaveTo(k.p, dir / "new.jpg", o), 1);
+    ASSERT_EQ(::stat((dir / "new.jpg").c_str(), &st), 0);
+    EXPECT_GT(st.st_mtim.tv_sec, 1100000000);
+
+    // After a memory load no times were read: none are set.
+    ImageRef m;
+    ASSERT_EQ(ktest::LoadBytes(m.p, SmallJpeg()), 1);
+    o.RetainOriginalTime = 1;
+    ASSERT_EQ(SaveTo(m.p, dir / "mem.jpg", o), 1);
+    ASSERT_EQ(::stat((dir / "mem.jpg").c_str(), &st), 0);
+    EXPECT_GT(st.st_mtim.tv_sec, 1100000000);
+}
+
+TEST(SaveFile, KilledSaveNeverLeavesATruncatedTarget)
+{
+    TempDir dir;
+    const fs::path target = dir / "big.jpg";
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, Encode(MakePattern(1200, 900, 3, 9), Sampled(90, {{2, 2}, {1, 1}, {1, 1}}))), 1);
+    ASSERT_EQ(SaveTo(k.p, target), 1);
+    const auto expected = ReadFile(target);
+
+    for (int round = 0; round < 4; ++round) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (;;)
+                if (!SaveTo(k.p, target))
+                    _exit(1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(40 + 37 * round));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself";
+        EXPECT_EQ(ReadFile(target), expected) << "round " << round;
+    }
+}

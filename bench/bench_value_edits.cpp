@@ -36,15 +36,19 @@ int main()
     if (!k->RenderToBitmap(first, stride, 1))
         std::abort();
 
+    // Later runs compare against the bitmap rendered before the first one, so
+    // they re-encode the whole MCU of the pixel; the first reports one block.
     BitmapChangeStats stats{};
     int flip = 0;
-    const double onePixel = bench::TimeMs([&] {
+    const auto changePixel = [&] {
         first[static_cast<ptrdiff_t>(1234) * stride + 2345 * 3] ^= static_cast<BYTE>(0x40 + (flip++ & 1));
         if (!k->ApplyBitmapChanges(&first, stride, 0, &stats))
             std::abort();
-    });
+    };
+    changePixel();
     std::printf("(one pixel: %d of %d MCUs, %d of %d blocks re-encoded)\n", stats.ChangedMcus, stats.ImageMcus,
                 stats.ChangedBlocks, stats.ImageBlocks);
+    const double onePixel = bench::TimeMs(changePixel);
 
     const double all = bench::TimeMs([&] {
         if (!k->ApplyBitmapChanges(&first, stride, 1, &stats))

@@ -17,6 +17,8 @@
 // first byte no kept directory or value needs) and append a new IFD1.
 #include "Exif.h"
 
+#include <charconv>
+
 #include "DllImage.h"
 
 #include <cmath>
@@ -78,12 +80,23 @@ uint64_t TypeSize(uint16_t type)
     }
 }
 
+// Expands the one "%.Nf" conversion in `format` with std::to_chars, so the
+// host program's locale (Qt sets LC_NUMERIC) never changes the decimal point.
 std::string Format(const char* format, double value)
 {
-    char buf[64];
-    const int n = std::snprintf(buf, sizeof buf, format, value);
-    return n > 0 ? std::string(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1)
-                 : std::string();
+    std::string out;
+    for (const char* p = format; *p; ++p) {
+        if (p[0] == '%' && p[1] == '.' && p[2] >= '0' && p[2] <= '9' && p[3] == 'f') {
+            char buf[64];
+            const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, p[2] - '0');
+            if (r.ec == std::errc())
+                out.append(buf, r.ptr);
+            p += 3;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
 }
 
 // Read-only view of the TIFF structure of one EXIF block.

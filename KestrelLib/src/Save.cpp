@@ -181,6 +181,9 @@ int CDllImage::SaveFile(BSTR path, const SaveOptions* options)
             return 0;
         }
 
+        // libjpeg hands over 4 KB at a time; fewer, larger writes are cheaper.
+        std::setvbuf(file, nullptr, _IOFBF, 1 << 18);
+
         std::vector<uint8_t> thumb;
         if (o.SaveEXIF && o.GenerateEXIFThumb == 2 && m_exif.m_hasExif) {
             // Without a new thumbnail the save still goes on.

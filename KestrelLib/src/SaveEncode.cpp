@@ -93,10 +93,23 @@ bool RequantizeBlocks(const short* in, JBLOCKROW out, int blocks, const StepDivi
     for (int b = 0; b < blocks; ++b) {
         JCOEF* o = out[b];
         uint64_t nonzero = 0;
-        for (int i = 0; i < DCTSIZE2; ++i) {
-            const JCOEF v = RequantizeFast(in[i], d.mul[i], d.half[i]);
-            o[i] = v;
-            nonzero |= static_cast<uint64_t>(v != 0) << kZigzagOfNatural[i];
+        // Most rows of 8 values are all zero, and stay so.
+        for (int r = 0; r < DCTSIZE; ++r) {
+            const short* src = in + r * DCTSIZE;
+            JCOEF* dst = o + r * DCTSIZE;
+            uint64_t lo, hi;
+            std::memcpy(&lo, src, sizeof lo);
+            std::memcpy(&hi, src + 4, sizeof hi);
+            if ((lo | hi) == 0) {
+                std::memset(dst, 0, DCTSIZE * sizeof(JCOEF));
+                continue;
+            }
+            for (int u = 0; u < DCTSIZE; ++u) {
+                const int i = r * DCTSIZE + u;
+                const JCOEF v = src[u] ? RequantizeFast(src[u], d.mul[i], d.half[i]) : 0;
+                dst[u] = v;
+                nonzero |= static_cast<uint64_t>(v != 0) << kZigzagOfNatural[i];
+            }
         }
         in += DCTSIZE2;
         if (!ac)

@@ -94,6 +94,13 @@ int CDllActionApplyBitmapChanges::Execute()
     if (!TransformableImage(img))
         return 0;
     const jpeg_decompress_struct& d = img->m_decoder;
+    // The converters read and write pixels only for the component count
+    // their colour space has; any other count would re-encode stale samples.
+    const int needed = d.jpeg_color_space == JCS_GRAYSCALE ? 1
+        : d.jpeg_color_space == JCS_RGB || d.jpeg_color_space == JCS_YCbCr ? 3
+                                                                           : 4;
+    if (d.num_components != needed)
+        return 0;
     int hmax, vmax;
     MaxSamplingFactors(const_cast<j_decompress_ptr>(&d), &hmax, &vmax);
     const int mcuW = 8 * hmax, mcuH = 8 * vmax;

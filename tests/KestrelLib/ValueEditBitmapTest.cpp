@@ -221,3 +221,19 @@ TEST(ApplyBitmapChanges, OtherColourSpaces)
         EXPECT_EQ(stats.ChangedBlocks, c.channels) << c.jpeg;
     }
 }
+
+// A header whose component count does not fit its colour space cannot take
+// pixels back (the converter would leave stale samples); reconstructing,
+// which converts no colours, still works.
+TEST(ApplyBitmapChanges, RefusesComponentCountsTheConverterCannotFill)
+{
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, Encode(MakePattern(32, 16), Sampled(85, {{1, 1}, {1, 1}, {1, 1}}))), 1);
+    k.impl()->m_decoder.jpeg_color_space = JCS_CMYK;
+    const std::vector<short> before = CoefValues(k.p);
+    std::vector<BYTE> bitmap(32 * 16 * 3, 200);
+    BYTE* first = bitmap.data();
+    EXPECT_EQ(k->ApplyBitmapChanges(&first, 32 * 3, 1, nullptr), 0);
+    EXPECT_EQ(CoefValues(k.p), before);
+    EXPECT_EQ(k->Reconstruct(1, nullptr), 1);
+}

@@ -10,8 +10,9 @@
 // - Both transforms are the IJG accurate integer DCTs; the inverse matches
 //   libjpeg's `JDCT_ISLOW` output bit for bit. The vectorised paths compute
 //   exactly the same integers.
-// - A CDCT borrows the header and must not outlive it. It allocates nothing
-//   after construction.
+// - A CDCT borrows the header and must not outlive it. Rendering and the
+//   block transforms allocate nothing after construction; a reconstruct pass
+//   allocates its working rows once per pass.
 #pragma once
 
 #include "ColorConvert.h"

@@ -15,6 +15,14 @@ public:
     virtual void ShowMessage(const QString& text) = 0;
     // A question with OK/Cancel (Yes/No); true for OK/Yes.
     virtual bool AskQuestion(const QString& text) = 0;
+    enum class Answer { Yes, No, Cancel };
+    // A warning question with Yes, No and Cancel under `caption`. By default
+    // the Yes/No question without a way to cancel.
+    virtual Answer AskYesNoCancel(const QString& text, const QString& caption)
+    {
+        (void)caption;
+        return AskQuestion(text) ? Answer::Yes : Answer::No;
+    }
     // A file could not be written: retry, skip the file or abort the run.
     virtual SaveErrorChoice AskSaveError(const QString& path) = 0;
     // Progress of a long edit in percent; false when the user cancels.

@@ -3,6 +3,7 @@
 // an entry without a handler stays disabled.
 #include "CommandIds.h"
 #include "MainFrame.h"
+#include "MenuResources.h"
 #include "PixmendApp.h"
 
 #include <QKeySequence>
@@ -90,6 +91,7 @@ const CommandText kCommands[] = {
     {ID_HELP_CONTENTS, "&Pixmend Help", "Display Pixmend help\nHelp", "F1"},
     {ID_HELP_WEB_PAGE, "&Web Page", "Open Pixmend Home page\nHome page", ""},
     {ID_APP_ABOUT, "&About Pixmend...", "", ""},
+    {ID_ZOOM_COMBO, "", "", ""},
 };
 
 QList<QKeySequence> ParseKeys(const char* keys)
@@ -107,6 +109,7 @@ void CPixmendApp::RegisterCommands()
         entry.menuText = QString::fromUtf8(c.menuText);
         entry.prompt = QString::fromUtf8(c.prompt);
         entry.keys = ParseKeys(c.keys);
+        entry.icon = CommandIconPath(c.id);
         m_commands.Add(std::move(entry));
     }
 

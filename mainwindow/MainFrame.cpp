@@ -1,14 +1,74 @@
 #include "MainFrame.h"
 
+#include "CommandIds.h"
+#include "CommandTable.h"
+#include "CustomStatusBar.h"
+#include "MenuBuilder.h"
+#include "MenuResources.h"
 #include "PixmendApp.h"
+#include "UxTheme.h"
 
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+#include "ChildView.h"
+#include "ChildViewHost.h"
+#endif
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
-#include <QWidget>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QWidgetAction>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
-// Paints the open image's display bitmap scaled to fit. The bitmap is read at
-// every paint, never kept: edits drop and rebuild it.
+namespace {
+
+CPixmendApp* App()
+{
+    return CPixmendApp::Instance();
+}
+
+CMainFrame* Frame()
+{
+    CPixmendApp* app = App();
+    return app ? app->GetMainFrame() : nullptr;
+}
+
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+// The view reaches the frame through its host: context menus and zoom changes.
+class CFrameViewHost : public CViewHost {
+public:
+    explicit CFrameViewHost(CMainFrame* frame) : m_frame(frame) {}
+    void OnViewChanged(CChildView&) override
+    {
+        if (m_frame)
+            m_frame->OnZoomChanged(false);
+    }
+    void ShowContextMenu(int index, QPoint globalPos) override
+    {
+        if (m_frame)
+            m_frame->ShowContextMenu(index, globalPos);
+    }
+
+private:
+    QPointer<CMainFrame> m_frame;
+};
+#else
+// Paints the open image's display bitmap scaled to fit, until the image view
+// takes its place. The bitmap is read at every paint, never kept.
 class CImagePreview : public QWidget {
 public:
     explicit CImagePreview(QWidget* parent) : QWidget(parent) {}
@@ -18,7 +78,7 @@ protected:
     {
         QPainter p(this);
         p.fillRect(rect(), palette().window());
-        CPixmendApp* app = CPixmendApp::Instance();
+        CPixmendApp* app = App();
         if (!app || !app->m_image.IsLoaded() || !app->m_image.HasDib())
             return;
         // The bitmap is padded to whole blocks; show only the image.
@@ -33,26 +93,503 @@ protected:
         p.drawImage(target, dib, source);
     }
 };
+#endif
+
+} // namespace
 
 CMainFrame::CMainFrame()
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    m_preview = new CImagePreview(this);
-    setCentralWidget(m_preview);
+    setObjectName(QStringLiteral("MainFrame"));
+
+    m_strSkinFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/Styles/");
+    for (const char* module : {"userenv.dll", "netapi32.dll", "ole32.dll"})
+        CSkinManager::ExcludeModule(QLatin1String(module));
+    // No skin exists here; the result is ignored as it always was.
+    CSkinManager::LoadSkin(m_strSkinFolder + QStringLiteral("Office2010.cjstyles"), QStringLiteral("NormalBlack.ini"));
+
+    CPixmendApp* app = App();
+    const int scale = app ? app->GetDpiScale() : 100;
+    CreateBars(scale);
+    CreateModePane(scale);
+    CreateClient();
+    setWindowIcon(QIcon(QLatin1String(kProgramIcon)));
+    RegisterFrameCommands();
+    SetMode(ID_EDIT_DRAG);
+    ShowImage();
 }
 
 CMainFrame::~CMainFrame()
 {
-    if (CPixmendApp* app = CPixmendApp::Instance()) {
-        // The frame's position and its client size: what move() and resize() restore.
+    if (CPixmendApp* app = App()) {
+        // The frame's position and its client size: what move() and resize()
+        // restore. A minimised window keeps its normal geometry in Qt.
         app->m_settings.PozX = x();
         app->m_settings.PozY = y();
         app->m_settings.SzX = width();
         app->m_settings.SzY = height();
     }
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    // The host dies with the frame; the view must not call it afterwards.
+    if (CChildView* view = GetView()) {
+        if (CPixmendApp* app = App(); app && app->m_image.GetView() == view)
+            app->m_image.SetView(nullptr);
+        view->AttachImage(nullptr);
+        view->SetHost(nullptr);
+    }
+#endif
+}
+
+void CMainFrame::CreateBars(int scale)
+{
+    CPixmendApp* app = App();
+    if (app) {
+        CMenuBuilder builder(app->GetCommands(), [this](QMenu* menu) {
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] { FillMacroMenu(menu); });
+        });
+        builder.FillMenuBar(menuBar(), MainMenuTemplate());
+
+        m_toolBar = new QToolBar(QStringLiteral("Standard"), this);
+        m_toolBar->setObjectName(QStringLiteral("MainToolbar"));
+        m_toolBar->setIconSize(QSize(20 * scale / 100, 20 * scale / 100));
+        m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        builder.FillToolBar(m_toolBar, MainToolbarTemplate(),
+                            [this, scale](int id) { return id == ID_ZOOM_COMBO ? CreateZoomComboAction(scale) : nullptr; });
+    } else {
+        m_toolBar = new QToolBar(QStringLiteral("Standard"), this);
+    }
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    m_toolBar->setVisible(!app || app->m_settings.MainToolbarVisible != 0);
+
+    m_statusBar = new CCustomStatusBar(scale, this);
+    setStatusBar(m_statusBar);
+    m_statusBar->setVisible(!app || app->m_settings.StatusbarVisible != 0);
+}
+
+const QStringList& CMainFrame::ZoomComboItems()
+{
+    static const QStringList items = {
+        QStringLiteral("3%"),    QStringLiteral("4%"),    QStringLiteral("6%"),    QStringLiteral("8%"),
+        QStringLiteral("12%"),   QStringLiteral("20%"),   QStringLiteral("33%"),   QStringLiteral("50%"),
+        QStringLiteral("67%"),   QStringLiteral("100%"),  QStringLiteral("150%"),  QStringLiteral("200%"),
+        QStringLiteral("300%"),  QStringLiteral("500%"),  QStringLiteral("700%"),  QStringLiteral("1000%"),
+        QStringLiteral("1500%"), QStringLiteral("2000%"), QStringLiteral("3000%"), QStringLiteral("5000%"),
+    };
+    return items;
+}
+
+QAction* CMainFrame::CreateZoomComboAction(int scale)
+{
+    m_zoomCombo = new QComboBox(this);
+    m_zoomCombo->setObjectName(QStringLiteral("ZoomCombo"));
+    m_zoomCombo->setEditable(true);
+    m_zoomCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_zoomCombo->addItems(ZoomComboItems());
+    m_zoomCombo->setCurrentIndex(-1);
+    m_zoomCombo->setMaxVisibleItems(ZoomComboItems().size());
+    // Wide enough for "5000%" next to the drop-down button.
+    m_zoomCombo->setFixedWidth(std::max(65 * scale / 100, m_zoomCombo->fontMetrics().horizontalAdvance(QStringLiteral("5000%")) + 36));
+    if (CPixmendApp* app = App()) {
+        const QAction* a = app->GetCommands().Action(ID_ZOOM_COMBO);
+        if (a) {
+            m_zoomCombo->setEnabled(a->isEnabled());
+            connect(a, &QAction::changed, m_zoomCombo, [this, a] {
+                const bool wasEnabled = m_zoomCombo->isEnabled();
+                m_zoomCombo->setEnabled(a->isEnabled());
+                // The zoom of an image opened while the box was disabled was
+                // not shown; show it as soon as the box comes alive.
+                if (!wasEnabled && m_zoomCombo->isEnabled())
+                    UpdateZoomCombo(true);
+            });
+            m_zoomCombo->setToolTip(a->toolTip());
+        }
+    }
+    // A choice from the list is a command; typed text is not taken as a zoom.
+    connect(m_zoomCombo, &QComboBox::activated, this, [] {
+        if (CPixmendApp* app = App())
+            app->GetCommands().Execute(ID_ZOOM_COMBO);
+    });
+    connect(m_zoomCombo->lineEdit(), &QLineEdit::textEdited, this, [this] {
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+        if (CChildView* view = GetView())
+            m_zoomCombo->setCurrentIndex(view->ZoomIndex());
+#endif
+    });
+    auto* action = new QWidgetAction(this);
+    action->setDefaultWidget(m_zoomCombo);
+    action->setData(int(ID_ZOOM_COMBO));
+    return action;
+}
+
+void CMainFrame::CreateModePane(int scale)
+{
+    m_modePane = new QDockWidget(QStringLiteral("Edit"), this);
+    m_modePane->setObjectName(QStringLiteral("ModePane"));
+    m_modePane->setAllowedAreas(Qt::RightDockWidgetArea);
+    m_modePane->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_modePages = new QStackedWidget(m_modePane);
+    m_emptyPanel = new QWidget(m_modePages);
+    m_emptyPanel->setObjectName(QStringLiteral("PanelDefault"));
+    m_modePages->addWidget(m_emptyPanel);
+    m_modePages->setMinimumHeight(300 * scale / 100 / 2);
+    m_modePane->setWidget(m_modePages);
+    addDockWidget(Qt::RightDockWidgetArea, m_modePane);
+    resizeDocks({m_modePane}, {168 * scale / 100}, Qt::Horizontal);
+}
+
+void CMainFrame::CreateClient()
+{
+    CPixmendApp* app = App();
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    CChildView* view = CChildView::CreateView(nullptr);
+    view->SetHost(new CFrameViewHost(this));
+    // The host is owned by the frame and outlives every call the view makes.
+    auto* host = &view->Host();
+    connect(this, &QObject::destroyed, [host] { delete host; });
+    m_view = view;
+#else
+    m_view = new CImagePreview(nullptr);
+#endif
+    m_view->setObjectName(QStringLiteral("ImageView"));
+
+    // The folder browser comes later: an empty pane keeps its place.
+    if (!app || app->m_bShowBrowser) {
+        m_splitter = new QSplitter(Qt::Horizontal, this);
+        m_splitter->setObjectName(QStringLiteral("Splitter"));
+        m_browser = new QWidget(m_splitter);
+        m_browser->setObjectName(QStringLiteral("BrowserView"));
+        m_splitter->addWidget(m_browser);
+        m_splitter->addWidget(m_view);
+        m_splitter->setStretchFactor(1, 1);
+        const int paneWidth = app ? app->m_settings.PreviewPaneWidth : 245;
+        m_splitter->setSizes({paneWidth, std::max(1, width() - paneWidth)});
+        setCentralWidget(m_splitter);
+    } else {
+        setCentralWidget(m_view);
+        // The browser exists without being shown, so its commands keep their list.
+        m_browser = new QWidget(this);
+        m_browser->setObjectName(QStringLiteral("BrowserView"));
+        m_browser->hide();
+    }
+    setFocusProxy(m_view);
+}
+
+CChildView* CMainFrame::GetView() const
+{
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    return static_cast<CChildView*>(m_view);
+#else
+    return nullptr;
+#endif
+}
+
+void CMainFrame::RegisterFrameCommands()
+{
+    CPixmendApp* app = App();
+    if (!app)
+        return;
+    CCommandTable& commands = app->GetCommands();
+    // The handlers find the frame of the moment: the table outlives frames.
+    commands.SetHandler(ID_VIEW_TOOLBAR, [] {
+        if (CMainFrame* f = Frame())
+            f->OnViewToolbar();
+    });
+    commands.SetUpdate(ID_VIEW_TOOLBAR, [](CCmdUI& ui) {
+        CPixmendApp* a = App();
+        ui.SetCheck(a && a->m_settings.MainToolbarVisible ? 1 : 0);
+    });
+    commands.SetHandler(ID_VIEW_STATUS_BAR, [] {
+        if (CMainFrame* f = Frame())
+            f->OnViewStatusBar();
+    });
+    commands.SetUpdate(ID_VIEW_STATUS_BAR, [](CCmdUI& ui) {
+        CPixmendApp* a = App();
+        ui.SetCheck(a && a->m_settings.StatusbarVisible ? 1 : 0);
+    });
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    commands.SetHandler(ID_ZOOM_COMBO, [] {
+        CMainFrame* f = Frame();
+        CChildView* view = f ? f->GetView() : nullptr;
+        if (!view || !f->m_zoomCombo)
+            return;
+        view->SetZoomIndex(f->m_zoomCombo->currentIndex());
+        view->setFocus();
+    });
+    commands.SetUpdate(ID_ZOOM_COMBO, [](CCmdUI& ui) {
+        CMainFrame* f = Frame();
+        CPixmendApp* a = App();
+        ui.Enable(f && f->GetView() && a && a->m_image.IsLoaded());
+    });
+#endif
+    connect(&commands, &CCommandTable::commandExecuted, this, &CMainFrame::RefreshAfterCommand);
 }
 
 void CMainFrame::ShowImage()
 {
-    m_preview->update();
+    CPixmendApp* app = App();
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    if (CChildView* view = GetView()) {
+        CKsImage* image = app && app->m_image.IsLoaded() ? &app->m_image : nullptr;
+        if (app)
+            app->m_image.SetView(view);
+        view->AttachImage(image);
+    }
+#endif
+    m_view->update();
+    if (app)
+        UpdateStatusTexts();
+}
+
+int CMainFrame::SetMode(int id)
+{
+    if (id != m_nCurrentModeId) {
+        m_nCurrentModeId = id;
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+        if (CChildView* view = GetView())
+            view->Host().SetModeId(id);
+#endif
+    }
+    return id;
+}
+
+void CMainFrame::ActivateCurrentMode(CKsImage*)
+{
+    // The modes' Activate comes with the mode objects.
+}
+
+void CMainFrame::DeactivateCurrentMode()
+{
+    // The modes' Deactivate comes with the mode objects.
+}
+
+void CMainFrame::ApplyCurrentMode()
+{
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    if (CChildView* view = GetView(); view && m_nCurrentModeId != -1)
+        view->Host().ModeApply(*view);
+#endif
+}
+
+void CMainFrame::CancelModeSelection(bool lastOnly)
+{
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    if (CChildView* view = GetView(); view && m_nCurrentModeId != -1)
+        view->Host().ModeCancel(*view, lastOnly);
+#else
+    (void)lastOnly;
+#endif
+}
+
+int CMainFrame::GetModeContextMenuIndex() const
+{
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    if (CChildView* view = GetView(); view && m_nCurrentModeId != -1)
+        return view->Host().ModeContextMenuIndex(*view);
+#endif
+    return 1;
+}
+
+int CMainFrame::GetModeCursorId() const
+{
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    if (CChildView* view = GetView(); view && m_nCurrentModeId != -1)
+        return view->Host().ModeCursorId();
+#endif
+    return -1;
+}
+
+void CMainFrame::ShowModePanel(QWidget* page, const QString& caption)
+{
+    if (!page)
+        return;
+    if (m_modePages->indexOf(page) < 0)
+        m_modePages->addWidget(page);
+    m_modePages->setCurrentWidget(page);
+    m_modePane->setWindowTitle(caption);
+    setFocus();
+}
+
+void CMainFrame::ShowEmptyPanel()
+{
+    m_modePages->setCurrentWidget(m_emptyPanel);
+    m_modePane->setWindowTitle(QStringLiteral("Edit"));
+}
+
+void CMainFrame::SetStatusText(const QString& text)
+{
+    m_strStatusText = text;
+    m_statusBar->SetPaneText(0, text);
+}
+
+QString CMainFrame::SelectionStatusText(int left, int top, int right, int bottom)
+{
+    return QString::asprintf("%d:%d - %d:%d  [%d x %d]", left, top, right, bottom, std::abs(right - left),
+                             std::abs(bottom - top));
+}
+
+QString CMainFrame::ImageSizeStatusText(int width, int height)
+{
+    return QString::asprintf("Image size: %5d x %d", width, height);
+}
+
+int CMainFrame::PrintResolution(int left, int top, int right, int bottom, double ruleWidth, double ruleHeight,
+                                int units)
+{
+    if (units != 1 && units != 2)
+        return -2;
+    const double d = std::max(ruleWidth, ruleHeight);
+    // A rule without a printed size has no resolution (and no division by 0).
+    if (!(d > 0) || !std::isfinite(d))
+        return -2;
+    const int p = std::max(right - left, bottom - top);
+    double resolution = std::fabs(p / d);
+    if (units == 1)
+        resolution *= 2.54;
+    // Truncated like the integer the status bar takes; absurd values saturate.
+    return resolution >= 2147483647.0 ? 2147483647 : static_cast<int>(resolution);
+}
+
+void CMainFrame::UpdateStatusTexts()
+{
+    CPixmendApp* app = App();
+    QString text;
+    int resolution = -2;
+    if (app && app->m_image.IsLoaded()) {
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+        CChildView* view = GetView();
+        if (view && view->IsSelectionShown()) {
+            const SelectionRect& s = view->Host().Selection();
+            text = SelectionStatusText(s.Left, s.Top, s.Right, s.Bottom);
+            // The print resolution joins once the crop mode's rules exist
+            // (PrintResolution with the current rule while crop mode is current).
+        } else
+#endif
+            text = ImageSizeStatusText(app->m_image.GetWidth(), app->m_image.GetHeight());
+    }
+    m_statusBar->SetPaneText(1, text);
+    // The crop operation's quality thresholds come with the crop operation.
+    m_statusBar->SetDpi(resolution, 0, 0);
+}
+
+void CMainFrame::UpdateZoomCombo(bool force)
+{
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    CChildView* view = GetView();
+    if (!m_zoomCombo || !m_zoomCombo->isEnabled() || !view)
+        return;
+    if (view->ZoomIndex() < 0)
+        m_zoomCombo->setEditText(QString::asprintf("%i", static_cast<int>(view->Zoom() * 100 / 256)) + QLatin1Char('%'));
+    else if (force || m_zoomCombo->currentIndex() < 0)
+        m_zoomCombo->setCurrentIndex(view->ZoomIndex());
+#else
+    (void)force;
+#endif
+}
+
+void CMainFrame::OnZoomChanged(bool force)
+{
+    UpdateZoomCombo(force);
+    // Then the current mode's RefreshPanel, once the mode objects exist.
+    UpdateStatusTexts();
+}
+
+QMenu* CMainFrame::CreateContextMenu(int index)
+{
+    CPixmendApp* app = App();
+    if (!app || index < 0)
+        return nullptr;
+    CMenuBuilder builder(app->GetCommands(), [this](QMenu* menu) {
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { FillMacroMenu(menu); });
+    });
+    QMenu* menu = builder.BuildPopup(ContextMenuTemplate(), index, this);
+    if (menu)
+        app->GetCommands().UpdateActions(menu->actions());
+    return menu;
+}
+
+void CMainFrame::ShowContextMenu(int index, const QPoint& globalPos)
+{
+    QMenu* menu = CreateContextMenu(index);
+    if (!menu)
+        return;
+    menu->exec(globalPos);
+    delete menu;
+}
+
+void CMainFrame::FillMacroMenu(QMenu* menu)
+{
+    CPixmendApp* app = App();
+    if (!menu || !app)
+        return;
+    CCommandTable& commands = app->GetCommands();
+    // Items made here belong to the menu; the table's shared actions do not.
+    for (QAction* a : menu->actions()) {
+        menu->removeAction(a);
+        if (a->parent() == menu)
+            delete a;
+    }
+    const QStringList names = m_macroNames ? m_macroNames() : QStringList();
+    // Only the ids the application routes: more macros would collide with other commands.
+    const int count = std::min<int>(names.size(), ID_MACRO_LAST - ID_MACRO_FIRST + 1);
+    for (int i = 0; i < count; ++i) {
+        const int id = ID_MACRO_FIRST + i;
+        auto* a = new QAction(names[i], menu);
+        a->setData(id);
+        a->setEnabled(commands.Query(id).m_bEnabled);
+        connect(a, &QAction::triggered, &commands, [&commands, id] { commands.Execute(id); });
+        menu->addAction(a);
+    }
+    menu->addSeparator();
+    if (QAction* manager = commands.Action(ID_MACRO_MANAGER)) {
+        menu->addAction(manager);
+        commands.UpdateActions({manager});
+    }
+}
+
+void CMainFrame::RefreshAfterCommand()
+{
+    UpdateStatusTexts();
+    if (CPixmendApp* app = App())
+        app->UpdateTitle();
+}
+
+void CMainFrame::OnViewToolbar()
+{
+    CPixmendApp* app = App();
+    if (!app)
+        return;
+    app->m_settings.MainToolbarVisible = app->m_settings.MainToolbarVisible ? 0 : 1;
+    m_toolBar->setVisible(app->m_settings.MainToolbarVisible != 0);
+}
+
+void CMainFrame::OnViewStatusBar()
+{
+    CPixmendApp* app = App();
+    if (!app)
+        return;
+    app->m_settings.StatusbarVisible = app->m_settings.StatusbarVisible ? 0 : 1;
+    m_statusBar->setVisible(app->m_settings.StatusbarVisible != 0);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    CPixmendApp* app = App();
+    if (app && !app->QuerySaveModified()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    // Prompts of menu items and buttons go to pane 0 and give way to the
+    // status text again; the status bar's own message line is never used.
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        if (m_statusBar)
+            m_statusBar->SetPaneText(0, tip.isEmpty() ? m_strStatusText : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
 }

@@ -1,10 +1,30 @@
-// CMainFrame: the program's main window. For now a plain frame showing the
-// open image scaled to fit; bars, view, browser and modes come later.
+// CMainFrame: the program's main window. It holds the menu bar, the main
+// toolbar with its zoom box, the status bar, the docking pane ("Edit") that
+// shows the current mode's panel, and the client area: the folder browser
+// and the image view side by side in a splitter, or the view alone when the
+// program was started with "-nb". It stores its placement when it goes.
+//
+// Commands reach the frame through the application's command table; after
+// every command the frame refreshes its status texts and the title.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
 
-class CImagePreview;
+#include <functional>
+
+class CChildView;
+class CCustomStatusBar;
+class CKsImage;
+class QAction;
+class QComboBox;
+class QDockWidget;
+class QMenu;
+class QSplitter;
+class QStackedWidget;
+class QToolBar;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -13,9 +33,95 @@ public:
     // Stores the window placement into the settings record on the way out.
     ~CMainFrame() override;
 
-    // Repaints with the open image, or empty when none is open.
+    // Shows the application's open image (or none) in the view.
     void ShowImage();
 
+    // The interactive modes. Until the mode objects exist the frame keeps
+    // only the current mode's command id (-1: none) and the view's host
+    // stands in for the mode's behaviour.
+    int GetCurrentModeId() const { return m_nCurrentModeId; }
+    // Switches only when `id` differs from the current mode; returns `id`.
+    int SetMode(int id);
+    void ActivateCurrentMode(CKsImage* image);
+    void DeactivateCurrentMode();
+    void ApplyCurrentMode();
+    void CancelModeSelection(bool lastOnly);
+    int GetModeContextMenuIndex() const;
+    int GetModeCursorId() const;
+
+    // The mode pane: a mode's panel with its caption, or the empty page
+    // captioned "Edit".
+    void ShowModePanel(QWidget* page, const QString& caption);
+    void ShowEmptyPanel();
+
+    // Status pane 0.
+    void SetStatusText(const QString& text);
+    // Panes 1 and 2: the image size or the selection, and its print quality.
+    void UpdateStatusTexts();
+    // The view's zoom changed: the zoom box follows, then the mode's panel.
+    void OnZoomChanged(bool force);
+    // The zoom box shows the view's zoom: a table step by its index (always
+    // when `force`, else only while nothing is selected), a free zoom as percent.
+    void UpdateZoomCombo(bool force);
+
+    // Popup `index` of context menu 140 at a screen point; negative shows nothing.
+    void ShowContextMenu(int index, const QPoint& globalPos);
+    // The same popup as a new menu, a child of the frame that the caller
+    // deletes before the frame goes; null when out of range.
+    QMenu* CreateContextMenu(int index);
+
+    // The refresh that ends every command; other parts call it to force one.
+    void RefreshAfterCommand();
+
+    // The macro names in list order; the macro popups list them each time they open.
+    void SetMacroNamesSource(std::function<QStringList()> source) { m_macroNames = std::move(source); }
+    void FillMacroMenu(QMenu* menu);
+
+    // Toolbar and status bar commands.
+    void OnViewToolbar();
+    void OnViewStatusBar();
+
+    QToolBar* GetToolBar() const { return m_toolBar; }
+    CCustomStatusBar* GetStatusBar() const { return m_statusBar; }
+    QDockWidget* GetModePane() const { return m_modePane; }
+    QComboBox* GetZoomCombo() const { return m_zoomCombo; }
+    QSplitter* GetSplitter() const { return m_splitter; }
+    QWidget* GetViewWidget() const { return m_view; }
+    CChildView* GetView() const;
+    QWidget* GetBrowserView() const { return m_browser; }
+    QString GetSkinFolder() const { return m_strSkinFolder; }
+
+    // The status texts, kept apart from their widgets so they can be tested.
+    static QString SelectionStatusText(int left, int top, int right, int bottom);
+    static QString ImageSizeStatusText(int width, int height);
+    // Pixels per inch of a selection printed at a crop rule's size (units 1
+    // centimetres, 2 inches); -2 when the rule gives no printed size.
+    static int PrintResolution(int left, int top, int right, int bottom, double ruleWidth, double ruleHeight,
+                               int units);
+    static const QStringList& ZoomComboItems();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
 private:
-    CImagePreview* m_preview = nullptr;
+    void CreateBars(int dpiScale);
+    void CreateModePane(int dpiScale);
+    void CreateClient();
+    void RegisterFrameCommands();
+    QAction* CreateZoomComboAction(int dpiScale);
+
+    QWidget* m_view = nullptr;
+    QWidget* m_browser = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QComboBox* m_zoomCombo = nullptr;
+    CCustomStatusBar* m_statusBar = nullptr;
+    QDockWidget* m_modePane = nullptr;
+    QStackedWidget* m_modePages = nullptr;
+    QWidget* m_emptyPanel = nullptr;
+    QString m_strSkinFolder;
+    QString m_strStatusText;
+    int m_nCurrentModeId = -1;
+    std::function<QStringList()> m_macroNames;
 };

@@ -261,6 +261,26 @@ void CPixmendApp::ChangeFolder(const QString& folder, int openFirst)
     UpdateTitle();
 }
 
+bool CPixmendApp::QuerySaveModified()
+{
+    if (!m_image.IsLoaded() || !m_image.GetUndoMan()->IsModified())
+        return true;
+    const QString text = QStringLiteral("The image ") + m_image.GetPath() + QStringLiteral(" was modified.\nSave the image ?");
+    switch (MessageBoxes().AskYesNoCancel(text, QStringLiteral("Save"))) {
+    case IMessageBoxes::Answer::Cancel:
+        return false;
+    case IMessageBoxes::Answer::Yes:
+        if (!m_saveImageHook || !m_saveImageHook())
+            return false;
+        break;
+    case IMessageBoxes::Answer::No:
+        break;
+    }
+    if (m_pMainFrame)
+        m_pMainFrame->DeactivateCurrentMode();
+    return true;
+}
+
 void CPixmendApp::UpdateTitle()
 {
     QString title = m_strAppTitle;

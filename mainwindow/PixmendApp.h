@@ -22,6 +22,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class CMainFrame;
@@ -62,6 +63,14 @@ public:
     void ChangeFolder(const QString& folder, int openFirst);
     QString SetCurrentFolderFromPath(const QString& path);
     void UpdateTitle();
+    // Before the open image is given up: a modified image asks whether to
+    // save it first. False means the caller must not go on (Cancel, or a
+    // save that failed).
+    bool QuerySaveModified();
+    // The file commands' save of the open image under its own path; false
+    // when it failed. Until they exist nothing can be saved, so "Yes" keeps
+    // the image open.
+    std::function<bool()> m_saveImageHook;
 
     struct CommandLine {
         bool quitAfterSave = false;

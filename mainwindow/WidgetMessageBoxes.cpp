@@ -45,6 +45,24 @@ bool CWidgetMessageBoxes::AskQuestion(const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
+IMessageBoxes::Answer CWidgetMessageBoxes::AskYesNoCancel(const QString& text, const QString& caption)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return Answer::No;
+    }
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
 IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& path)
 {
     const QString text = QStringLiteral("Cannot write to:\n\n") + path + QLatin1Char('.');

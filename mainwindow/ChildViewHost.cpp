@@ -1,0 +1,119 @@
+#include "ChildViewHost.h"
+
+#include "ChildView.h"
+#include "CommandIds.h"
+#include "KsImage.h"
+#include "PixmendApp.h"
+
+#include <QColor>
+#include <QPainter>
+#include <QRegion>
+
+#include <utility>
+
+void SelectionRect::Normalize()
+{
+    if (Left > Right)
+        std::swap(Left, Right);
+    if (Top > Bottom)
+        std::swap(Top, Bottom);
+}
+
+CViewHost::CViewHost() : m_modeId(ID_EDIT_DRAG) {}
+
+CViewHost::~CViewHost() = default;
+
+CAppSettings& CViewHost::Settings()
+{
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        return app->m_settings;
+    return m_ownSettings;
+}
+
+bool CViewHost::ModeKeepsSelection() const
+{
+    const int mode = CurrentModeId();
+    return mode == ID_EDIT_CROP || mode == ID_EDIT_SELECT;
+}
+
+void CViewHost::ModeResetSelection(CChildView& /*view*/)
+{
+    // The modes give their selection its starting state (clamped to the
+    // image, shown, aligned) once they exist.
+}
+
+int CViewHost::ModeOnClick(CChildView& /*view*/, int /*x*/, int /*y*/)
+{
+    return 0;
+}
+
+int CViewHost::ModeCursorId() const
+{
+    switch (CurrentModeId()) {
+    case ID_EDIT_DRAG: return 137;
+    case ID_EDIT_CROP: return -4;
+    case ID_EDIT_RED_EYE: return 139;
+    case ID_EDIT_TEXT: return -2;
+    case ID_EDIT_SELECT: return -4;
+    case ID_EDIT_PASTE: return 140;
+    default: return -1;
+    }
+}
+
+int CViewHost::ModeContextMenuIndex(const CChildView& view) const
+{
+    switch (CurrentModeId()) {
+    case ID_EDIT_CROP: return view.IsSelectionShown() ? 2 : 1;
+    case ID_EDIT_SELECT: return view.IsSelectionShown() ? 5 : 1;
+    case ID_EDIT_PASTE: return 4;
+    case ID_EDIT_RED_EYE: return view.IsRedEyeMarked() ? 3 : 1;
+    case ID_EDIT_TEXT: return TextModeHasText() ? 6 : 1;
+    default: return 1;
+    }
+}
+
+void CViewHost::ModeCancel(CChildView& view, bool /*lastOnly*/)
+{
+    view.SetSelectionShown(false);
+}
+
+void CViewHost::ModeApply(CChildView& /*view*/) {}
+
+QImage CViewHost::ModeDisplayImage(CChildView& /*view*/, CKsImage& image)
+{
+    // The bitmap is rebuilt on demand after edits drop it.
+    if (!image.HasDib() && !image.CreateDib())
+        return QImage();
+    return image.GetDibImage();
+}
+
+void CViewHost::ModeDrawOverlay(QPainter& painter, CChildView& view)
+{
+    const int mode = CurrentModeId();
+    if (!view.IsSelectionShown() || !(ModeKeepsSelection() || mode == ID_EDIT_PASTE))
+        return;
+    if (mode == ID_EDIT_CROP) {
+        // The view leaves the crop selection's area to the crop mode: what
+        // lies outside the image shows the canvas colour.
+        const QRect frame = view.SelectionClientRect().adjusted(1, 1, 0, 0);
+        const QRect drawn(view.OriginX(), view.OriginY(), view.GetZoomedWidth(), view.GetZoomedHeight());
+        const CropViewOptions& crop = CropOptions();
+        const int color = crop.AllowOutwardSel ? crop.CanvasColor : Settings().BackgroundColor;
+        const QColor fill(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+        for (const QRect& r : QRegion(frame) - QRegion(drawn))
+            painter.fillRect(r, fill);
+    }
+    view.DrawSelectionFrame(painter);
+}
+
+void CViewHost::SendCommand(int id)
+{
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        app->GetCommands().Execute(id);
+}
+
+void CViewHost::OpenDroppedFile(const QString& path)
+{
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        app->OpenImage(path, 0);
+}

@@ -446,6 +446,13 @@ void CConverterYCC::FromBgr(const jpeg_decompress_struct* header, const uint8_t*
 // Both render as 255 - (YCbCr to RGB) scaled by K / 255 (truncating); CMYK
 // first turns its inverted inks into Y', Cb', Cr' with the forward tables.
 
+void CConverterYCC::PutInvertedScaled(uint8_t* p, int y, int cb, int cr, unsigned k) const
+{
+    const YccTables& t = *m_tables;
+    Put(p, Clamp(255 - (y + t.CbB[cb])) * k / 255u, Clamp(255 - (y + ((t.CbG[cb] + t.CrG[cr]) >> 16))) * k / 255u,
+        Clamp(255 - (y + t.CrR[cr])) * k / 255u);
+}
+
 void CConverterCMYK::ToBgr(const jpeg_decompress_struct* header, const uint8_t* blocks, uint8_t* out, int columns,
                            int rows, ptrdiff_t stride, int)
 {
@@ -456,11 +463,8 @@ void CConverterCMYK::ToBgr(const jpeg_decompress_struct* header, const uint8_t* 
         for (int j = 0; j < n; ++j) {
             const int c = 255 - s[0][j], m = 255 - s[1][j], ye = 255 - s[2][j];
             const unsigned k = s[3][j];
-            const int y = YccY(t, c, m, ye) & 0xFF;
-            const int cb = YccCb(t, c, m, ye) & 0xFF;
-            const int cr = YccCr(t, c, m, ye) & 0xFF;
-            Put(o + 3 * j, Clamp(255 - (y + t.CbB[cb])) * k / 255u,
-                Clamp(255 - (y + ((t.CbG[cb] + t.CrG[cr]) >> 16))) * k / 255u, Clamp(255 - (y + t.CrR[cr])) * k / 255u);
+            PutInvertedScaled(o + 3 * j, YccY(t, c, m, ye) & 0xFF, YccCb(t, c, m, ye) & 0xFF, YccCr(t, c, m, ye) & 0xFF,
+                              k);
         }
     });
 }
@@ -481,14 +485,9 @@ void CConverterYCCK::ToBgr(const jpeg_decompress_struct* header, const uint8_t* 
 {
     if (!m_tables)
         InitTables(ClampTable());
-    const YccTables& t = *m_tables;
-    ForEachRow(header, blocks, out, columns, rows, stride, 4, [this, &t](uint8_t(*s)[16], uint8_t* o, int n) {
-        for (int j = 0; j < n; ++j) {
-            const int y = s[0][j], cb = s[1][j], cr = s[2][j];
-            const unsigned k = s[3][j];
-            Put(o + 3 * j, Clamp(255 - (y + t.CbB[cb])) * k / 255u,
-                Clamp(255 - (y + ((t.CbG[cb] + t.CrG[cr]) >> 16))) * k / 255u, Clamp(255 - (y + t.CrR[cr])) * k / 255u);
-        }
+    ForEachRow(header, blocks, out, columns, rows, stride, 4, [this](uint8_t(*s)[16], uint8_t* o, int n) {
+        for (int j = 0; j < n; ++j)
+            PutInvertedScaled(o + 3 * j, s[0][j], s[1][j], s[2][j], s[3][j]);
     });
 }
 

@@ -106,6 +106,9 @@ public:
 protected:
     // Clamps x (-256..639) to 0..255 through the clamping table.
     uint8_t Clamp(int x) const { return m_clamp[256 + x]; }
+    // Writes 255 - (Y, Cb, Cr to R, G, B), each scaled by k / 255 (truncating):
+    // the YCCK pixel, and the last step of a CMYK one.
+    void PutInvertedScaled(uint8_t* p, int y, int cb, int cr, unsigned k) const;
     const uint8_t* m_clamp = nullptr;
     const YccTables* m_tables = nullptr;
 };

@@ -58,6 +58,25 @@ KS_ALWAYS_INLINE typename Ops::T Descale(typename Ops::T x, int shift)
     return Ops::Sra(x + Ops::Lit(1 << (shift - 1)), shift);
 }
 
+// The odd-part rotation both transforms share: a, b, c, d (the inverse's
+// inputs 7, 5, 3, 1; the forward's differences 3-4, 2-5, 1-6, 0-7) are
+// replaced by their four odd sums, still undescaled.
+template <class Ops>
+KS_ALWAYS_INLINE void OddPart(typename Ops::T& a, typename Ops::T& b, typename Ops::T& c, typename Ops::T& d)
+{
+    using T = typename Ops::T;
+    T z1 = a + d, z2 = b + c, z3 = a + c, z4 = b + d;
+    const T z5 = Ops::Mul(z3 + z4, kF1_175875602);
+    z1 = Ops::Mul(z1, -kF0_899976223);
+    z2 = Ops::Mul(z2, -kF2_562915447);
+    z3 = Ops::Mul(z3, -kF1_961570560) + z5;
+    z4 = Ops::Mul(z4, -kF0_390180644) + z5;
+    a = Ops::Mul(a, kF0_298631336) + z1 + z3;
+    b = Ops::Mul(b, kF2_053119869) + z2 + z4;
+    c = Ops::Mul(c, kF3_072711026) + z2 + z3;
+    d = Ops::Mul(d, kF1_501321110) + z1 + z4;
+}
+
 // One 1-D inverse transform; outputs are descaled by `shift`.
 template <class Ops>
 KS_ALWAYS_INLINE void Idct1D(const typename Ops::T* in, typename Ops::T* out, int shift)
@@ -73,23 +92,7 @@ KS_ALWAYS_INLINE void Idct1D(const typename Ops::T* in, typename Ops::T* out, in
     const T tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
     // Odd part.
     T t0 = in[7], t1 = in[5], t2 = in[3], t3 = in[1];
-    z1 = t0 + t3;
-    z2 = t1 + t2;
-    z3 = t0 + t2;
-    T z4 = t1 + t3;
-    const T z5 = Ops::Mul(z3 + z4, kF1_175875602);
-    t0 = Ops::Mul(t0, kF0_298631336);
-    t1 = Ops::Mul(t1, kF2_053119869);
-    t2 = Ops::Mul(t2, kF3_072711026);
-    t3 = Ops::Mul(t3, kF1_501321110);
-    z1 = Ops::Mul(z1, -kF0_899976223);
-    z2 = Ops::Mul(z2, -kF2_562915447);
-    z3 = Ops::Mul(z3, -kF1_961570560) + z5;
-    z4 = Ops::Mul(z4, -kF0_390180644) + z5;
-    t0 = t0 + z1 + z3;
-    t1 = t1 + z2 + z4;
-    t2 = t2 + z2 + z3;
-    t3 = t3 + z1 + z4;
+    OddPart<Ops>(t0, t1, t2, t3);
     out[0] = Descale<Ops>(tmp10 + t3, shift);
     out[7] = Descale<Ops>(tmp10 - t3, shift);
     out[1] = Descale<Ops>(tmp11 + t2, shift);
@@ -123,21 +126,11 @@ KS_ALWAYS_INLINE void Fdct1D(const typename Ops::T* d, typename Ops::T* out)
     T z1 = Ops::Mul(tmp12 + tmp13, kF0_541196100);
     out[2] = Descale<Ops>(z1 + Ops::Mul(tmp13, kF0_765366865), shift);
     out[6] = Descale<Ops>(z1 + Ops::Mul(tmp12, -kF1_847759065), shift);
-    z1 = tmp4 + tmp7;
-    T z2 = tmp5 + tmp6, z3 = tmp4 + tmp6, z4 = tmp5 + tmp7;
-    const T z5 = Ops::Mul(z3 + z4, kF1_175875602);
-    tmp4 = Ops::Mul(tmp4, kF0_298631336);
-    tmp5 = Ops::Mul(tmp5, kF2_053119869);
-    tmp6 = Ops::Mul(tmp6, kF3_072711026);
-    tmp7 = Ops::Mul(tmp7, kF1_501321110);
-    z1 = Ops::Mul(z1, -kF0_899976223);
-    z2 = Ops::Mul(z2, -kF2_562915447);
-    z3 = Ops::Mul(z3, -kF1_961570560) + z5;
-    z4 = Ops::Mul(z4, -kF0_390180644) + z5;
-    out[7] = Descale<Ops>(tmp4 + z1 + z3, shift);
-    out[5] = Descale<Ops>(tmp5 + z2 + z4, shift);
-    out[3] = Descale<Ops>(tmp6 + z2 + z3, shift);
-    out[1] = Descale<Ops>(tmp7 + z1 + z4, shift);
+    OddPart<Ops>(tmp4, tmp5, tmp6, tmp7);
+    out[7] = Descale<Ops>(tmp4, shift);
+    out[5] = Descale<Ops>(tmp5, shift);
+    out[3] = Descale<Ops>(tmp6, shift);
+    out[1] = Descale<Ops>(tmp7, shift);
 }
 
 // Final sample of the inverse transform: 128 + x, reduced modulo 1024 and

@@ -52,7 +52,12 @@ int CDllImage::IsGrayscale() { return m_colorSpace == JCS_GRAYSCALE ? 1 : 0; }
 
 int CDllImage::CanConvertToGrayscale()
 {
-    return m_coef && m_colorSpace == JCS_YCbCr ? 1 : 0;
+    if (!m_coef || m_colorSpace != JCS_YCbCr || !m_decoderOpen || m_decoder.num_components < 1)
+        return 0;
+    // The edit keeps the first component, which must carry the finest sampling.
+    int maxH, maxV;
+    MaxSamplingFactors(&m_decoder, &maxH, &maxV);
+    return m_decoder.comp_info[0].h_samp_factor == maxH && m_decoder.comp_info[0].v_samp_factor == maxV ? 1 : 0;
 }
 
 int CDllImage::CanAdjustLevels()

@@ -373,12 +373,12 @@ struct Parser {
 
     void ExifIfd(uint64_t off)
     {
-        if (EntryCount(t, off) < 2)
-            return;
-        ForEachEntry(t, off, [&](const Entry& e) {
-            ExifEntry(e);
-            scan.Values(t, e, &scan.cut);
-        });
+        // A directory of one entry is not read, but a cut must still keep it.
+        if (EntryCount(t, off) >= 2)
+            ForEachEntry(t, off, [&](const Entry& e) {
+                ExifEntry(e);
+                scan.Values(t, e, &scan.cut);
+            });
         scan.Directory(t, off);
     }
 

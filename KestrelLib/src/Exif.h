@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-extern "C" {
 #include <cstdio>
+extern "C" {
 #include <jpeglib.h>
 }
 

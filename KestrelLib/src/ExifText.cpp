@@ -195,8 +195,10 @@ const std::u16string& CExif::FormatText(std::u16string_view textTemplate, int us
             break; // a closing "%" is dropped
         const char16_t code = textTemplate[i + 1];
         if (code == u'G') {
-            if (n - i < 4)
-                break; // "%G" with fewer than two characters after it
+            if (n - i < 4) {
+                i += 2; // "%G" with fewer than two characters after it: only "%G" vanishes
+                continue;
+            }
             const std::u16string_view which = textTemplate.substr(i + 2, 2);
             if (which == u"Lt")
                 AppendGpsCoordinate(out, m_gpsLatitudeRef, m_gpsLatitude);

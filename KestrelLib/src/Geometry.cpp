@@ -336,8 +336,14 @@ public:
 
 protected:
     // Kept MCU count along the edge that may be cut: all of `total` with
-    // include partial, else only the whole MCUs of `pixels`.
-    int Kept(int total, int pixels, int mcu) const { return m_includePartial ? total : pixels / mcu; }
+    // include partial, else only the whole MCUs of `pixels`. 0 (the edit
+    // fails) when growing to whole MCUs would pass the largest side a JPEG
+    // can have, which would leave an image that no save can write.
+    int Kept(int total, int pixels, int mcu) const
+    {
+        const int k = m_includePartial ? total : pixels / mcu;
+        return static_cast<long long>(k) * mcu > kMaxSide ? 0 : k;
+    }
     void Begin(int oldSize)
     {
         m_oldSize = oldSize;

@@ -19,8 +19,9 @@
 
 namespace {
 
-// Upper bound for libjpeg's own block arrays during the second decode, so a
-// header that announces an absurd size fails instead of exhausting memory.
+// Upper bound for libjpeg's own block arrays during the second decode: twice
+// what the layout needs, so a decoder asking for more than the header implies
+// fails. Sizes beyond the layout's int count are refused before this.
 long MemoryLimitFor(long long values)
 {
     const long long bytes = values * 2 * 2 + (64ll << 20);
@@ -36,6 +37,16 @@ inline void DequantiseBlock(const JCOEF* in, const UINT16* q, short* out)
         v = v > 32767 ? 32767 : v;
         out[i] = static_cast<short>(v);
     }
+}
+
+// The header answers and file times of an empty object.
+void ForgetImage(CDllImage& image)
+{
+    image.m_width = image.m_height = image.m_paddedWidth = image.m_paddedHeight = 0;
+    image.m_mcuWidth = image.m_mcuHeight = image.m_numComponents = 0;
+    image.m_colorSpace = JCS_UNKNOWN;
+    image.m_times = FileTimes{};
+    image.m_timesValid = false;
 }
 
 } // namespace
@@ -64,24 +75,23 @@ void CDllImage::Close()
 
 int CDllImage::LoadFile(BSTR path, int headerOnly)
 {
-    if (!path || !*path)
-        return 0;
     try {
-        return Load(path, nullptr, 0, headerOnly);
+        // A missing path is a file that cannot be opened: the object ends empty.
+        return Load(path ? path : u"", nullptr, 0, headerOnly);
     } catch (...) {
         Close();
+        ForgetImage(*this);
         return 0;
     }
 }
 
 int CDllImage::LoadMemory(const BYTE* data, int size, int headerOnly)
 {
-    if (!data || size <= 0)
-        return 0;
     try {
         return Load(nullptr, data, size, headerOnly);
     } catch (...) {
         Close();
+        ForgetImage(*this);
         return 0;
     }
 }
@@ -90,14 +100,12 @@ int CDllImage::Load(const char16_t* path, const BYTE* data, int size, int header
 {
     Close();
     // The object is empty until the load succeeds.
-    m_width = m_height = m_paddedWidth = m_paddedHeight = 0;
-    m_mcuWidth = m_mcuHeight = m_numComponents = 0;
-    m_colorSpace = JCS_UNKNOWN;
-    m_times = FileTimes{};
-    m_timesValid = false;
+    ForgetImage(*this);
     m_exif.Parse(m_markers);
     m_exif.SetPaths(u"", u"");
     m_exif.SetFileDate(SYSTEMTIME{});
+    if (!path && (!data || size <= 0))
+        return 0;
 
     FILE* file = nullptr;
     SYSTEMTIME fileDate{};
@@ -119,8 +127,7 @@ int CDllImage::Load(const char16_t* path, const BYTE* data, int size, int header
             std::fclose(file);
         DestroyDecoder();
         m_markers.clear();
-        m_times = FileTimes{};
-        m_timesValid = false;
+        ForgetImage(*this);
         return 0;
     }
 
@@ -137,11 +144,7 @@ int CDllImage::Load(const char16_t* path, const BYTE* data, int size, int header
     if (!ok) {
         DestroyDecoder();
         m_markers.clear();
-        m_width = m_height = m_paddedWidth = m_paddedHeight = 0;
-        m_mcuWidth = m_mcuHeight = m_numComponents = 0;
-        m_colorSpace = JCS_UNKNOWN;
-        m_times = FileTimes{};
-        m_timesValid = false;
+        ForgetImage(*this);
         return 0;
     }
 
@@ -176,11 +179,17 @@ bool CDllImage::ReadHeader(FILE* file, const BYTE* data, int size)
     jpeg_read_header(&m_decoder, TRUE);
 
     m_markers.clear();
-    for (jpeg_saved_marker_ptr m = m_decoder.marker_list; m; m = m->next) {
-        CSavedMarker saved;
-        saved.code = m->marker;
-        saved.data.assign(m->data, m->data + m->data_length);
-        m_markers.push_back(std::move(saved));
+    // Out of memory here must not unwind past the caller's open file.
+    try {
+        for (jpeg_saved_marker_ptr m = m_decoder.marker_list; m; m = m->next) {
+            CSavedMarker saved;
+            saved.code = m->marker;
+            saved.data.assign(m->data, m->data + m->data_length);
+            m_markers.push_back(std::move(saved));
+        }
+    } catch (...) {
+        m_markers.clear();
+        return false;
     }
     // The source lives on this stack (or reads a file about to be closed):
     // nothing may read through it after the header.

@@ -62,20 +62,13 @@ struct FixedDest {
     bool wrapped;
 };
 
-[[noreturn]] void RaiseCodecError(j_compress_ptr cinfo)
-{
-    cinfo->err->msg_code = 0;
-    cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
-    __builtin_unreachable();
-}
-
 void FixedInit(j_compress_ptr) {}
 
 boolean FixedEmpty(j_compress_ptr cinfo)
 {
     auto* d = reinterpret_cast<FixedDest*>(cinfo->dest);
     if (d->wrapped)
-        RaiseCodecError(cinfo);
+        RaiseCompressError(cinfo, 0);
     d->pub.next_output_byte = d->buffer;
     d->pub.free_in_buffer = d->capacity;
     d->wrapped = true;
@@ -86,7 +79,7 @@ void FixedTerm(j_compress_ptr cinfo)
 {
     auto* d = reinterpret_cast<FixedDest*>(cinfo->dest);
     if (d->wrapped && d->pub.free_in_buffer != d->capacity)
-        RaiseCodecError(cinfo);
+        RaiseCompressError(cinfo, 0);
 }
 
 // Creates `path` for writing, replacing an existing file without following a

@@ -12,16 +12,13 @@
 // A new EXIF thumbnail must fit in this many bytes.
 inline constexpr int kExifThumbCapacity = 16384;
 
-// Rounds a stored (dequantised) value to its quantisation step, half away
-// from zero, in int arithmetic so that values near the 16-bit limits keep
-// their sign.
-inline short Requantize(int value, int step)
+// Raises a codec error on a compressor: long-jumps to the context armed for
+// its error manager.
+[[noreturn]] inline void RaiseCompressError(j_compress_ptr cinfo, int code)
 {
-    if (step <= 0)
-        return 0;
-    const int half = step / 2;
-    const int q = value >= 0 ? (value + half) / step : -((-value + half) / step);
-    return static_cast<short>(q);
+    cinfo->err->msg_code = code;
+    cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
+    __builtin_unreachable();
 }
 
 // Lossless transcode of the coefficient image with the source's tables and

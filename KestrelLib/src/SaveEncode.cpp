@@ -53,7 +53,9 @@ bool InitDivider(const JQUANT_TBL* table, StepDivider* d)
     return true;
 }
 
-// Same result as Requantize(value, step) for every 16-bit value.
+// Rounds a stored (dequantised) value to its step, half away from zero:
+// (|x| + q/2) / q with x's sign. Wider than 16 bits, so values near the 16-bit
+// limits keep their sign; exact for every 16-bit value.
 inline JCOEF RequantizeFast(int value, uint64_t mul, int32_t half)
 {
     const int32_t sign = value >> 31; // 0 or -1
@@ -163,13 +165,6 @@ bool CountDcGroup(JBLOCKARRAY rows, int r0, const ComponentGrid& g, bool alone, 
     return ok;
 }
 
-[[noreturn]] void RaiseBadCoefficient(j_compress_ptr cinfo)
-{
-    cinfo->err->msg_code = JERR_BAD_DCT_COEF;
-    cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
-    __builtin_unreachable();
-}
-
 } // namespace
 
 bool WantJfifHeader(const CDllImage& image, const SaveOptions& options, J_COLOR_SPACE jpegColorSpace)
@@ -239,7 +234,7 @@ bool TranscodeImage(CDllImage& image, const SaveOptions& options, FILE* file, jp
     for (int c = 0; c < components; ++c)
         if (cinfo.comp_info[c].dc_tbl_no < 0 || cinfo.comp_info[c].dc_tbl_no >= NUM_HUFF_TBLS
             || cinfo.comp_info[c].ac_tbl_no < 0 || cinfo.comp_info[c].ac_tbl_no >= NUM_HUFF_TBLS)
-            RaiseBadCoefficient(&cinfo);
+            RaiseCompressError(&cinfo, JERR_BAD_DCT_COEF);
     if (dest)
         cinfo.dest = dest;
     else
@@ -274,10 +269,10 @@ bool TranscodeImage(CDllImage& image, const SaveOptions& options, FILE* file, jp
                 const short* in = image.m_coef + g.offset + static_cast<size_t>(r0 + dr) * g.blocksPerRow * DCTSIZE2;
                 // Rows past the coded height are never coded: no counts.
                 if (!RequantizeBlocks(in, rows[dr], coded, dividers[c], r0 + dr < g.codedBlockRows ? ac : nullptr))
-                    RaiseBadCoefficient(&cinfo);
+                    RaiseCompressError(&cinfo, JERR_BAD_DCT_COEF);
             }
             if (ownCounts && !CountDcGroup(rows, r0, g, components == 1, &lastDc, dc))
-                RaiseBadCoefficient(&cinfo);
+                RaiseCompressError(&cinfo, JERR_BAD_DCT_COEF);
         }
         if (ownCounts && components > 1) {
             // Dummy blocks of partial MCUs: a zero DC difference and an end of block.

@@ -112,9 +112,7 @@ void ThumbTermDestination(j_compress_ptr) {}
 boolean ThumbEmptyOutputBuffer(j_compress_ptr cinfo)
 {
     // The thumbnail has outgrown its buffer.
-    cinfo->err->msg_code = 0;
-    cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
-    return FALSE;
+    RaiseCompressError(cinfo, 0);
 }
 
 inline uint8_t ToByte(float v)

@@ -96,7 +96,13 @@ int CDllImage::LoadThumbnail(BSTR path, BYTE* bits, int boxWidth, int boxHeight,
     if (!bits || !path || !*path || absStride < 3ll * boxWidth)
         return 0;
 
-    FILE* file = OpenFileW(path, "rb");
+    // The path conversion allocates: no exception may leave the interface.
+    FILE* file = nullptr;
+    try {
+        file = OpenFileW(path, "rb");
+    } catch (...) {
+        return 0;
+    }
     if (!file)
         return 0;
 

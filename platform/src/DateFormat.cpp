@@ -317,8 +317,9 @@ std::u16string IcuPattern(LCID locale, UDateFormatStyle timeStyle, UDateFormatSt
     return std::u16string(buf, static_cast<size_t>(length));
 }
 
-// Rewrites single-letter runs of `from` into `to` outside quotes (M -> MM, h -> hh).
-std::u16string WidenSingles(std::u16string_view pic, std::u16string_view letters)
+// Rebuilds a picture run by run; quoted text is kept as it is.
+template <typename Fn>
+std::u16string RewriteRuns(std::u16string_view pic, Fn&& rewrite)
 {
     std::u16string out;
     for (size_t i = 0; i < pic.size();) {
@@ -329,30 +330,28 @@ std::u16string WidenSingles(std::u16string_view pic, std::u16string_view letters
             continue;
         }
         const size_t n = RunLength(pic, i);
-        out.append(pic.substr(i, n));
-        if (n == 1 && letters.find(pic[i]) != std::u16string_view::npos)
-            out += pic[i];
+        rewrite(pic.substr(i, n), out);
         i += n;
     }
     return out;
 }
 
-// Year runs of two letters become four (the Windows short-date default).
+// Doubles single-letter runs of `letters` (M -> MM, h -> hh).
+std::u16string WidenSingles(std::u16string_view pic, std::u16string_view letters)
+{
+    return RewriteRuns(pic, [&](std::u16string_view run, std::u16string& out) {
+        out.append(run);
+        if (run.size() == 1 && letters.find(run[0]) != std::u16string_view::npos)
+            out += run[0];
+    });
+}
+
+// Year runs become four letters (the Windows short-date default).
 std::u16string FullYear(std::u16string_view pic)
 {
-    std::u16string out;
-    for (size_t i = 0; i < pic.size();) {
-        if (pic[i] == u'\'') {
-            const size_t end = CopyQuoted(pic, i, nullptr);
-            out.append(pic.substr(i, end - i));
-            i = end;
-            continue;
-        }
-        const size_t n = RunLength(pic, i);
-        out.append(pic[i] == u'y' ? std::u16string(u"yyyy") : std::u16string(pic.substr(i, n)));
-        i += n;
-    }
-    return out;
+    return RewriteRuns(pic, [](std::u16string_view run, std::u16string& out) {
+        out.append(run[0] == u'y' ? std::u16string_view(u"yyyy") : run);
+    });
 }
 
 void AddOnce(std::vector<std::u16string>& list, const std::u16string& pic)

@@ -467,3 +467,34 @@ TEST(ExifWrite, BlocksThatCannotBeCutAreCopiedWhole)
     ASSERT_EQ(cut.size(), app1.size());
     EXPECT_TRUE(std::equal(cut.end() - 20, cut.end(), std::vector<uint8_t>(20, 7).begin()));
 }
+
+TEST(ExifWrite, CutKeepsAnExifDirectoryOfOneEntry)
+{
+    // IFD0 points to an Exif IFD of one entry that lies behind the thumbnail.
+    Block b;
+    b.ifd0 = {b.Short(274, 6), b.Long(34665, 0)};
+    b.thumb = exiftest::SmallJpeg(16, 16);
+    std::vector<uint8_t> app1 = b.Build();
+    const uint32_t exifAt = static_cast<uint32_t>(app1.size() - 6);
+    std::vector<uint8_t> field;
+    b.Put32(field, exifAt);
+    std::copy(field.begin(), field.end(), app1.begin() + 6 + 8 + 2 + 12 + 8);
+    const std::string id = "0123456789abcdef0123";
+    b.Put16(app1, 1);
+    b.Put16(app1, 42016);
+    b.Put16(app1, 2);
+    b.Put32(app1, static_cast<uint32_t>(id.size()));
+    b.Put32(app1, exifAt + 2 + 12 + 4);
+    b.Put32(app1, 0);
+    app1.insert(app1.end(), id.begin(), id.end());
+
+    const std::vector<uint8_t> jpeg = JpegWithExif(app1);
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, jpeg, 1), 1);
+    EXPECT_EQ(k.impl()->m_exif.m_cutOffset, k.impl()->m_exif.m_tiffLength);
+    SaveChoice drop;
+    drop.thumbMode = 0;
+    const std::vector<uint8_t> cut = ExifOf(exiftest::Transcode(k.impl(), jpeg, drop));
+    ASSERT_EQ(cut.size(), app1.size());
+    EXPECT_TRUE(std::equal(cut.end() - static_cast<long>(id.size()), cut.end(), id.begin()));
+}

@@ -101,8 +101,9 @@ TEST(ExifText, MalformedCodes)
     CExif x = Filled();
     const std::pair<const char16_t*, const char*> cases[] = {
         {u"100%%", "100%"}, {u"50%", "50"},      {u"%x", ""},        {u"a%xb", "ab"},       {u"%G", ""},
-        {u"%GL", ""},       {u"%GLtX", "N 48°51.396'X"},             {u"%GQQz", "z"},      {u"%Gx%%", ""},
+        {u"%GL", "L"},      {u"%GLtX", "N 48°51.396'X"},             {u"%GQQz", "z"},      {u"%Gx%%", ""},
         {u"%%%", "%"},      {u"%%d", "%d"},      {u"%\u00E9", ""},   {u"", ""},
+        {u"a%GA", "aA"},    {u"%G%", ""},
     };
     for (const auto& [tmpl, want] : cases)
         EXPECT_EQ(Expand(x, tmpl), want) << Utf16ToUtf8(tmpl);

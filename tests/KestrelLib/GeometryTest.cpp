@@ -1,6 +1,7 @@
 // Lossless crop, flips and quarter turns on the coefficient image.
 #include "GeometryTest.h"
 
+#include <algorithm>
 #include <climits>
 
 using namespace testjpeg;
@@ -297,6 +298,31 @@ TEST(Geometry, LessThanOneMcuFailsWithoutWriting)
         EXPECT_TRUE(Same(Capture(k.p), before)) << c.op;
         EXPECT_EQ(k.impl()->m_undo.Count(), 0u);
         EXPECT_EQ(Apply(k.p, c.op, 1), 1) << c.op;
+    }
+}
+
+// Keeping the partial edge must not grow the image past 65,500 pixels, which
+// no save could write: such an edit fails without writing; cutting the edge
+// still works and saves.
+TEST(Geometry, GrowingPastTheLargestSideFails)
+{
+    struct Case {
+        Op op;
+        int width, height;
+    };
+    const Case cases[] = {{FlipH, 65500, 8}, {Left, 65500, 8}, {FlipV, 8, 65500}, {Right, 8, 65500}};
+    for (const Case& c : cases) {
+        ImageRef k;
+        ASSERT_EQ(ktest::LoadBytes(k.p, MakeJpeg(c.width, c.height, kGray)), 1);
+        MemoryUndoStore store;
+        k->SetUndoStore(&store);
+        const ImageState before = Capture(k.p);
+        EXPECT_EQ(Apply(k.p, c.op, 1), 0) << c.op;
+        EXPECT_TRUE(store.writes.empty()) << c.op;
+        EXPECT_TRUE(Same(Capture(k.p), before)) << c.op;
+        ASSERT_EQ(Apply(k.p, c.op, 0), 1) << c.op;
+        EXPECT_EQ(std::max(k->GetWidth(), k->GetHeight()), 65496) << c.op;
+        EXPECT_GT(k->GetEncodedSize(), 0) << c.op;
     }
 }
 

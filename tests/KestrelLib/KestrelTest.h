@@ -39,6 +39,15 @@ inline int LoadPath(IKestrel* k, const std::filesystem::path& path, int headerOn
     return k->LoadFile(p, headerOnly);
 }
 
+// A copy of the object's coefficient array.
+inline std::vector<short> CoefValues(IKestrel* k)
+{
+    short* data = nullptr;
+    int count = 0;
+    k->GetCoefficients(&data, &count);
+    return data ? std::vector<short>(data, data + count) : std::vector<short>();
+}
+
 // Checks that the object's coefficient image equals libjpeg's quantised
 // coefficients times their steps, with zero padding.
 inline ::testing::AssertionResult MatchesLibjpeg(IKestrel* k, const testjpeg::Coefficients& ref)

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 #include <fstream>
+#include <functional>
 
 using namespace testjpeg;
 using ktest::ImageRef;
@@ -240,13 +241,26 @@ TEST(Load, GarbageAndEmptyFilesFail)
 
 TEST(Load, FailedLoadEmptiesTheObject)
 {
-    ImageRef k;
-    ASSERT_EQ(ktest::LoadBytes(k.p, Encode(MakePattern(40, 40), EncodeParams{})), 1);
-    std::vector<uint8_t> junk(100, 1);
-    EXPECT_EQ(ktest::LoadBytes(k.p, junk), 0);
-    EXPECT_EQ(k->IsLoaded(), 0);
-    EXPECT_FALSE(k.impl()->m_decoderOpen);
-    EXPECT_TRUE(k.impl()->m_markers.empty());
+    const auto good = Encode(MakePattern(40, 40), EncodeParams{});
+    const std::vector<uint8_t> junk(100, 1);
+    CBstr empty(u"");
+    const std::vector<std::pair<const char*, std::function<int(IKestrel*)>>> failures = {
+        {"garbage", [&](IKestrel* k) { return ktest::LoadBytes(k, junk); }},
+        {"null data", [](IKestrel* k) { return k->LoadMemory(nullptr, 100, 0); }},
+        {"zero size", [&](IKestrel* k) { return k->LoadMemory(good.data(), 0, 0); }},
+        {"null path", [](IKestrel* k) { return k->LoadFile(nullptr, 0); }},
+        {"empty path", [&](IKestrel* k) { return k->LoadFile(empty, 0); }},
+    };
+    for (const auto& [name, fail] : failures) {
+        SCOPED_TRACE(name);
+        ImageRef k;
+        ASSERT_EQ(ktest::LoadBytes(k.p, good), 1);
+        EXPECT_EQ(fail(k.p), 0);
+        EXPECT_EQ(k->IsLoaded(), 0);
+        EXPECT_EQ(k->GetWidth(), 0);
+        EXPECT_FALSE(k.impl()->m_decoderOpen);
+        EXPECT_TRUE(k.impl()->m_markers.empty());
+    }
 }
 
 // Rewrites the first DQT segment so it comes after the first SOS.

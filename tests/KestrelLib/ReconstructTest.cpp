@@ -7,18 +7,11 @@
 #include <algorithm>
 
 using namespace testjpeg;
+using ktest::CoefValues;
 using ktest::ImageRef;
 using ktest::MemoryUndoStore;
 
 namespace {
-
-std::vector<short> CoefValues(IKestrel* k)
-{
-    short* data = nullptr;
-    int count = 0;
-    k->GetCoefficients(&data, &count);
-    return std::vector<short>(data, data + count);
-}
 
 int Level(int c, int step)
 {

@@ -6,18 +6,11 @@
 #include <cstring>
 
 using namespace testjpeg;
+using ktest::CoefValues;
 using ktest::ImageRef;
 using ktest::MemoryUndoStore;
 
 namespace {
-
-std::vector<short> CoefValues(IKestrel* k)
-{
-    short* data = nullptr;
-    int count = 0;
-    k->GetCoefficients(&data, &count);
-    return std::vector<short>(data, data + count);
-}
 
 // A rendered bitmap in the program's form or top-down; `first` is the top
 // image row, `stride` the signed step between rows.

@@ -4,18 +4,11 @@
 #include <algorithm>
 
 using namespace testjpeg;
+using ktest::CoefValues;
 using ktest::ImageRef;
 using ktest::MemoryUndoStore;
 
 namespace {
-
-std::vector<short> CoefValues(IKestrel* k)
-{
-    short* data = nullptr;
-    int count = 0;
-    k->GetCoefficients(&data, &count);
-    return std::vector<short>(data, data + count);
-}
 
 std::vector<uint8_t> Ycc420(int width, int height, unsigned seed = 3)
 {
@@ -221,6 +214,7 @@ TEST(Grayscale, RefusesWhenLumaIsNotTheFinestComponent)
     const std::vector<short> before = CoefValues(k.p);
     MemoryUndoStore store;
     k->SetUndoStore(&store);
+    EXPECT_EQ(k->CanConvertToGrayscale(), 0);
     EXPECT_EQ(k->ConvertToGrayscale(), 0);
     EXPECT_EQ(CoefValues(k.p), before);
     EXPECT_TRUE(store.bytes.empty());

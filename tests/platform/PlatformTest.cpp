@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TEST(Bstr, LengthPrefixAndOwnership)
@@ -115,4 +116,10 @@ TEST(FileOps, Utf16Paths)
     EXPECT_FALSE(DeleteFileW(b.c_str()));
     EXPECT_EQ(OpenFileW(u"", "rb"), nullptr);
     EXPECT_EQ(OpenFileW(nullptr, "rb"), nullptr);
+
+    // Reading opens regular files only; a FIFO without a writer must not block.
+    const auto fifo = dir / "pipe.jpg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(OpenFileW(testjpeg::ToU16(fifo.string()).c_str(), "rb"), nullptr);
+    EXPECT_EQ(OpenFileW(testjpeg::ToU16(dir.path().string()).c_str(), "rb"), nullptr);
 }

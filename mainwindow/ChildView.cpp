@@ -1011,7 +1011,10 @@ void CChildView::keyPressEvent(QKeyEvent* event)
         m_spaceHeld = true;
 
     // Z held switches to selecting; letting it go zooms to the selection.
-    if (key == Qt::Key_Z && m_host->CurrentModeId() != ID_EDIT_SELECT) {
+    // Ctrl+Z and Alt+Z are keys of the menus, even while their command is
+    // disabled and lets the key through.
+    const bool zAlone = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (key == Qt::Key_Z && zAlone && m_host->CurrentModeId() != ID_EDIT_SELECT) {
         m_previousModeId = m_host->CurrentModeId();
         m_host->SendCommand(ID_EDIT_SELECT);
     }
@@ -1070,6 +1073,14 @@ bool CChildView::ArrowKey(int key)
         m_centerY += 16 * dy;
     }
     return true;
+}
+
+void CChildView::focusOutEvent(QFocusEvent* event)
+{
+    // A key let go elsewhere never reaches the view: forget what was held,
+    // or every later click would pan.
+    m_spaceHeld = m_zHeld = false;
+    QAbstractScrollArea::focusOutEvent(event);
 }
 
 void CChildView::keyReleaseEvent(QKeyEvent* event)

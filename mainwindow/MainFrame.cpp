@@ -54,8 +54,10 @@ public:
     explicit CFrameViewHost(CMainFrame* frame) : m_frame(frame) {}
     void OnViewChanged(CChildView&) override
     {
+        // Forced: the box holds its last step as its selection, so a step
+        // taken by a key, the wheel or a button must replace it.
         if (m_frame)
-            m_frame->OnZoomChanged(false);
+            m_frame->OnZoomChanged(true);
     }
     void ShowContextMenu(int index, QPoint globalPos) override
     {
@@ -160,6 +162,12 @@ void CMainFrame::CreateBars(int scale)
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);
     m_toolBar->setVisible(!app || app->m_settings.MainToolbarVisible != 0);
+    // The window's own bar menu hides and shows the toolbar too: keep the
+    // setting (and so the View item and the next start) in step with it.
+    connect(m_toolBar->toggleViewAction(), &QAction::triggered, this, [](bool visible) {
+        if (CPixmendApp* a = App())
+            a->m_settings.MainToolbarVisible = visible ? 1 : 0;
+    });
 
     m_statusBar = new CCustomStatusBar(scale, this);
     setStatusBar(m_statusBar);

@@ -514,6 +514,26 @@ TEST_F(ChildViewTest, ZKeyHeldSelectsThenZoomsAndReturns)
     QTest::keyPress(m_view.get(), Qt::Key_Z);
     QTest::keyRelease(m_view.get(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(m_host.commands, std::vector<int>{ID_EDIT_SELECT});
+
+    // Ctrl+Z that no enabled command took is not the Z key.
+    m_host.commands.clear();
+    m_host.SetModeId(ID_EDIT_CROP);
+    QTest::keyPress(m_view.get(), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyRelease(m_view.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(m_host.commands.empty());
+}
+
+// A space bar let go while the view had no focus does not leave it panning.
+TEST_F(ChildViewTest, HeldKeysAreForgottenWhenTheFocusGoes)
+{
+    Show(300, 200);
+    Open(128, 96);
+    m_host.SetModeId(ID_EDIT_CROP);
+    QTest::keyPress(m_view.get(), Qt::Key_Space);
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(m_view.get(), &out);
+    Drag(Client(10, 10), Client(70, 60));
+    EXPECT_TRUE(m_view->IsSelectionShown());
 }
 
 TEST_F(ChildViewTest, ArrowKeysMoveTheSelectionByWholeMcus)

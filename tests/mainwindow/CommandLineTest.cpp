@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 struct CommandLineCase {
@@ -76,6 +78,10 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementCase{1200, 100, 400, 300, kDefault},        // off the desktop
                       PlacementCase{50, 60, 400, 0, kDefault},             // no height: empty rectangle
                       PlacementCase{50, 60, 400, -20, kDefault},
-                      PlacementCase{50, 60, -400, 300, kDefault}));
+                      PlacementCase{50, 60, -400, 300, kDefault},
+                      // A hand-edited profile: the far edges lie beyond int.
+                      PlacementCase{INT_MAX - 10, 60, 400, 300, kDefault},
+                      PlacementCase{50, INT_MAX, 400, 300, kDefault},
+                      PlacementCase{-50, 60, INT_MIN, 300, kDefault}));
 
 } // namespace

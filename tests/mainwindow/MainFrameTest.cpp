@@ -188,6 +188,23 @@ TEST_F(MainFrameTest, BarTogglesHideShowAndSurviveARestart)
     again.ExitInstance(0);
 }
 
+// The window's own bar menu toggles the toolbar through its toggle action.
+TEST_F(MainFrameTest, ToolbarHiddenFromTheBarMenuKeepsTheSettingInStep)
+{
+    CPixmendApp app;
+    ASSERT_TRUE(app.InitInstance({}));
+    QToolBar* bar = app.GetMainFrame()->GetToolBar();
+    bar->toggleViewAction()->trigger();
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(app.m_settings.MainToolbarVisible, 0);
+    EXPECT_FALSE(app.GetCommands().Query(ID_VIEW_TOOLBAR).m_bChecked);
+    // The View item then shows it again in one step.
+    ASSERT_TRUE(app.GetCommands().Execute(ID_VIEW_TOOLBAR));
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(app.m_settings.MainToolbarVisible, 1);
+    app.ExitInstance(0);
+}
+
 TEST_F(MainFrameTest, ModePaneIsCaptionedEditOnTheRight)
 {
     CPixmendApp app;
@@ -478,6 +495,33 @@ TEST(UxTheme, NoSkinOrVisualStylesAreLoaded)
     CSkinManager::ExcludeModule("ole32.dll");
     CSkinManager::ExcludeModule("ole32.dll");
     EXPECT_EQ(CSkinManager::ExcludedModules().count("ole32.dll"), 1);
+}
+
+// Every zoom change of the view shows in the box, whatever it selected before.
+TEST_F(MainFrameTest, ZoomBoxFollowsEveryZoomStepOfTheView)
+{
+    CPixmendApp app;
+    ASSERT_TRUE(app.InitInstance({WritePhoto(400, 240)}));
+    CMainFrame* frame = app.GetMainFrame();
+    frame->resize(800, 600);
+    QCoreApplication::processEvents();
+    app.GetCommands().UpdateAll();
+    CChildView* view = frame->GetView();
+    QComboBox* zoom = frame->GetZoomCombo();
+    ASSERT_TRUE(zoom->isEnabled());
+
+    view->SetZoomIndex(9);
+    EXPECT_EQ(zoom->currentText(), "100%");
+    view->ZoomIn();
+    EXPECT_EQ(zoom->currentText(), "150%");
+    view->ZoomOut();
+    view->ZoomOut();
+    EXPECT_EQ(zoom->currentText(), "67%");
+    view->ZoomToFit(false);
+    EXPECT_EQ(zoom->currentText(), QString::number(view->Zoom() * 100 / 256) + "%");
+    view->ZoomOut();
+    EXPECT_EQ(zoom->currentText(), zoom->itemText(view->ZoomIndex()));
+    app.ExitInstance(0);
 }
 
 // A screenshot of the whole window with a photo, kept as a build artefact.

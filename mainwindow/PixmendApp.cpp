@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 CPixmendApp* CPixmendApp::s_instance = nullptr;
@@ -174,11 +176,20 @@ QRect CPixmendApp::PlaceWindow(CAppSettings& s, const QRect& desktop)
 {
     const int w = desktop.width();
     const int h = desktop.height();
-    const QRect saved(s.PozX, s.PozY, s.SzX, s.SzY);
+    // The profile may hold any values: a rectangle whose far edges lie beyond
+    // int cannot be formed, and cannot be on the desktop either.
+    const auto edgeFits = [](int pos, int size) {
+        const int64_t far = static_cast<int64_t>(pos) + size - 1;
+        return far >= INT_MIN && far <= INT_MAX;
+    };
+    const bool representable = edgeFits(s.PozX, s.SzX) && edgeFits(s.PozY, s.SzY);
     // An empty or inverted rectangle intersects nothing (QRect::intersects
     // would normalise it first).
-    if (s.SzX != 0 && w >= s.SzX && h >= s.SzY && saved.isValid() && saved.intersects(desktop))
-        return saved;
+    if (s.SzX != 0 && w >= s.SzX && h >= s.SzY && representable) {
+        const QRect saved(s.PozX, s.PozY, s.SzX, s.SzY);
+        if (saved.isValid() && saved.intersects(desktop))
+            return saved;
+    }
     s.PozX = w * 10 / 100;
     s.PozY = h * 5 / 100;
     s.SzX = w * 8 / 10;

@@ -74,8 +74,9 @@ IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& 
                     QApplication::activeWindow());
     QPushButton* retry = box.addButton(QStringLiteral("Retry"), QMessageBox::AcceptRole);
     QPushButton* skip = box.addButton(QStringLiteral("Skip"), QMessageBox::ActionRole);
-    QPushButton* abort = box.addButton(QStringLiteral("Abort"), QMessageBox::RejectRole);
-    box.setEscapeButton(abort);
+    box.addButton(QStringLiteral("Abort"), QMessageBox::RejectRole);
+    // Esc (like Enter) means another try; only the buttons skip or abort.
+    box.setEscapeButton(retry);
     box.exec();
     if (box.clickedButton() == retry)
         return SaveErrorChoice::Retry;

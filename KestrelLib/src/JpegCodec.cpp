@@ -34,7 +34,34 @@ void SkipInputData(j_decompress_ptr cinfo, long count)
     src->bytes_in_buffer -= static_cast<size_t>(count);
 }
 
+struct KsBlockArray {
+    JBLOCKROW* rows;
+    JDIMENSION numRows;
+};
+
 } // namespace
+
+jvirt_barray_ptr MakeBlockArray(j_common_ptr cinfo, JCOEF* base, size_t stride, JDIMENSION numRows)
+{
+    auto* array = static_cast<KsBlockArray*>((*cinfo->mem->alloc_small)(cinfo, JPOOL_IMAGE, sizeof(KsBlockArray)));
+    array->rows = static_cast<JBLOCKROW*>(
+        (*cinfo->mem->alloc_small)(cinfo, JPOOL_IMAGE, sizeof(JBLOCKROW) * (numRows ? numRows : 1)));
+    array->numRows = numRows;
+    for (JDIMENSION r = 0; r < numRows; ++r)
+        array->rows[r] = reinterpret_cast<JBLOCKROW>(base + static_cast<size_t>(r) * stride * DCTSIZE2);
+    return reinterpret_cast<jvirt_barray_ptr>(array);
+}
+
+JBLOCKARRAY AccessBlockArray(j_common_ptr cinfo, jvirt_barray_ptr ptr, JDIMENSION startRow, JDIMENSION numRows,
+                             boolean)
+{
+    auto* array = reinterpret_cast<KsBlockArray*>(ptr);
+    if (startRow > array->numRows || numRows > array->numRows - startRow) {
+        cinfo->err->msg_code = JERR_BAD_VIRTUAL_ACCESS;
+        cinfo->err->error_exit(cinfo);
+    }
+    return array->rows + startRow;
+}
 
 jpeg_error_mgr* InitErrorMgr(KsErrorMgr* mgr)
 {

@@ -9,7 +9,8 @@
 // The header is read by the object's own decoder, which stays open after a
 // full load and supplies sampling factors, quantisation tables and colour
 // space to the other operations. The blocks come from a second, complete
-// decode on a decoder of its own.
+// decode on a decoder of its own, which decodes them straight into the
+// coefficient image (see InPlaceArrays).
 #include "DllImage.h"
 
 #include "platform/FileOps.h"
@@ -19,23 +20,45 @@
 
 namespace {
 
-// Upper bound for libjpeg's own block arrays during the second decode: twice
-// what the layout needs, so a decoder asking for more than the header implies
-// fails. Sizes beyond the layout's int count are refused before this.
-long MemoryLimitFor(long long values)
+// libjpeg's block arrays for the second decode, placed straight into the
+// coefficient image: the decoder's request/realize/access methods for virtual
+// block arrays are replaced, so the blocks decode in place (quantised) and are
+// dequantised afterwards. libjpeg then allocates no whole-image arrays of its
+// own and nothing is copied.
+struct InPlaceArrays {
+    short* coef;
+    ComponentGrid grids[MAX_COMPONENTS];
+    int numComponents;
+    int requested;
+};
+
+// The decoder asks for one array per component, in component order.
+jvirt_barray_ptr RequestInPlace(j_common_ptr cinfo, int, boolean, JDIMENSION blocksPerRow, JDIMENSION numRows,
+                                JDIMENSION)
 {
-    const long long bytes = values * 2 * 2 + (64ll << 20);
-    return bytes > 0x7FFFFFFFll * 4 ? 0x7FFFFFFFl * 4 : static_cast<long>(bytes);
+    auto* ctx = static_cast<InPlaceArrays*>(cinfo->client_data);
+    const int c = ctx->requested;
+    // Its arrays (rounded up to whole MCUs of the component) must fit the padded grid.
+    if (c >= ctx->numComponents || blocksPerRow > static_cast<JDIMENSION>(ctx->grids[c].blocksPerRow)
+        || numRows > static_cast<JDIMENSION>(ctx->grids[c].blockRows)) {
+        cinfo->err->msg_code = JERR_BAD_VIRTUAL_ACCESS;
+        cinfo->err->error_exit(cinfo);
+    }
+    ++ctx->requested;
+    const ComponentGrid& g = ctx->grids[c];
+    return MakeBlockArray(cinfo, ctx->coef + g.offset, static_cast<size_t>(g.blocksPerRow), numRows);
 }
 
-// Dequantises one block; saturates to 16 bits. Written to vectorise.
-inline void DequantiseBlock(const JCOEF* in, const UINT16* q, short* out)
+void RealizeInPlace(j_common_ptr) {}
+
+// Dequantises one block in place; saturates to 16 bits. Written to vectorise.
+inline void DequantiseBlock(short* block, const UINT16* q)
 {
     for (int i = 0; i < DCTSIZE2; ++i) {
-        int v = static_cast<int>(in[i]) * static_cast<int>(q[i]);
+        int v = static_cast<int>(block[i]) * static_cast<int>(q[i]);
         v = v < -32768 ? -32768 : v;
         v = v > 32767 ? 32767 : v;
-        out[i] = static_cast<short>(v);
+        block[i] = static_cast<short>(v);
     }
 }
 
@@ -232,8 +255,21 @@ bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size)
         return false;
     }
 
-    cinfo.mem->max_memory_to_use = MemoryLimitFor(count);
-    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
+    coef = AllocCoefficients(static_cast<size_t>(count));
+    if (!coef) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    InPlaceArrays ctx{};
+    ctx.coef = coef;
+    ctx.numComponents = cinfo.num_components;
+    for (int c = 0; c < cinfo.num_components && c < MAX_COMPONENTS; ++c)
+        GetComponentGrid(c, &ctx.grids[c]);
+    cinfo.client_data = &ctx;
+    cinfo.mem->request_virt_barray = RequestInPlace;
+    cinfo.mem->realize_virt_arrays = RealizeInPlace;
+    cinfo.mem->access_virt_barray = AccessBlockArray;
+    jpeg_read_coefficients(&cinfo);
 
     // Every component must have latched a table equal to the one the header
     // decoder holds for its slot, with no zero step; otherwise saving and the
@@ -247,36 +283,24 @@ bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size)
             good = latched->quantval[i] != 0 && latched->quantval[i] == header->quantval[i];
         if (!good) {
             jpeg_destroy_decompress(&cinfo);
+            FreeCoefficients(coef);
             return false;
         }
     }
 
-    coef = AllocCoefficients(static_cast<size_t>(count));
-    if (!coef) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-
+    // Dequantise the coded blocks; the decoder may have written dummy blocks
+    // into the padding of edge MCUs, which must read as zero.
     for (int c = 0; c < cinfo.num_components; ++c) {
-        ComponentGrid grid;
-        GetComponentGrid(c, &grid);
-        jpeg_component_info* comp = &cinfo.comp_info[c];
-        const UINT16* q = comp->quant_table->quantval;
-        const int rows = static_cast<int>(comp->height_in_blocks) < grid.blockRows ? static_cast<int>(comp->height_in_blocks) : grid.blockRows;
-        const int cols = static_cast<int>(comp->width_in_blocks) < grid.blocksPerRow ? static_cast<int>(comp->width_in_blocks) : grid.blocksPerRow;
-        const int v = comp->v_samp_factor;
-        for (int r0 = 0; r0 < rows; r0 += v) {
-            JBLOCKARRAY blocks = (*cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&cinfo), arrays[c],
-                                                                   static_cast<JDIMENSION>(r0), static_cast<JDIMENSION>(v), FALSE);
-            for (int dr = 0; dr < v && r0 + dr < rows; ++dr) {
-                short* out = coef + grid.offset + static_cast<size_t>(r0 + dr) * grid.blocksPerRow * 64;
-                const JBLOCKROW row = blocks[dr];
-                for (int k = 0; k < cols; ++k) {
-                    DequantiseBlock(row[k], q, out);
-                    out += 64;
-                }
-                // Padding blocks are already zero.
-            }
+        const ComponentGrid& grid = ctx.grids[c];
+        const UINT16* q = cinfo.comp_info[c].quant_table->quantval;
+        const int cols = grid.codedBlocksPerRow < grid.blocksPerRow ? grid.codedBlocksPerRow : grid.blocksPerRow;
+        for (int r = 0; r < grid.blockRows; ++r) {
+            short* row = coef + grid.offset + static_cast<size_t>(r) * grid.blocksPerRow * DCTSIZE2;
+            const int coded = r < grid.codedBlockRows ? cols : 0;
+            for (int k = 0; k < coded; ++k)
+                DequantiseBlock(row + static_cast<size_t>(k) * DCTSIZE2, q);
+            std::memset(row + static_cast<size_t>(coded) * DCTSIZE2, 0,
+                        static_cast<size_t>(grid.blocksPerRow - coded) * DCTSIZE2 * sizeof(short));
         }
     }
 

@@ -10,6 +10,9 @@
 // - libjpeg 6.2 sizes a compressor from image_width/height and only sets its
 //   max sampling factors inside jpeg_write_coefficients, so every block count
 //   comes from our own ComponentGrid, never from the compressor.
+// - The requantised blocks go into one buffer of the coefficient image's
+//   layout that the compressor reads in place through our own block arrays
+//   (JpegCodec.h), not into whole-image arrays of libjpeg's.
 // - Only coded blocks are stored; libjpeg's transcoder makes its own dummy
 //   blocks for partial MCUs and never reads the rest of the arrays.
 // - Optimised Huffman tables: libjpeg's own statistics pass reads every
@@ -217,12 +220,19 @@ bool TranscodeImage(CDllImage& image, const SaveOptions& options, FILE* file, jp
     HuffmanCounts counts;
     std::memset(&counts, 0, sizeof counts);
 
+    // The requantised blocks go into one buffer of the coefficient image's
+    // layout (not libjpeg's own arrays), which the compressor reads in place.
+    JCOEF* const blocks = CDllImage::AllocCoefficients(total);
+    if (!blocks)
+        return false;
+
     jpeg_compress_struct cinfo;
     jvirt_barray_ptr arrays[MAX_COMPONENTS] = {};
     std::memset(static_cast<void*>(&cinfo), 0, sizeof cinfo);
     cinfo.err = InitErrorMgr(&image.m_err);
     if (setjmp(image.m_err.jump)) {
         jpeg_destroy_compress(&cinfo);
+        CDllImage::FreeCoefficients(blocks);
         return false;
     }
     jpeg_create_compress(&cinfo);
@@ -240,16 +250,16 @@ bool TranscodeImage(CDllImage& image, const SaveOptions& options, FILE* file, jp
     else
         jpeg_stdio_dest(&cinfo, file);
 
+    cinfo.mem->access_virt_barray = AccessBlockArray;
     for (int c = 0; c < components; ++c)
-        arrays[c] = (*cinfo.mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, FALSE,
-                                                       static_cast<JDIMENSION>(grids[c].blocksPerRow),
-                                                       static_cast<JDIMENSION>(grids[c].blockRows),
-                                                       static_cast<JDIMENSION>(grids[c].v));
-    (*cinfo.mem->realize_virt_arrays)(reinterpret_cast<j_common_ptr>(&cinfo));
+        arrays[c] = MakeBlockArray(reinterpret_cast<j_common_ptr>(&cinfo), blocks + grids[c].offset,
+                                   static_cast<size_t>(grids[c].blocksPerRow),
+                                   static_cast<JDIMENSION>(grids[c].blockRows));
 
     jpeg_write_coefficients(&cinfo, arrays);
     if (!WriteSavedMarkers(image, options, &cinfo, thumb, thumbLength)) {
         jpeg_destroy_compress(&cinfo);
+        CDllImage::FreeCoefficients(blocks);
         return false;
     }
 
@@ -306,6 +316,7 @@ bool TranscodeImage(CDllImage& image, const SaveOptions& options, FILE* file, jp
 
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
+    CDllImage::FreeCoefficients(blocks);
     return true;
 }
 

@@ -317,6 +317,24 @@ TEST(Load, MissingOrZeroQuantTableFails)
     EXPECT_EQ(k->IsLoaded(), 0);
 }
 
+TEST(Load, UnsupportedFramesFail)
+{
+    const auto jpeg = Encode(MakePattern(32, 32), EncodeParams{});
+    // Lossless (SOF3) and hierarchical (SOF5) frames are not for an 8-bit DCT decoder.
+    for (const uint8_t sof : {0xC3, 0xC5, 0xC7}) {
+        auto patched = jpeg;
+        for (size_t i = 2; i + 1 < patched.size(); ++i)
+            if (patched[i] == 0xFF && patched[i + 1] == 0xC0) {
+                patched[i + 1] = sof;
+                break;
+            }
+        ImageRef k;
+        EXPECT_EQ(ktest::LoadBytes(k.p, patched), 0) << int(sof);
+        EXPECT_EQ(k->IsLoaded(), 0);
+        EXPECT_EQ(ktest::LoadBytes(k.p, patched, 1), 0) << int(sof);
+    }
+}
+
 TEST(Load, AbsurdHeaderSizeFailsCleanly)
 {
     auto jpeg = Encode(MakePattern(16, 16), EncodeParams{});

@@ -218,10 +218,7 @@ TEST(ExifThumbnail, NewThumbnailReachesTheFile)
 {
     if (!HaveTool("exiftool"))
         GTEST_SKIP() << "exiftool missing";
-    std::filesystem::path source;
-    for (const auto& f : CorpusFiles())
-        if (f.filename() == "gox_iphone4s_orient6.jpg")
-            source = f;
+    const std::filesystem::path source = testjpeg::CorpusFile("gox_iphone4s_orient6.jpg");
     if (source.empty())
         GTEST_SKIP() << "corpus not present";
     ImageRef k;

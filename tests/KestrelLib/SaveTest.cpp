@@ -388,10 +388,7 @@ TEST(SaveMarkers, ExifSurvivesAsExiftoolReadsIt)
 {
     if (!HaveTool("exiftool"))
         GTEST_SKIP() << "exiftool missing";
-    std::filesystem::path source;
-    for (const auto& f : CorpusFiles())
-        if (f.filename() == "gox_iphone4s_orient6.jpg")
-            source = f;
+    const std::filesystem::path source = testjpeg::CorpusFile("gox_iphone4s_orient6.jpg");
     if (source.empty())
         GTEST_SKIP() << "corpus not present";
     ImageRef k;

@@ -263,6 +263,14 @@ std::vector<std::filesystem::path> CorpusFiles()
     return files;
 }
 
+std::filesystem::path CorpusFile(const std::string& name)
+{
+    const auto dir = CorpusDir();
+    if (dir.empty() || !std::filesystem::is_regular_file(dir / name))
+        return {};
+    return dir / name;
+}
+
 std::u16string ToU16(const std::string& text)
 {
     return Utf8ToUtf16(text);

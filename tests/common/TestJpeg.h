@@ -92,6 +92,8 @@ private:
 // The folder of shared test JPEGs, or empty when it is not there.
 std::filesystem::path CorpusDir();
 std::vector<std::filesystem::path> CorpusFiles();
+// One corpus file by name, or empty when the corpus or the file is missing.
+std::filesystem::path CorpusFile(const std::string& name);
 
 std::u16string ToU16(const std::string& text);
 

@@ -335,6 +335,19 @@ public:
     uint16_t m_oldOrientation = 1;
 
 protected:
+    // The edge that would move to the left or top: the partial MCU column at
+    // the right, or the partial MCU row at the bottom.
+    enum Cut { kRightColumn, kBottomRow };
+
+    // The edit and its revert for every kind. Map permutes inside a block;
+    // sourceOf(g, c, row, col) is the source of block (row, col) of the new
+    // grid, measured against g, the grid with the kept edge: the new grid on
+    // Execute, the current one on Revert.
+    template <class Map, class SourceOf>
+    int ExecuteEdit(Cut cut, bool turned, SourceOf sourceOf);
+    template <class Map, class SourceOf>
+    void RevertEdit(Cut cut, bool turned, SourceOf sourceOf);
+
     // Kept MCU count along the edge that may be cut: all of `total` with
     // include partial, else only the whole MCUs of `pixels`. 0 (the edit
     // fails) when growing to whole MCUs would pass the largest side a JPEG
@@ -359,111 +372,99 @@ protected:
     DecoderGeometry m_before;
 };
 
+template <class Map, class SourceOf>
+int CDllActionMirror::ExecuteEdit(Cut cut, bool turned, SourceOf sourceOf)
+{
+    CDllImage& img = *m_image;
+    const bool columns = cut == kRightColumn;
+    GridLayout from, to;
+    if (!CurrentLayout(img, &from))
+        return 0;
+    const int X = static_cast<int>(from.mcusPerRow), Y = static_cast<int>(from.mcuRows);
+    const int mcu = columns ? img.m_mcuWidth : img.m_mcuHeight;
+    const int k = columns ? Kept(X, img.m_width, mcu) : Kept(Y, img.m_height, mcu);
+    // The kept grid, exchanged when turned.
+    const long long across = columns ? k : X, down = columns ? Y : k;
+    if (k <= 0 || !MakeLayout(img.m_decoder, turned ? down : across, turned ? across : down, turned, &to))
+        return 0;
+    short* data = CDllImage::AllocCoefficients(to.total);
+    if (!data)
+        return 0;
+    Begin(columns ? img.m_width : img.m_height);
+    if (m_store && k < (columns ? X : Y))
+        SaveRegion(columns ? McuRect{k, 0, X, Y} : McuRect{0, k, X, Y});
+    MoveBlocks<Map>(img.m_coef, from, data, to,
+                    [&](int c, long long row, long long col) { return sourceOf(to, c, row, col); });
+    img.ReplaceCoefficients(data, static_cast<int>(to.total));
+    (columns ? img.m_width : img.m_height) = k * mcu;
+    if (turned) {
+        // ExchangeForQuarterTurn leaves the pixel size alone.
+        img.ExchangeForQuarterTurn();
+        std::swap(img.m_width, img.m_height);
+    }
+    SyncDecoderSize(img);
+    ResetOrientation();
+    return 1;
+}
+
+template <class Map, class SourceOf>
+void CDllActionMirror::RevertEdit(Cut cut, bool turned, SourceOf sourceOf)
+{
+    CDllImage& img = *m_image;
+    const bool columns = cut == kRightColumn;
+    GridLayout from, to;
+    if (!CurrentLayout(img, &from))
+        return;
+    // A turn made the cut MCU columns rows of the current grid, and rows columns.
+    const bool nowColumns = columns != turned;
+    const int mcu = nowColumns ? img.m_mcuWidth : img.m_mcuHeight;
+    const long long n = (m_oldSize + mcu - 1) / mcu;
+    const long long kept = nowColumns ? from.mcusPerRow : from.mcuRows;
+    const long long other = nowColumns ? from.mcuRows : from.mcusPerRow;
+    if (!MakeLayout(img.m_decoder, columns ? n : other, columns ? other : n, turned, &to))
+        return;
+    short* data = CDllImage::AllocCoefficients(to.total);
+    if (!data)
+        return;
+    MoveBlocks<Map>(img.m_coef, from, data, to,
+                    [&](int c, long long row, long long col) { return sourceOf(from, c, row, col); });
+    img.ReplaceCoefficients(data, static_cast<int>(to.total));
+    if (turned)
+        img.ExchangeForQuarterTurn();
+    m_before.Apply(img);
+    const auto k = static_cast<int32_t>(kept), end = static_cast<int32_t>(n);
+    if (kept < n)
+        RestoreRegion(columns ? McuRect{k, 0, end, static_cast<int32_t>(to.mcuRows)}
+                              : McuRect{0, k, static_cast<int32_t>(to.mcusPerRow), end});
+    RestoreOrientation();
+}
+
 // Left-right mirror. The partial MCU column at the right edge would come to
 // the left: with include partial 0 it is cut and written to the store.
 class CDllActionFlipH : public CDllActionMirror {
 public:
     using CDllActionMirror::CDllActionMirror;
-    int Execute() override
-    {
-        CDllImage& img = *m_image;
-        GridLayout from, to;
-        if (!CurrentLayout(img, &from))
-            return 0;
-        const int X = static_cast<int>(from.mcusPerRow), Y = static_cast<int>(from.mcuRows);
-        const int k = Kept(X, img.m_width, img.m_mcuWidth);
-        if (k <= 0 || !MakeLayout(img.m_decoder, k, Y, false, &to))
-            return 0;
-        short* data = CDllImage::AllocCoefficients(to.total);
-        if (!data)
-            return 0;
-        Begin(img.m_width);
-        if (m_store && k < X)
-            SaveRegion({k, 0, X, Y});
-        MoveBlocks<MapFlipH>(img.m_coef, from, data, to, [&](int c, long long row, long long col) {
-            return std::make_pair(row, to.BlocksPerRow(c) - 1 - col);
-        });
-        img.ReplaceCoefficients(data, static_cast<int>(to.total));
-        img.m_width = k * img.m_mcuWidth;
-        SyncDecoderSize(img);
-        ResetOrientation();
-        return 1;
-    }
-    void Revert() override
-    {
-        CDllImage& img = *m_image;
-        GridLayout from, to;
-        if (!CurrentLayout(img, &from))
-            return;
-        const long long X = (m_oldSize + img.m_mcuWidth - 1) / img.m_mcuWidth;
-        if (!MakeLayout(img.m_decoder, X, from.mcuRows, false, &to))
-            return;
-        short* data = CDllImage::AllocCoefficients(to.total);
-        if (!data)
-            return;
-        MoveBlocks<MapFlipH>(img.m_coef, from, data, to, [&](int c, long long row, long long col) {
-            return std::make_pair(row, from.BlocksPerRow(c) - 1 - col);
-        });
-        img.ReplaceCoefficients(data, static_cast<int>(to.total));
-        m_before.Apply(img);
-        if (from.mcusPerRow < X)
-            RestoreRegion({static_cast<int32_t>(from.mcusPerRow), 0, static_cast<int32_t>(X),
-                           static_cast<int32_t>(to.mcuRows)});
-        RestoreOrientation();
-    }
+    int Execute() override { return ExecuteEdit<MapFlipH>(kRightColumn, false, Source); }
+    void Revert() override { RevertEdit<MapFlipH>(kRightColumn, false, Source); }
+
+private:
+    // A mirror is its own inverse.
+    static constexpr auto Source = [](const GridLayout& g, int c, long long row, long long col) {
+        return std::make_pair(row, g.BlocksPerRow(c) - 1 - col);
+    };
 };
 
 // Top-bottom mirror; the partial MCU row at the bottom would come to the top.
 class CDllActionFlipV : public CDllActionMirror {
 public:
     using CDllActionMirror::CDllActionMirror;
-    int Execute() override
-    {
-        CDllImage& img = *m_image;
-        GridLayout from, to;
-        if (!CurrentLayout(img, &from))
-            return 0;
-        const int X = static_cast<int>(from.mcusPerRow), Y = static_cast<int>(from.mcuRows);
-        const int k = Kept(Y, img.m_height, img.m_mcuHeight);
-        if (k <= 0 || !MakeLayout(img.m_decoder, X, k, false, &to))
-            return 0;
-        short* data = CDllImage::AllocCoefficients(to.total);
-        if (!data)
-            return 0;
-        Begin(img.m_height);
-        if (m_store && k < Y)
-            SaveRegion({0, k, X, Y});
-        MoveBlocks<MapFlipV>(img.m_coef, from, data, to, [&](int c, long long row, long long col) {
-            return std::make_pair(to.BlockRows(c) - 1 - row, col);
-        });
-        img.ReplaceCoefficients(data, static_cast<int>(to.total));
-        img.m_height = k * img.m_mcuHeight;
-        SyncDecoderSize(img);
-        ResetOrientation();
-        return 1;
-    }
-    void Revert() override
-    {
-        CDllImage& img = *m_image;
-        GridLayout from, to;
-        if (!CurrentLayout(img, &from))
-            return;
-        const long long Y = (m_oldSize + img.m_mcuHeight - 1) / img.m_mcuHeight;
-        if (!MakeLayout(img.m_decoder, from.mcusPerRow, Y, false, &to))
-            return;
-        short* data = CDllImage::AllocCoefficients(to.total);
-        if (!data)
-            return;
-        MoveBlocks<MapFlipV>(img.m_coef, from, data, to, [&](int c, long long row, long long col) {
-            return std::make_pair(from.BlockRows(c) - 1 - row, col);
-        });
-        img.ReplaceCoefficients(data, static_cast<int>(to.total));
-        m_before.Apply(img);
-        if (from.mcuRows < Y)
-            RestoreRegion({0, static_cast<int32_t>(from.mcuRows), static_cast<int32_t>(to.mcusPerRow),
-                           static_cast<int32_t>(Y)});
-        RestoreOrientation();
-    }
+    int Execute() override { return ExecuteEdit<MapFlipV>(kBottomRow, false, Source); }
+    void Revert() override { RevertEdit<MapFlipV>(kBottomRow, false, Source); }
+
+private:
+    static constexpr auto Source = [](const GridLayout& g, int c, long long row, long long col) {
+        return std::make_pair(g.BlockRows(c) - 1 - row, col);
+    };
 };
 
 // Quarter turn counter-clockwise: the right MCU column becomes the top row,
@@ -471,61 +472,18 @@ public:
 class CDllActionRotateLeft : public CDllActionMirror {
 public:
     using CDllActionMirror::CDllActionMirror;
-    int Execute() override
-    {
-        CDllImage& img = *m_image;
-        GridLayout from, to;
-        if (!CurrentLayout(img, &from))
-            return 0;
-        const int X = static_cast<int>(from.mcusPerRow), Y = static_cast<int>(from.mcuRows);
-        const int k = Kept(X, img.m_width, img.m_mcuWidth);
-        // Turned grid: Y MCUs per row, k MCU rows.
-        if (k <= 0 || !MakeLayout(img.m_decoder, Y, k, true, &to))
-            return 0;
-        short* data = CDllImage::AllocCoefficients(to.total);
-        if (!data)
-            return 0;
-        Begin(img.m_width);
-        if (m_store && k < X)
-            SaveRegion({k, 0, X, Y});
-        // New block (Ck - 1 - x, y) = old block (y, x).
-        MoveBlocks<MapTurnLeft>(img.m_coef, from, data, to, [&](int c, long long row, long long col) {
-            return std::make_pair(col, to.BlockRows(c) - 1 - row);
-        });
-        const int keptWidth = k * img.m_mcuWidth;
-        img.ReplaceCoefficients(data, static_cast<int>(to.total));
-        img.ExchangeForQuarterTurn();
-        img.m_width = img.m_height;
-        img.m_height = keptWidth;
-        SyncDecoderSize(img);
-        ResetOrientation();
-        return 1;
-    }
-    void Revert() override
-    {
-        CDllImage& img = *m_image;
-        GridLayout from, to;
-        if (!CurrentLayout(img, &from))
-            return;
-        // Before the turn: MCU width = the current MCU height.
-        const long long X = (m_oldSize + img.m_mcuHeight - 1) / img.m_mcuHeight;
-        if (!MakeLayout(img.m_decoder, X, from.mcusPerRow, true, &to))
-            return;
-        short* data = CDllImage::AllocCoefficients(to.total);
-        if (!data)
-            return;
-        // Old block (y, x) = current block (Ck - 1 - x, y).
-        MoveBlocks<MapTurnRight>(img.m_coef, from, data, to, [&](int c, long long row, long long col) {
-            return std::make_pair(from.BlockRows(c) - 1 - col, row);
-        });
-        img.ReplaceCoefficients(data, static_cast<int>(to.total));
-        img.ExchangeForQuarterTurn();
-        m_before.Apply(img);
-        if (from.mcuRows < X)
-            RestoreRegion({static_cast<int32_t>(from.mcuRows), 0, static_cast<int32_t>(X),
-                           static_cast<int32_t>(to.mcuRows)});
-        RestoreOrientation();
-    }
+    int Execute() override { return ExecuteEdit<MapTurnLeft>(kRightColumn, true, Turn); }
+    void Revert() override { RevertEdit<MapTurnRight>(kRightColumn, true, Unturn); }
+
+private:
+    // New block (Ck - 1 - x, y) = old block (y, x).
+    static constexpr auto Turn = [](const GridLayout& g, int c, long long row, long long col) {
+        return std::make_pair(col, g.BlockRows(c) - 1 - row);
+    };
+    // Old block (y, x) = current block (Ck - 1 - x, y).
+    static constexpr auto Unturn = [](const GridLayout& g, int c, long long row, long long col) {
+        return std::make_pair(g.BlockRows(c) - 1 - col, row);
+    };
 };
 
 // Quarter turn clockwise: the bottom MCU row becomes the left column, so a
@@ -533,61 +491,18 @@ public:
 class CDllActionRotateRight : public CDllActionMirror {
 public:
     using CDllActionMirror::CDllActionMirror;
-    int Execute() override
-    {
-        CDllImage& img = *m_image;
-        GridLayout from, to;
-        if (!CurrentLayout(img, &from))
-            return 0;
-        const int X = static_cast<int>(from.mcusPerRow), Y = static_cast<int>(from.mcuRows);
-        const int k = Kept(Y, img.m_height, img.m_mcuHeight);
-        // Turned grid: k MCUs per row, X MCU rows.
-        if (k <= 0 || !MakeLayout(img.m_decoder, k, X, true, &to))
-            return 0;
-        short* data = CDllImage::AllocCoefficients(to.total);
-        if (!data)
-            return 0;
-        Begin(img.m_height);
-        if (m_store && k < Y)
-            SaveRegion({0, k, X, Y});
-        // New block (x, Rk' - 1 - y) = old block (y, x).
-        MoveBlocks<MapTurnRight>(img.m_coef, from, data, to, [&](int c, long long row, long long col) {
-            return std::make_pair(to.BlocksPerRow(c) - 1 - col, row);
-        });
-        const int keptHeight = k * img.m_mcuHeight;
-        img.ReplaceCoefficients(data, static_cast<int>(to.total));
-        img.ExchangeForQuarterTurn();
-        img.m_height = img.m_width;
-        img.m_width = keptHeight;
-        SyncDecoderSize(img);
-        ResetOrientation();
-        return 1;
-    }
-    void Revert() override
-    {
-        CDllImage& img = *m_image;
-        GridLayout from, to;
-        if (!CurrentLayout(img, &from))
-            return;
-        // Before the turn: MCU height = the current MCU width.
-        const long long Y = (m_oldSize + img.m_mcuWidth - 1) / img.m_mcuWidth;
-        if (!MakeLayout(img.m_decoder, from.mcuRows, Y, true, &to))
-            return;
-        short* data = CDllImage::AllocCoefficients(to.total);
-        if (!data)
-            return;
-        // Old block (y, x) = current block (x, Rk' - 1 - y).
-        MoveBlocks<MapTurnLeft>(img.m_coef, from, data, to, [&](int c, long long row, long long col) {
-            return std::make_pair(col, from.BlocksPerRow(c) - 1 - row);
-        });
-        img.ReplaceCoefficients(data, static_cast<int>(to.total));
-        img.ExchangeForQuarterTurn();
-        m_before.Apply(img);
-        if (from.mcusPerRow < Y)
-            RestoreRegion({0, static_cast<int32_t>(from.mcusPerRow), static_cast<int32_t>(to.mcusPerRow),
-                           static_cast<int32_t>(Y)});
-        RestoreOrientation();
-    }
+    int Execute() override { return ExecuteEdit<MapTurnRight>(kBottomRow, true, Turn); }
+    void Revert() override { RevertEdit<MapTurnLeft>(kBottomRow, true, Unturn); }
+
+private:
+    // New block (x, Rk' - 1 - y) = old block (y, x).
+    static constexpr auto Turn = [](const GridLayout& g, int c, long long row, long long col) {
+        return std::make_pair(g.BlocksPerRow(c) - 1 - col, row);
+    };
+    // Old block (y, x) = current block (x, Rk' - 1 - y).
+    static constexpr auto Unturn = [](const GridLayout& g, int c, long long row, long long col) {
+        return std::make_pair(col, g.BlocksPerRow(c) - 1 - row);
+    };
 };
 
 // ---------------------------------------------------------------------------

@@ -2,11 +2,14 @@
 // per run, wall-clock timing of a callable and of a command line.
 #pragma once
 
+#include "Kestrel.h"
 #include "TestJpeg.h"
+#include "platform/Bstr.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -38,6 +41,20 @@ inline std::filesystem::path MakeLargePhoto(const std::filesystem::path& dir, in
     auto jpeg = testjpeg::Encode(testjpeg::MakePattern(width, height, 3, 7), testjpeg::Sampled(90, {{2, 2}, {1, 1}, {1, 1}}));
     testjpeg::WriteFile(path, jpeg);
     return path;
+}
+
+// A new library object; with `path`, holding that photo (aborts when it does not load).
+inline IKestrel* NewImage(const std::filesystem::path& path = {})
+{
+    IKestrel* k = nullptr;
+    if (CreateKestrelObject(&k) != S_OK)
+        std::abort();
+    if (!path.empty()) {
+        CBstr p(testjpeg::ToU16(path.string()));
+        if (!k->LoadFile(p, 0))
+            std::abort();
+    }
+    return k;
 }
 
 inline void Report(const char* what, double oursMs, const char* tool, double toolMs)

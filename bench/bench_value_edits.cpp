@@ -13,11 +13,7 @@ int main()
 {
     testjpeg::TempDir dir;
     const auto path = bench::MakeLargePhoto(dir.path());
-    IKestrel* k = nullptr;
-    CreateKestrelObject(&k);
-    CBstr p(testjpeg::ToU16(path.string()));
-    if (!k->LoadFile(p, 0))
-        std::abort();
+    IKestrel* k = bench::NewImage(path);
     const double megapixels = k->GetWidth() * static_cast<double>(k->GetHeight()) / 1e6;
 
     // One pass at a time on the loaded coefficients (each run edits further).

@@ -13,18 +13,6 @@ namespace {
 
 constexpr LCID kEnUs = 0x0409;
 
-SYSTEMTIME At(int y, int mo, int d, int h, int mi, int s)
-{
-    SYSTEMTIME t{};
-    t.wYear = static_cast<uint16_t>(y);
-    t.wMonth = static_cast<uint16_t>(mo);
-    t.wDay = static_cast<uint16_t>(d);
-    t.wHour = static_cast<uint16_t>(h);
-    t.wMinute = static_cast<uint16_t>(mi);
-    t.wSecond = static_cast<uint16_t>(s);
-    return t;
-}
-
 // A record as the parser leaves it for a typical camera photo.
 CExif Filled()
 {

@@ -271,6 +271,19 @@ std::filesystem::path CorpusFile(const std::string& name)
     return dir / name;
 }
 
+SYSTEMTIME At(int year, int month, int day, int hour, int minute, int second, int ms)
+{
+    SYSTEMTIME t{};
+    t.wYear = static_cast<uint16_t>(year);
+    t.wMonth = static_cast<uint16_t>(month);
+    t.wDay = static_cast<uint16_t>(day);
+    t.wHour = static_cast<uint16_t>(hour);
+    t.wMinute = static_cast<uint16_t>(minute);
+    t.wSecond = static_cast<uint16_t>(second);
+    t.wMilliseconds = static_cast<uint16_t>(ms);
+    return t;
+}
+
 std::u16string ToU16(const std::string& text)
 {
     return Utf8ToUtf16(text);

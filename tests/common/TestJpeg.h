@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileTime.h"
+
 extern "C" {
 #include <cstdio>
 #include <jpeglib.h>
@@ -96,5 +98,8 @@ std::vector<std::filesystem::path> CorpusFiles();
 std::filesystem::path CorpusFile(const std::string& name);
 
 std::u16string ToU16(const std::string& text);
+
+// A calendar time (day of week left 0).
+SYSTEMTIME At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
 
 } // namespace testjpeg

@@ -1,4 +1,5 @@
 // Windows date and time pictures with ICU names.
+#include "TestJpeg.h"
 #include "platform/DateFormat.h"
 #include "platform/Utf.h"
 
@@ -6,20 +7,9 @@
 
 namespace {
 
-constexpr LCID kEnUs = 0x0409, kDeDe = 0x0407, kFrFr = 0x040C, kRuRu = 0x0419, kJaJp = 0x0411;
+using testjpeg::At;
 
-SYSTEMTIME At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
-{
-    SYSTEMTIME t{};
-    t.wYear = static_cast<uint16_t>(y);
-    t.wMonth = static_cast<uint16_t>(mo);
-    t.wDay = static_cast<uint16_t>(d);
-    t.wHour = static_cast<uint16_t>(h);
-    t.wMinute = static_cast<uint16_t>(mi);
-    t.wSecond = static_cast<uint16_t>(s);
-    t.wMilliseconds = static_cast<uint16_t>(ms);
-    return t;
-}
+constexpr LCID kEnUs = 0x0409, kDeDe = 0x0407, kFrFr = 0x040C, kRuRu = 0x0419, kJaJp = 0x0411;
 
 struct PictureCase {
     LCID locale;

@@ -1,5 +1,6 @@
 #include "ChildView.h"
 
+#include "ColorRef.h"
 #include "CommandIds.h"
 #include "CommandTable.h"
 #include "KsImage.h"
@@ -63,11 +64,6 @@ int HandleCursor(int handle)
     case 8: return -7;
     default: return 0;
     }
-}
-
-QColor FromColorRef(int color)
-{
-    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
 int ClampToInt(int64_t v)

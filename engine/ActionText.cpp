@@ -289,32 +289,41 @@ void CActionText::Relief(CDib24& target, const QRect& box, const QRect& clip, co
         p.drawText(static_cast<int>(ClampCoord(tx - area.left())),
                    static_cast<int>(ClampCoord(ty - area.top() + QFontMetrics(m_font).ascent())), line);
     }
-    auto m = [&](int x, int y) -> int {
-        x -= area.left();
-        y -= area.top();
-        if (x < 0 || y < 0 || x >= area.width() || y >= area.height())
-            return 0;
-        return qGreen(reinterpret_cast<const QRgb*>(mask.constScanLine(y))[x]);
-    };
-    static constexpr int kEngrave[3][3] = {{1, 1, 0}, {1, 0, -1}, {0, -1, -1}};
+    // The mask's green values over the visible part and a one-pixel
+    // border, 0 wherever the mask does not reach.
+    const int gw = clip.width() + 2, gh = clip.height() + 2;
+    std::vector<uint8_t> g(static_cast<size_t>(gw) * static_cast<size_t>(gh), 0);
+    for (int y = 0; y < gh; ++y) {
+        const int my = clip.top() - 1 + y - area.top();
+        if (my < 0 || my >= area.height())
+            continue;
+        const QRgb* row = reinterpret_cast<const QRgb*>(mask.constScanLine(my));
+        for (int x = 0; x < gw; ++x) {
+            const int mx = clip.left() - 1 + x - area.left();
+            if (mx >= 0 && mx < area.width())
+                g[static_cast<size_t>(y) * gw + x] = static_cast<uint8_t>(qGreen(row[mx]));
+        }
+    }
+    // Engrave weights (1, 1, 0), (1, 0, -1), (0, -1, -1) from the top row;
+    // emboss and the coloured relief use the negated kernel.
     const int sign = style.Effect == 4 ? 1 : -1;
     const QRgb colour = QRgbFromColorRef(style.Color);
     const int bgr[3] = {qBlue(colour), qGreen(colour), qRed(colour)};
-    for (int y = clip.top(); y <= clip.bottom(); ++y) {
-        BYTE* p = target.Row(y) + static_cast<size_t>(clip.left()) * 3;
-        for (int x = clip.left(); x <= clip.right(); ++x, p += 3) {
-            int sum = 0;
-            for (int j = -1; j <= 1; ++j)
-                for (int i = -1; i <= 1; ++i)
-                    if (const int w = kEngrave[j + 1][i + 1])
-                        sum += w * m(x + i, y + j);
+    for (int y = 0; y < clip.height(); ++y) {
+        BYTE* p = target.Row(clip.top() + y) + static_cast<size_t>(clip.left()) * 3;
+        const uint8_t* above = g.data() + static_cast<size_t>(y) * gw + 1;
+        const uint8_t* here = above + gw;
+        const uint8_t* below = here + gw;
+        for (int x = 0; x < clip.width(); ++x, p += 3) {
+            const int sum = above[x - 1] + above[x] + here[x - 1] - here[x + 1] - below[x] - below[x + 1];
             const int c = sign * sum / 4;
             if (style.Effect != 5) {
-                for (int k = 0; k < 3; ++k)
-                    p[k] = ClampByte(p[k] + c);
+                if (c != 0)
+                    for (int k = 0; k < 3; ++k)
+                        p[k] = ClampByte(p[k] + c);
                 continue;
             }
-            const int f2 = m(x, y) * m(x, y);
+            const int f2 = here[x] * here[x];
             for (int k = 0; k < 3; ++k)
                 p[k] = ClampByte(p[k] * (65025 - f2) / 65025 + (bgr[k] + c) * f2 / 65025);
         }

@@ -3,7 +3,7 @@
 // the photo) on the display bitmap, and the whole text edit (render, draw,
 // re-encode of the changed MCUs) against djpeg rendering the same file.
 #include "ActionText.h"
-#include "BenchUtil.h"
+#include "BenchProgram.h"
 #include "JPEGlib.h"
 #include "KsImage.h"
 
@@ -14,22 +14,15 @@
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreenPlatform();
     QGuiApplication app(argc, argv);
 
     testjpeg::TempDir dir;
-    const auto path = bench::MakeLargePhoto(dir.path());
     CJPEGlib lib;
-    if (!lib.IsLoaded()) {
-        std::fprintf(stderr, "%s\n", qPrintable(lib.GetLoadError()));
-        return 1;
-    }
     CKsImage image(lib);
-    if (!image.Load(QString::fromStdString(path.string()), 1)) {
-        std::fprintf(stderr, "cannot open %s\n", path.c_str());
+    const auto path = bench::OpenLargePhoto(lib, image, dir.path());
+    if (path.empty())
         return 1;
-    }
 
     TextSettings settings;
     settings.ScaleSizes = 1;

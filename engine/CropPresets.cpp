@@ -16,6 +16,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 CCropPresets theCropPresets;

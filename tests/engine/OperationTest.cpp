@@ -245,10 +245,17 @@ TEST(Operation, PagesAreCreatedOnceBoundAndFreedOnce)
 {
     int deletions = 0;
     CStandInPage* created = nullptr;
-    RegisterOperationPageFactory(QStringLiteral("StandIn"), [&](COperation&) {
-        created = new CStandInPage(&deletions);
-        return created;
-    });
+    struct Registration {
+        Registration(int* deletions, CStandInPage** created)
+        {
+            RegisterOperationPageFactory(QStringLiteral("StandIn"), [=](COperation&) {
+                *created = new CStandInPage(deletions);
+                return *created;
+            });
+        }
+        ~Registration() { RegisterOperationPageFactory(QStringLiteral("StandIn"), {}); }
+    };
+    auto registration = std::make_unique<Registration>(&deletions, &created);
     {
         CStandInText op;
         EXPECT_EQ(op.GetExistingPage(), nullptr);
@@ -292,7 +299,7 @@ TEST(Operation, PagesAreCreatedOnceBoundAndFreedOnce)
         EXPECT_EQ(op.HasPageWindow(), 0); // a fresh page object
     }
     EXPECT_EQ(deletions, 2); // the destructor frees the second page, once
-    RegisterOperationPageFactory(QStringLiteral("StandIn"), {});
+    registration.reset();
 
     // Without a factory (or a kind without a page) there is nothing to show.
     CStandInText none;

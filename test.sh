@@ -21,4 +21,16 @@ ctest --test-dir build --output-on-failure -j "$JOBS" || status=1
 echo "== library tests with sanitizers"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   PIXMEND_SANITIZED=1 ctest --test-dir build-asan --output-on-failure -j "$JOBS" -L library || status=1
+
+# The folder browser's worker threads: their tests under the address and
+# undefined-behaviour sanitizers (built above with the library), then once
+# under the thread sanitizer in a small configuration of their own (the
+# library, the platform layer, the workers and their tests).
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMEND_TSAN=ON -DPIXMEND_LIBRARY_ONLY=ON >/dev/null
+cmake --build build-tsan -j "$JOBS" --target worker_tests
+echo "== worker tests with sanitizers"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -L workers || status=1
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan --output-on-failure -L workers || status=1
 exit $status

@@ -5,33 +5,6 @@
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>
 
-#include <algorithm>
-#include <climits>
-
-namespace {
-
-// Blanks, a sign, then digits up to the first other character; no digits
-// read 0. Saturates instead of wrapping.
-int LenientStringToInt(const QString& text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
-        negative = text[i++] == u'-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > 1LL + INT_MAX)
-            value = 1LL + INT_MAX;
-    }
-    if (negative)
-        value = -value;
-    return int(std::clamp<long long>(value, INT_MIN, INT_MAX));
-}
-
-} // namespace
 
 CIntEdit::CIntEdit(QWidget* parent, Style style)
     : QLineEdit(parent)
@@ -89,7 +62,7 @@ void CIntEdit::SetValue(int value)
 
 int CIntEdit::GetValue() const
 {
-    return Clamp(LenientStringToInt(text()));
+    return Clamp(StringToIntLenient(text()));
 }
 
 void CIntEdit::focusOutEvent(QFocusEvent* event)

@@ -250,6 +250,21 @@ bool CPropertySheet::SetActivePage(int index)
     return true;
 }
 
+int CPropertySheet::SetActivePage(IOperationPage* page)
+{
+    return SetActivePage(dynamic_cast<CPropertyPage*>(page)) ? 1 : 0;
+}
+
+void CPropertySheet::AddPage(IOperationPage* page)
+{
+    AddPage(dynamic_cast<CPropertyPage*>(page));
+}
+
+void CPropertySheet::RemovePage(IOperationPage* page)
+{
+    RemovePage(dynamic_cast<CPropertyPage*>(page));
+}
+
 CPropertyPage* CPropertySheet::GetActivePage() const
 {
     return GetPage(m_nActive);

@@ -10,6 +10,8 @@
 // window that shows only the active page; its owner switches pages.
 #pragma once
 
+#include "OperationPage.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -77,7 +79,9 @@ private:
     CPropertySheet* m_sheet = nullptr;
 };
 
-class CPropertySheet : public QObject {
+// Also the sheet the engine shows operation pages in: an IOperationPage
+// given to it must be a CPropertyPage (COperationDlg is both).
+class CPropertySheet : public QObject, public IPageSheet {
     Q_OBJECT
 public:
     explicit CPropertySheet(const QString& caption = QString(), QWidget* parentWindow = nullptr, int selectPage = 0);
@@ -100,6 +104,11 @@ public:
     int GetPageCount() const { return int(m_pages.size()); }
     CPropertyPage* GetPage(int index) const;
     int GetPageIndex(const CPropertyPage* page) const;
+
+    // IPageSheet
+    int SetActivePage(IOperationPage* page) override;
+    void AddPage(IOperationPage* page) override;
+    void RemovePage(IOperationPage* page) override;
 
     QString GetCaption() const { return m_strCaption; }
     // The sheet's window; null while it has none.

@@ -1,5 +1,7 @@
 #include "DlgTab.h"
 
+#include "DlgItems.h"
+
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QTabBar>
@@ -35,6 +37,7 @@ CDlgTab::~CDlgTab()
 {
     if (m_window) {
         static_cast<CDlgTabWindow*>(m_window)->m_owner = nullptr;
+        m_tabBar->disconnect(this);
         WindowGoing();
         delete m_window;
     }
@@ -53,7 +56,7 @@ QWidget* CDlgTab::Create(QWidget* parent)
     m_tabBar->setObjectName(QStringLiteral("DlgTabRow"));
     m_tabBar->setExpanding(false);
     m_frame = new QWidget(window);
-    m_frame->setObjectName(QString::number(0xFFFF));
+    SetDlgItemId(m_frame, 0xFFFF);
     layout->addWidget(m_tabBar);
     layout->addWidget(m_frame, 1);
     m_window = window;

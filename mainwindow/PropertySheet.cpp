@@ -1,5 +1,7 @@
 #include "PropertySheet.h"
 
+#include "DlgItems.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEvent>
@@ -93,14 +95,18 @@ CPropertyPage::CPropertyPage(int templateId, const QString& caption)
 
 CPropertyPage::~CPropertyPage()
 {
-    if (m_sheet)
-        m_sheet->DetachPage(this);
     if (m_window) {
-        // Too late for the derived class's hook: it is gone already.
+        // The derived page is gone already: its controls must not reach it
+        // while they go, nor tell it that they go.
+        for (QObject* control : m_window->findChildren<QObject*>())
+            control->disconnect(this);
         static_cast<CPageWindow*>(m_window)->m_page = nullptr;
         delete m_window;
         m_window = nullptr;
     }
+    // Leaves its sheet as a removed page would: a neighbour becomes active.
+    if (m_sheet)
+        m_sheet->RemovePage(this);
 }
 
 QWidget* CPropertyPage::CreatePageWindow(QWidget* parent)
@@ -197,19 +203,6 @@ void CPropertySheet::RemovePage(int index)
         if (m_window && !m_pages.empty())
             SetActivePage(std::max(0, index - 1));
     }
-    SyncTabs();
-}
-
-void CPropertySheet::DetachPage(CPropertyPage* page)
-{
-    const int index = GetPageIndex(page);
-    if (index < 0)
-        return;
-    m_pages.erase(m_pages.begin() + index);
-    if (index < m_nActive)
-        --m_nActive;
-    else if (index == m_nActive)
-        m_nActive = -1;
     SyncTabs();
 }
 
@@ -353,6 +346,9 @@ int CPropertySheet::DoModal()
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, dialog);
     m_apply = buttons->button(QDialogButtonBox::Apply);
     m_apply->setEnabled(false);
+    SetDlgItemId(buttons->button(QDialogButtonBox::Ok), IDOK);
+    SetDlgItemId(buttons->button(QDialogButtonBox::Cancel), IDCANCEL);
+    SetDlgItemId(m_apply, kApplyNowId);
     layout->addWidget(m_tabBar);
     layout->addWidget(area, 1);
     layout->addWidget(buttons);

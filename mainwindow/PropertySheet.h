@@ -130,6 +130,7 @@ public:
 
     static constexpr int IDOK = 1;
     static constexpr int IDCANCEL = 2;
+    static constexpr int kApplyNowId = 12321;
 
 protected:
     // The modal form, after the pages are in and the first one is active.
@@ -151,7 +152,6 @@ private:
     friend class CPropertyPage;
     friend class CSheetDialog;
     friend class CPageArea;
-    void DetachPage(CPropertyPage* page);
     void WindowGoing();
     void SyncTabs();
 

@@ -1,12 +1,12 @@
 // The tab control over a tab-less sheet, and the sheets themselves: real
 // widgets, clicks on the tab row, page-switching keys, fitting, removal.
+#include "DlgItems.h"
 #include "DlgTab.h"
 #include "PropertySheet.h"
 #include "TestPages.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTabBar>
@@ -255,9 +255,10 @@ TEST(PropertySheetTest, ActivationOrderRefusalAndRemoval)
         ASSERT_TRUE(sheet.SetActivePage(&shortLived));
         EXPECT_EQ(sheet.GetActiveIndex(), 1);
     }
+    // The page before it took its place.
     EXPECT_EQ(sheet.GetPageCount(), 1);
-    EXPECT_EQ(sheet.GetActiveIndex(), -1);
-    EXPECT_TRUE(sheet.SetActivePage(0));
+    EXPECT_EQ(sheet.GetActivePage(), &p0);
+    EXPECT_FALSE(p0.GetSafeHwnd()->isHidden());
 }
 
 TEST(PropertySheetTest, TabbedModalFormSwitchesOnTabsAndKeysAndAppliesOnOk)
@@ -288,7 +289,9 @@ TEST(PropertySheetTest, TabbedModalFormSwitchesOnTabsAndKeysAndAppliesOnOk)
         QTest::keyClick(defaults.edit, Qt::Key_Tab, Qt::ControlModifier);
         EXPECT_EQ(sheet.GetActivePage(), &view);
         EXPECT_EQ(row->currentIndex(), 0);
-        auto* ok = sheet.GetSafeHwnd()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        EXPECT_EQ(GetDlgItem(sheet.GetSafeHwnd(), CPropertySheet::kApplyNowId), sheet.GetApplyButton());
+        auto* ok = qobject_cast<QPushButton*>(GetDlgItem(sheet.GetSafeHwnd(), CPropertySheet::IDOK));
+        ASSERT_NE(ok, nullptr);
         QTest::mouseClick(ok, Qt::LeftButton);
     });
     EXPECT_EQ(sheet.DoModal(), CPropertySheet::IDOK);
@@ -297,6 +300,27 @@ TEST(PropertySheetTest, TabbedModalFormSwitchesOnTabsAndKeysAndAppliesOnOk)
     EXPECT_EQ(sheet.GetSafeHwnd(), nullptr);
     EXPECT_EQ(view.GetSafeHwnd(), nullptr);
     EXPECT_EQ(defaults.destroys, 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(PropertySheetTest, CancelEndsTheFormWithoutApplying)
+{
+    struct CancelPage : CCountingPage {
+        int applies = 0, cancels = 0;
+        bool OnApply() override { return ++applies > 0; }
+        void OnCancel() override { ++cancels; }
+    };
+    CancelPage page;
+    CPropertySheet sheet(QStringLiteral("Preferences"));
+    sheet.AddPage(&page);
+    QTimer::singleShot(0, [&] { QTest::keyClick(sheet.GetSafeHwnd(), Qt::Key_Escape); });
+    EXPECT_EQ(sheet.DoModal(), CPropertySheet::IDCANCEL);
+    EXPECT_EQ(page.applies, 0);
+    EXPECT_EQ(page.cancels, 1);
+    EXPECT_EQ(page.GetSafeHwnd(), nullptr);
 }
 
 } // namespace

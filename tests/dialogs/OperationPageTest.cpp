@@ -161,9 +161,9 @@ TEST_F(OperationPageTest, OperationDeletedBeforeOrAfterItsHostIsClean)
         QPointer<QWidget> watch(window);
         op.reset();
         EXPECT_TRUE(watch.isNull());
+        // The sheet shows what it holds: the empty page.
         EXPECT_EQ(host.sheet.GetPageCount(), 1);
-        // The sheet works on with what it holds.
-        EXPECT_TRUE(host.sheet.SetActivePage(0));
+        EXPECT_EQ(host.sheet.GetActivePage(), &host.empty);
     }
     auto op = std::make_unique<COperTestInt>();
     {

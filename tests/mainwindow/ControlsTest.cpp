@@ -255,6 +255,25 @@ TEST(LinkTest, ClickOpensTargetOrTextThroughTheDesktopAndHashOpensNothing)
         QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
 
     // Hovering changes the colour; a cursor only for an id above 0.
+    link->setText(QStringLiteral("MMMMMMMM"));
+    link->SetNormalColor(0x00FF00);
+    link->SetHoverColor(0x0000FF);
+    const auto hasColour = [link](QColor c) {
+        const QImage image = link->grab().toImage();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) == c)
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(hasColour(QColor(0, 255, 0)));
+    QTest::mouseMove(link, QPoint(5, 5));
+    EXPECT_TRUE(QTest::qWaitFor([link] { return link->IsHovering(); }));
+    EXPECT_TRUE(hasColour(QColor(255, 0, 0)));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(link, &leave);
+    EXPECT_FALSE(link->IsHovering());
+
     EXPECT_FALSE(link->testAttribute(Qt::WA_SetCursor));
     link->SetCursorId(CLink::kHandCursor);
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);

@@ -4,6 +4,7 @@
 #include "MainFrame.h"
 #include "MessageBoxes.h"
 #include "Operation.h"
+#include "OperationPages.h"
 #include "Profile.h"
 #include "UndoMan.h"
 
@@ -102,6 +103,8 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     // No profile access before this point: a failed start leaves the profile alone.
     CProfile::SetRegistryKey(QStringLiteral("Pixmend"));
     m_settings.Load();
+    // Each kind's editor page comes from the dialogs' factories.
+    RegisterOperationPages();
     // Operation prototypes are registered here, in the order rotate, crop,
     // resize, colour, grayscale, red eye, text, reconstruct, save, e-mail;
     // then each loads its parameters.

@@ -17,7 +17,7 @@ SANITIZED_TESTS=(kestrel_tests platform_tests worker_tests dialogs_tests)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIXMEND_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIXMEND_SANITIZE=ON -DPIXMEND_LIBRARY_ONLY=OFF >/dev/null
 cmake --build build-asan -j "$JOBS" --target "${SANITIZED_TESTS[@]}"
 
 # The worker threads under the thread sanitizer, in a small configuration of

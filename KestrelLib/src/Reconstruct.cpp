@@ -71,7 +71,8 @@ __attribute__((target_clones("avx2", "default"))) void RoundToSteps(short* coef,
 
 inline short Saturate16(int v)
 {
-    return static_cast<short>(std::clamp(v, -32768, 32767));
+    // Symmetric, as loading saturates: negation stays its own inverse.
+    return static_cast<short>(std::clamp(v, -32767, 32767));
 }
 
 // Keeps c' inside the values that quantise to the same level as the stored

@@ -39,7 +39,7 @@ CExif Filled()
     x.m_gpsLongitude = 2 + 17 / 60.0 + 40.2 / 3600.0;
     x.m_gpsAltitudeRef = 0;
     x.m_gpsAltitude = 35.4;
-    x.SetPaths(u"C:\\photos\\IMG_0001.JPG", u"/home/me/out/copy.final.jpg");
+    x.SetPaths(u"/photos/IMG_0001.JPG", u"/home/me/out/copy.final.jpg");
     return x;
 }
 
@@ -185,9 +185,15 @@ TEST(ExifText, FileNamesFollowLoadAndSave)
     EXPECT_EQ(Expand(k.p, u"%v|%V|%w|%W"), "IMG_0001.JPG|IMG_0001|IMG_0001.JPG|IMG_0001");
 
     CBstr target(ToU16((dir / "copy.jpg").string()));
-    SaveOptions options;
+    const SaveOptions options = DefaultSaveOptions(); // a lossless copy
     ASSERT_EQ(k->SaveFile(target, &options), 1);
     EXPECT_EQ(Expand(k.p, u"%v|%V|%w|%W"), "IMG_0001.JPG|IMG_0001|copy.jpg|copy");
+
+    // Only "/" separates folders: a colon or a backslash belongs to the name.
+    const auto odd = dir / "a:b\\c.d.jpg";
+    ASSERT_TRUE(WriteFile(odd, jpeg));
+    ASSERT_EQ(ktest::LoadPath(k.p, odd), 1);
+    EXPECT_EQ(Expand(k.p, u"%v|%V|%w|%W"), "a:b\\c.d.jpg|a:b\\c.d|a:b\\c.d.jpg|a:b\\c.d");
 
     // A memory load has no names and no file date.
     ASSERT_EQ(ktest::LoadBytes(k.p, jpeg), 1);

@@ -71,8 +71,7 @@ __attribute__((target_clones("avx2", "default"))) void RoundToSteps(short* coef,
 
 inline short Saturate16(int v)
 {
-    // Symmetric, as loading saturates: negation stays its own inverse.
-    return static_cast<short>(std::clamp(v, -32767, 32767));
+    return static_cast<short>(std::clamp(v, -32768, 32767));
 }
 
 // Keeps c' inside the values that quantise to the same level as the stored

@@ -14,6 +14,7 @@
 #endif
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -213,16 +214,15 @@ QAction* CMainFrame::CreateZoomComboAction(int scale)
         }
     }
     // A choice from the list is a command; typed text is not taken as a zoom.
+    // Each edit puts the view's zoom back at once (its percent at a free
+    // zoom, where the box has no selection), and there is no completer, so
+    // Return never finds a list entry in what was typed.
+    m_zoomCombo->setCompleter(nullptr);
     connect(m_zoomCombo, &QComboBox::activated, this, [] {
         if (CPixmendApp* app = App())
             app->GetCommands().Execute(ID_ZOOM_COMBO);
     });
-    connect(m_zoomCombo->lineEdit(), &QLineEdit::textEdited, this, [this] {
-#ifdef PIXMEND_HAVE_CHILD_VIEW
-        if (CChildView* view = GetView())
-            m_zoomCombo->setCurrentIndex(view->ZoomIndex());
-#endif
-    });
+    connect(m_zoomCombo->lineEdit(), &QLineEdit::textEdited, this, [this] { UpdateZoomCombo(true); });
     auto* action = new QWidgetAction(this);
     action->setDefaultWidget(m_zoomCombo);
     action->setData(int(ID_ZOOM_COMBO));
@@ -280,6 +280,10 @@ void CMainFrame::CreateClient()
         m_browser->hide();
     }
     setFocusProxy(m_view);
+    // Recorded even before the window is shown or active: activation then
+    // gives the keyboard to the view, not to the first control that takes
+    // focus (the toolbar's zoom box).
+    m_view->setFocus();
 }
 
 CChildView* CMainFrame::GetView() const
@@ -320,7 +324,9 @@ void CMainFrame::RegisterFrameCommands()
         CChildView* view = f ? f->GetView() : nullptr;
         if (!view || !f->m_zoomCombo)
             return;
-        view->SetZoomIndex(f->m_zoomCombo->currentIndex());
+        const int index = f->m_zoomCombo->currentIndex();
+        if (index >= 0)
+            view->SetZoomIndex(index);
         view->setFocus();
     });
     commands.SetUpdate(ID_ZOOM_COMBO, [](CCmdUI& ui) {
@@ -344,6 +350,11 @@ void CMainFrame::ShowImage()
     }
 #endif
     m_view->update();
+    // A new image is for the keyboard to move through, unless the user is
+    // working in the folder browser.
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus || !m_browser || !m_browser->isAncestorOf(focus))
+        m_view->setFocus();
     if (app)
         UpdateStatusTexts();
 }

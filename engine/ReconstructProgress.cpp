@@ -6,6 +6,8 @@
 namespace {
 
 CReconstructProgress* g_current = nullptr;
+// True while the progress window runs its events from inside a callback.
+bool g_inEvents = false;
 
 // The bar runs to passes * 100, which must fit an int.
 constexpr int kMaxPasses = INT_MAX / 100 - 1;
@@ -67,8 +69,15 @@ int CReconstructProgress::OnLibraryProgress(int percent)
     CReconstructProgress* self = g_current;
     if (!self)
         return 1;
+    // A reconstruct started from inside the progress loop is a second one
+    // under the first: stop it at once rather than count its rows as ours.
+    if (g_inEvents)
+        return 0;
     self->SetProgress(percent);
-    return self->m_window->ProcessEventsOnce() ? 0 : 1;
+    g_inEvents = true;
+    const bool cancelled = self->m_window->ProcessEventsOnce();
+    g_inEvents = false;
+    return cancelled ? 0 : 1;
 }
 
 CReconstructProgress* CReconstructProgress::Current()

@@ -28,6 +28,16 @@ QString RemoveEarlierSuffix(const QString& base, const QString& suffix)
 
 } // namespace
 
+bool HasJpegExtension(const QString& path)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < path.lastIndexOf(QLatin1Char('/')))
+        return false;
+    const QString extension = path.mid(dot + 1).toUpper();
+    return !extension.isEmpty() && !extension.contains(QLatin1Char(','))
+        && kJpegExtensions.contains(QLatin1Char(',') + extension + QLatin1Char(','));
+}
+
 bool FileExists(const QString& path)
 {
     if (path.isEmpty())

@@ -9,6 +9,11 @@
 
 #include <QString>
 
+// The extensions of JPEG files: a file is a JPEG when its upper-cased
+// extension enclosed in commas occurs in this text.
+inline const QString kJpegExtensions = QStringLiteral(",JPG,JPEG,JPE,");
+bool HasJpegExtension(const QString& path);
+
 // True when any directory entry exists at `path`: a file, a folder, a FIFO,
 // a link (even a dangling one). Nothing is opened, so a pipe never blocks and
 // an unreadable file still counts.

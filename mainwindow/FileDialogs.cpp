@@ -4,6 +4,7 @@
 #include "KsImage.h"
 #include "MainFrame.h"
 #include "PixmendApp.h"
+#include "ProgressBarDlg.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -176,23 +177,13 @@ IKestrel* ThumbnailLibrary()
     return app ? app->m_image.GetLibraryObject() : nullptr;
 }
 
-// Before it is shown a window knows no frame; its owner's frame is the
-// same kind, so centre the dialog's size with the owner's frame around it.
-// move() places the frame's corner.
 void CentreOnScreen(QWidget* dialog)
 {
     QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
     QScreen* screen = owner ? owner->screen() : dialog->screen();
     if (!screen)
         return;
-    QMargins frameMargins;
-    if (owner && owner->isVisible()) {
-        const QRect outer = owner->frameGeometry();
-        const QRect inner = owner->geometry();
-        frameMargins = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                                outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    }
-    QRect frame = QRect(QPoint(), dialog->size()).marginsAdded(frameMargins);
+    QRect frame = ExpectedFrameGeometry(dialog);
     frame.moveCenter(screen->availableGeometry().center());
     dialog->move(frame.topLeft());
 }

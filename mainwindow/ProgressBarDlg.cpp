@@ -40,9 +40,24 @@ void CProgressBarDlg::closeEvent(QCloseEvent* event)
     event->ignore();
 }
 
+QRect ExpectedFrameGeometry(const QWidget* window)
+{
+    if (window->isVisible())
+        return window->frameGeometry();
+    QMargins margins;
+    const QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    if (owner && owner->isVisible()) {
+        const QRect outer = owner->frameGeometry();
+        const QRect inner = owner->geometry();
+        margins = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                           outer.bottom() - inner.bottom());
+    }
+    return QRect(window->pos(), window->size().grownBy(margins));
+}
+
 void CProgressBarDlg::PlaceClearOf(const QRect& keepClear)
 {
-    QRect frame = frameGeometry();
+    QRect frame = ExpectedFrameGeometry(this);
     if (!frame.intersects(keepClear))
         return;
     QScreen* screen = QGuiApplication::screenAt(frame.center());
@@ -176,7 +191,7 @@ private:
     // where it will appear.
     void CentreOverOwner()
     {
-        QRect frame = m_dialog->frameGeometry();
+        QRect frame = ExpectedFrameGeometry(m_dialog);
         QRect over;
         if (m_mainWindow && m_mainWindow->window()->isVisible())
             over = m_mainWindow->window()->frameGeometry();

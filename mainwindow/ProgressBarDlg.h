@@ -45,6 +45,11 @@ private:
     bool m_bCancelled = false;
 };
 
+// Where the frame of top-level `window` lies. Before it is shown a window
+// knows no frame: its owner's frame (the same kind of decoration) is put
+// around its size at the position move() gave it, which is the frame's.
+QRect ExpectedFrameGeometry(const QWidget* window);
+
 // The progress window over `mainWindow` (may be null), which is disabled
 // until the window is destroyed.
 std::unique_ptr<IProgressWindow> CreateProgressBarWindow(QWidget* mainWindow);

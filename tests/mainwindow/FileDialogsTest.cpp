@@ -4,7 +4,7 @@
 // thumbnails drawn by the real library.
 #include "FileDialogs.h"
 #include "PixmendApp.h"
-#include "Profile.h"
+#include "ScopedConfigHome.h"
 #include "TestJpeg.h"
 
 #include <QApplication>
@@ -83,24 +83,8 @@ QColor IconCentre(QFileDialog* dialog, const QString& path)
 
 class FileDialogsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
-        std::filesystem::create_directories(m_config.path() / "config");
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(Q(m_config.path() / "config")));
-    }
-    void TearDown() override
-    {
-        CProfile::Close();
-        if (m_oldConfig.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", m_oldConfig);
-    }
-
-    testjpeg::TempDir m_config;
+    CScopedConfigHome m_config;
     testjpeg::TempDir m_tmp;
-    QByteArray m_oldConfig;
 };
 
 TEST_F(FileDialogsTest, SaveDialogProposesAFreeNameInEveryFolderItShows)

@@ -47,6 +47,14 @@ TEST(FileNamesTest, EnsureJpgExtension)
         EXPECT_EQ(EnsureJpgExtension(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
 }
 
+TEST(FileNamesTest, JpegExtensions)
+{
+    for (const char* yes : {"a.jpg", "/x/IMG_1.JPG", "b.Jpeg", "c.jpe"})
+        EXPECT_TRUE(HasJpegExtension(QString::fromUtf8(yes))) << yes;
+    for (const char* no : {"a.png", "jpg", "/x.jpg/name", "a.jp", "a.jpeg,", "a.", ""})
+        EXPECT_FALSE(HasJpegExtension(QString::fromUtf8(no))) << no;
+}
+
 TEST(FileNamesTest, UniqueNamesOnDisk)
 {
     testjpeg::TempDir dir;

@@ -57,9 +57,13 @@ public:
     }
     SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
     bool ReportProgress(int) override { return true; }
-    std::unique_ptr<IProgressWindow> CreateProgressWindow() override { return CreateProgressBarWindow(owner); }
+    std::unique_ptr<IProgressWindow> CreateProgressWindow() override
+    {
+        return silent ? CreateSilentProgressWindow() : CreateProgressBarWindow(owner);
+    }
 
     QWidget* owner = nullptr;
+    bool silent = false;
     int asked = 0;
 };
 
@@ -199,7 +203,16 @@ TEST_F(ProgressBarDlgTest, EveryWayOfCancellingEndsThePassAndGivesTheFrameBack)
         app.m_image.GetUndoMan()->Undo();
         EXPECT_EQ(Coefficients(app.m_image), original);
     }
+    // With a window that blocks nothing the frame itself refuses to close
+    // (and to ask about saving) while a reconstruct runs.
+    m_boxes.silent = true;
+    {
+        CReconstructProgress progress(nullptr, 1, nullptr);
+        EXPECT_TRUE(frame->isEnabled());
+        EXPECT_FALSE(frame->close());
+    }
     EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(m_boxes.asked, 0);
     app.ExitInstance(0);
 }
 

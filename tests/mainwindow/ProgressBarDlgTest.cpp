@@ -14,6 +14,7 @@
 #include "ScopedConfigHome.h"
 #include "TestJpeg.h"
 #include "UndoMan.h"
+#include "WidgetMessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -213,6 +214,31 @@ TEST_F(ProgressBarDlgTest, EveryWayOfCancellingEndsThePassAndGivesTheFrameBack)
     }
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(m_boxes.asked, 0);
+    app.ExitInstance(0);
+}
+
+TEST_F(ProgressBarDlgTest, TheProgramsMessageBoxesPutTheWindowOverTheMainFrame)
+{
+    CPixmendApp app;
+    ASSERT_TRUE(app.InitInstance({}));
+    CMainFrame* frame = app.GetMainFrame();
+    const QByteArray old = qgetenv("PIXMEND_NONINTERACTIVE");
+    qunsetenv("PIXMEND_NONINTERACTIVE");
+    CWidgetMessageBoxes boxes;
+    if (!old.isNull())
+        qputenv("PIXMEND_NONINTERACTIVE", old);
+    SetMessageBoxes(&boxes);
+    {
+        CReconstructProgress progress(nullptr, 2, nullptr);
+        auto* dialog = frame->findChild<CProgressBarDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_FALSE(frame->isEnabled());
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Reconstruction: 0 % Pass # 1 of 2"));
+    }
+    SetMessageBoxes(&m_boxes);
+    EXPECT_TRUE(frame->isEnabled());
+    EXPECT_EQ(frame->findChild<CProgressBarDlg*>(), nullptr);
     app.ExitInstance(0);
 }
 

@@ -6,6 +6,7 @@
 #include "MenuBuilder.h"
 #include "MenuResources.h"
 #include "PixmendApp.h"
+#include "ReconstructProgress.h"
 #include "UxTheme.h"
 
 #ifdef PIXMEND_HAVE_CHILD_VIEW
@@ -592,6 +593,12 @@ void CMainFrame::OnViewStatusBar()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // A reconstruct pass is on the stack (its progress loop delivered this):
+    // neither ask to save nor close under it.
+    if (CReconstructProgress::IsRunning()) {
+        event->ignore();
+        return;
+    }
     CPixmendApp* app = App();
     if (app && !app->QuerySaveModified()) {
         event->ignore();

@@ -68,7 +68,7 @@ bool CAboutDlg::OnInitDialog()
     if (version.GetFileVersionInfo(nullptr))
         productVersion = QStringLiteral("Ver. ") + version.GetValue(u"ProductVersion").replace(u',', u'.');
     m_version->setText(productVersion);
-    m_notice->setText(tr("Lossless JPEG editing. Free to use and share."));
+    m_notice->setText(tr("Lossless editing of JPEG photographs."));
     m_webLink->setText(QString::fromLatin1(kHomePageAddress).remove(QStringLiteral("https://")).remove(u'/'));
 
     // The picture is part of the box's surface: clicks go to the box.
@@ -94,7 +94,9 @@ bool CAboutDlg::OnInitDialog()
 
 void CAboutDlg::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
+    // Presses the link ignores come up here too: only the box's own surface
+    // (the picture and the plain texts pass clicks through) closes it.
+    if (event->button() == Qt::LeftButton && !childAt(event->position().toPoint())) {
         accept();
         return;
     }

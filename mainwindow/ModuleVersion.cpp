@@ -7,13 +7,18 @@ CModuleVersion::CModuleVersion()
 {
 }
 
-bool CModuleVersion::GetFileVersionInfo(const char16_t* moduleName)
+void CModuleVersion::Reset()
 {
     // A failed read must not leave an earlier module's block to answer queries.
     m_versionData.clear();
     m_language = 0;
     m_codePage = 1252;
     static_cast<VS_FIXEDFILEINFO&>(*this) = VS_FIXEDFILEINFO{};
+}
+
+bool CModuleVersion::GetFileVersionInfo(const char16_t* moduleName)
+{
+    Reset();
 
     const std::string fileName = GetModuleFileNameW(moduleName);
     if (fileName.empty())
@@ -29,10 +34,7 @@ bool CModuleVersion::GetFileVersionInfo(const char16_t* moduleName)
 
 bool CModuleVersion::TakeVersionData(std::vector<uint8_t> data)
 {
-    m_versionData.clear();
-    m_language = 0;
-    m_codePage = 1252;
-    static_cast<VS_FIXEDFILEINFO&>(*this) = VS_FIXEDFILEINFO{};
+    Reset();
     const uint8_t* fixed = nullptr;
     size_t fixedBytes = 0;
     if (!VerQueryValueW(data.data(), data.size(), u"\\", &fixed, &fixedBytes)
@@ -48,7 +50,7 @@ bool CModuleVersion::TakeVersionData(std::vector<uint8_t> data)
         m_codePage = uint16_t(translation[2] | translation[3] << 8);
     }
     if (dwSignature != kVsFixedFileInfoSignature) {
-        static_cast<VS_FIXEDFILEINFO&>(*this) = VS_FIXEDFILEINFO{};
+        Reset();
         return false;
     }
     m_versionData = std::move(data);

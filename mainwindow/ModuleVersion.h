@@ -29,6 +29,8 @@ public:
     const std::vector<uint8_t>& GetVersionData() const { return m_versionData; }
 
 private:
+    void Reset();
+
     std::vector<uint8_t> m_versionData;
     uint16_t m_language = 0;
     uint16_t m_codePage = 1252;

@@ -51,6 +51,7 @@ TEST(AboutDlgTest, LayoutFollowsTheScreenScale)
         EXPECT_EQ(dlg.GetVersionText()->text(), QStringLiteral("Ver. " PIXMEND_VERSION_TEXT));
         EXPECT_EQ(dlg.GetVersionText()->font().pixelSize(), 24 * s / 100);
         EXPECT_EQ(dlg.GetWebLink()->GetTarget(), QString::fromLatin1(kHomePageAddress));
+        EXPECT_EQ(dlg.GetWebLink()->cursor().shape(), Qt::BitmapCursor); // our own pointing hand
         EXPECT_TRUE(dlg.GetPicture()->IsPlaying());
 
         dlg.show();

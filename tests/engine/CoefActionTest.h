@@ -29,6 +29,36 @@ public:
     std::function<void()> onSwap;
 };
 
+// A progress window that records what it shows and cancels when told to.
+struct ProgressLog {
+    std::vector<QString> titles;
+    int reports = 0;
+    // Cancel on the first report whose title names this pass (0: never).
+    int cancelInPass = 0;
+    std::function<void()> onReport;
+};
+
+class CRecordingProgressWindow final : public IProgressWindow {
+public:
+    explicit CRecordingProgressWindow(ProgressLog* log) : m_log(log) {}
+    void SetTitle(const QString& title) override { m_log->titles.push_back(title); }
+    void SetRange(int, int) override {}
+    void SetPosition(int) override {}
+    void PlaceClearOf(const QRect&) override {}
+    void Show() override {}
+    bool ProcessEventsOnce() override
+    {
+        ++m_log->reports;
+        if (m_log->onReport)
+            m_log->onReport();
+        return m_log->cancelInPass > 0 && !m_log->titles.empty()
+            && m_log->titles.back().contains(QStringLiteral("Pass # %1 ").arg(m_log->cancelInPass));
+    }
+
+private:
+    ProgressLog* m_log;
+};
+
 class CRecordingBoxes final : public IMessageBoxes {
 public:
     CRecordingBoxes() { m_old = SetMessageBoxes(this); }
@@ -37,7 +67,14 @@ public:
     bool AskQuestion(const QString&) override { return false; }
     SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
     bool ReportProgress(int) override { return true; }
+    std::unique_ptr<IProgressWindow> CreateProgressWindow() override
+    {
+        ++windows;
+        return std::make_unique<CRecordingProgressWindow>(&progress);
+    }
     std::vector<QString> messages;
+    ProgressLog progress;
+    int windows = 0;
 
 private:
     IMessageBoxes* m_old = nullptr;

@@ -11,16 +11,31 @@
 // be repeated.
 //
 // Invariants: the layout of DCT.h (component grids from the header's block
-// counts, rounded up to whole MCUs); a window only reads blocks at or below
-// and right of the block being finished, so the pass rewrites blocks in
-// place and still works from its input throughout. Working memory: two
-// accumulators of 8 sample rows over the widest component, allocated before
-// any block changes.
+// counts, rounded up to whole MCUs). Block row y's result depends only on
+// the input rows y - 1, y and y + 1 (windows of row y - 1 reach into row y),
+// so the whole pass works from its input.
+//
+// Threads: this is the one place where the library starts threads, and only
+// for the length of one call. Block rows are worked out in batches of a few
+// rows per thread into a scratch buffer; each thread first adds the windows
+// of the row above its first row (the thread with the batch's first row
+// takes them over from the batch before). The sums are integers, so the
+// result is the single-threaded one byte for byte. After every thread has
+// finished, the calling thread alone writes the rows into the image one by
+// one and reports each: the callback runs on the calling thread, once per
+// row, in order, while no thread runs, and after a cancel only reported rows
+// are new. Working memory, allocated before any block changes: per thread
+// two accumulators of 8 sample rows over the widest component and a few
+// rows of results. KESTREL_RECONSTRUCT_THREADS in the environment caps the
+// number of threads (1: none besides the caller).
 #include "DCT.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -107,9 +122,130 @@ inline void DecodeInto(const short* block, uint8_t* nb)
         std::memcpy(nb + r * 16, tile + r * 8, 8);
 }
 
+
+// Adds the 32 shifted windows of every block of block row y: samples in the
+// row's own 8 pixel rows go to `cur` (dropped when null), those below it to
+// `next`.
+void AccumulateRow(const PassGrid& g, const StepTable& table, int y, int32_t* cur, int32_t* next, size_t accRow)
+{
+    const int width = g.cols * 8;
+    const bool haveBelow = y + 1 < g.rows;
+    const short* rowBlocks = g.data + static_cast<size_t>(y) * g.cols * 64;
+    const short* belowBlocks = haveBelow ? rowBlocks + static_cast<size_t>(g.cols) * 64 : nullptr;
+
+    // The 16 x 16 neighbourhood of blocks (y, x) .. (y + 1, x + 1). Its right
+    // half becomes the left half of the next block's.
+    alignas(32) uint8_t nb[16 * 16];
+    DecodeInto(rowBlocks, nb);
+    DecodeInto(belowBlocks, nb + 8 * 16);
+    for (int x = 0; x < g.cols; ++x) {
+        if (x > 0)
+            for (int r = 0; r < 16; ++r)
+                std::memcpy(nb + r * 16, nb + r * 16 + 8, 8);
+        const bool haveRight = x + 1 < g.cols;
+        DecodeInto(haveRight ? rowBlocks + static_cast<size_t>(x + 1) * 64 : nullptr, nb + 8);
+        DecodeInto(haveRight && haveBelow ? belowBlocks + static_cast<size_t>(x + 1) * 64 : nullptr, nb + 8 * 16 + 8);
+
+        for (int i = cur ? 0 : 1; i < 8; ++i) { // the unshifted window stays in its own row
+            for (int j = i & 1; j < 8; j += 2) {
+                alignas(32) uint8_t window[64];
+                for (int r = 0; r < 8; ++r)
+                    std::memcpy(window + r * 8, nb + (i + r) * 16 + j, 8);
+                alignas(32) short coef[64];
+                CDCT::ForwardDctBlock(window, coef);
+                RoundToSteps(coef, table);
+                CDCT::InverseDctBlock(coef, window);
+
+                const int x0 = x * 8 + j;
+                const int span = std::min(8, width - x0); // samples past the grid are dropped
+                for (int r = cur ? 0 : 8 - i; r < 8; ++r) {
+                    const int row = i + r;
+                    int32_t* acc = (row < 8 ? cur + static_cast<size_t>(row) * accRow
+                                            : next + static_cast<size_t>(row - 8) * accRow) + x0;
+                    const uint8_t* src = window + r * 8;
+                    for (int t = 0; t < span; ++t)
+                        acc[t] += src[t];
+                }
+            }
+        }
+    }
+}
+
+// Averages the windows summed in `cur` over block row y, transforms the
+// averages and projects them against the stored blocks into `out`.
+void FinishRow(const PassGrid& g, const StepTable& table, int y, const int32_t* cur, size_t accRow, short* out)
+{
+    const short* stored = g.data + static_cast<size_t>(y) * g.cols * 64;
+    for (int x = 0; x < g.cols; ++x) {
+        // n(r, t) even shifts cover a sample; fewer reach the top rows and
+        // left columns of the component.
+        alignas(32) uint8_t avg[64];
+        for (int r = 0; r < 8; ++r) {
+            const int a = y == 0 ? r + 1 : 8;
+            const int32_t* acc = cur + static_cast<size_t>(r) * accRow + x * 8;
+            for (int t = 0; t < 8; ++t) {
+                const int b = x == 0 ? t + 1 : 8;
+                avg[r * 8 + t] = static_cast<uint8_t>(acc[t] / ((a * b + 1) / 2));
+            }
+        }
+        alignas(32) short fresh[64];
+        CDCT::ForwardDctBlock(avg, fresh);
+        const short* block = stored + static_cast<size_t>(x) * 64;
+        short* result = out + static_cast<size_t>(x) * 64;
+        for (int n = 0; n < 64; ++n)
+            result[n] = Project(block[n], fresh[n], table.step[n]);
+    }
+}
+
+// One thread's share of a batch: rows [first, last) into `out`. `acc` holds
+// two accumulators; the first starts with the windows of the row above
+// `first` (carried in, or added here when `addAbove`). On return
+// `*spill` points at the accumulator holding the windows reaching into row
+// `last`.
+struct Chunk {
+    int first = 0, last = 0;
+    bool addAbove = false;
+    int32_t* acc = nullptr;
+    short* out = nullptr;
+    int32_t* spill = nullptr;
+};
+
+void RunChunk(const PassGrid& g, const StepTable& table, size_t accRow, Chunk& c)
+{
+    int32_t* cur = c.acc;
+    int32_t* next = c.acc + accRow * 8;
+    if (c.addAbove) {
+        std::fill(cur, cur + accRow * 8, 0);
+        AccumulateRow(g, table, c.first - 1, nullptr, cur, accRow);
+    }
+    for (int y = c.first; y < c.last; ++y) {
+        std::fill(next, next + accRow * 8, 0);
+        AccumulateRow(g, table, y, cur, next, accRow);
+        FinishRow(g, table, y, cur, accRow, c.out + static_cast<size_t>(y - c.first) * g.cols * 64);
+        std::swap(cur, next);
+    }
+    c.spill = cur;
+}
+
+// Threads for one pass: the environment's cap, else the machine's.
+int PassThreads(int requested)
+{
+    int n = requested;
+    if (n <= 0) {
+        const char* env = std::getenv("KESTREL_RECONSTRUCT_THREADS");
+        n = env && std::atoi(env) > 0 ? std::atoi(env) : static_cast<int>(std::thread::hardware_concurrency());
+    }
+    return std::clamp(n, 1, 16);
+}
+
+// Rows each thread works out per batch; the first row of every thread but
+// one costs an extra row of windows, and the caller waits a batch between
+// reports.
+constexpr int kRowsPerThread = 4;
+
 } // namespace
 
-int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int percent))
+int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int percent), int threads)
 {
     const jpeg_decompress_struct* h = m_header;
     if (!h || !coefficients || h->num_components < 1 || h->num_components > MAX_COMPONENTS)
@@ -120,7 +256,7 @@ int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int
 
     PassGrid grids[MAX_COMPONENTS];
     size_t offset = 0;
-    int totalRows = 0, widest = 0;
+    int totalRows = 0, widest = 0, tallest = 0;
     for (int k = 0; k < h->num_components; ++k) {
         const jpeg_component_info& c = h->comp_info[k];
         const int slot = c.quant_tbl_no;
@@ -134,16 +270,28 @@ int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int
         offset += static_cast<size_t>(g.cols) * g.rows * 64;
         totalRows += g.rows;
         widest = std::max(widest, g.cols);
+        tallest = std::max(tallest, g.rows);
     }
     if (totalRows == 0 || widest == 0)
         return 1;
 
-    // Accumulated window samples: 8 rows of the block row being finished and
-    // 8 rows of the one below it.
+    // A thread gets at least a few rows; one thread works row by row.
+    const int threadCount = std::min(PassThreads(threads), (tallest + kRowsPerThread - 1) / kRowsPerThread);
+    const int rowsPerThread = threadCount > 1 ? kRowsPerThread : 1;
+    const int batchRows = threadCount * rowsPerThread;
+
     const size_t accRow = static_cast<size_t>(widest) * 8;
-    std::vector<int32_t> accMemory;
+    const size_t outRows = static_cast<size_t>(widest) * 64 * rowsPerThread;
+    std::vector<int32_t> accMemory, carry;
+    std::vector<short> outMemory;
+    std::vector<Chunk> chunks;
+    std::vector<std::thread> workers;
     try {
-        accMemory.resize(accRow * 16);
+        accMemory.resize(accRow * 16 * threadCount);
+        carry.resize(accRow * 8);
+        outMemory.resize(outRows * threadCount);
+        chunks.resize(static_cast<size_t>(threadCount));
+        workers.reserve(static_cast<size_t>(threadCount));
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -151,81 +299,53 @@ int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int
     int rowsDone = 0;
     for (int k = 0; k < h->num_components; ++k) {
         const PassGrid& g = grids[k];
-        const int width = g.cols * 8;
-        int32_t* cur = accMemory.data();
-        int32_t* next = accMemory.data() + accRow * 8;
-        std::fill(accMemory.begin(), accMemory.end(), 0);
         StepTable table;
         table.Set(g.steps);
-        const int* steps = table.step;
+        std::fill(carry.begin(), carry.end(), 0);
 
-        for (int y = 0; y < g.rows; ++y) {
-            if (y > 0) {
-                std::swap(cur, next);
-                std::fill(next, next + accRow * 8, 0);
+        for (int batch = 0; batch < g.rows; batch += batchRows) {
+            // Split the batch's rows into runs of rowsPerThread, one per thread.
+            const int end = std::min(batch + batchRows, g.rows);
+            int used = 0;
+            for (int first = batch; first < end; first += rowsPerThread, ++used) {
+                Chunk& c = chunks[static_cast<size_t>(used)];
+                c.first = first;
+                c.last = std::min(first + rowsPerThread, end);
+                c.addAbove = first > batch;
+                c.acc = accMemory.data() + accRow * 16 * used;
+                c.out = outMemory.data() + outRows * used;
             }
-            const bool haveBelow = y + 1 < g.rows;
-            short* rowBlocks = g.data + static_cast<size_t>(y) * g.cols * 64;
-            short* belowBlocks = haveBelow ? rowBlocks + static_cast<size_t>(g.cols) * 64 : nullptr;
+            std::copy(carry.begin(), carry.end(), chunks[0].acc);
 
-            // The 16 x 16 neighbourhood of blocks (y, x) .. (y + 1, x + 1). Its
-            // right half becomes the left half of the next block's.
-            alignas(32) uint8_t nb[16 * 16];
-            DecodeInto(rowBlocks, nb);
-            DecodeInto(belowBlocks, nb + 8 * 16);
-            for (int x = 0; x < g.cols; ++x) {
-                if (x > 0)
-                    for (int r = 0; r < 16; ++r)
-                        std::memcpy(nb + r * 16, nb + r * 16 + 8, 8);
-                const bool haveRight = x + 1 < g.cols;
-                DecodeInto(haveRight ? rowBlocks + static_cast<size_t>(x + 1) * 64 : nullptr, nb + 8);
-                DecodeInto(haveRight && haveBelow ? belowBlocks + static_cast<size_t>(x + 1) * 64 : nullptr,
-                           nb + 8 * 16 + 8);
-
-                for (int i = 0; i < 8; ++i) {
-                    for (int j = i & 1; j < 8; j += 2) {
-                        alignas(32) uint8_t window[64];
-                        for (int r = 0; r < 8; ++r)
-                            std::memcpy(window + r * 8, nb + (i + r) * 16 + j, 8);
-                        alignas(32) short coef[64];
-                        ForwardDctBlock(window, coef);
-                        RoundToSteps(coef, table);
-                        InverseDctBlock(coef, window);
-
-                        const int x0 = x * 8 + j;
-                        const int span = std::min(8, width - x0); // samples past the grid are dropped
-                        for (int r = 0; r < 8; ++r) {
-                            const int row = i + r;
-                            int32_t* acc = (row < 8 ? cur + static_cast<size_t>(row) * accRow
-                                                    : next + static_cast<size_t>(row - 8) * accRow) + x0;
-                            const uint8_t* src = window + r * 8;
-                            for (int t = 0; t < span; ++t)
-                                acc[t] += src[t];
-                        }
-                    }
+            workers.clear();
+            for (int t = 1; t < used; ++t) {
+                try {
+                    workers.emplace_back([&, t] { RunChunk(g, table, accRow, chunks[static_cast<size_t>(t)]); });
+                } catch (const std::system_error&) {
+                    // No thread to be had: the caller does the rest itself.
+                    for (int rest = t; rest < used; ++rest)
+                        RunChunk(g, table, accRow, chunks[static_cast<size_t>(rest)]);
+                    break;
                 }
-
-                // Average: n(r, t) even shifts cover a sample; fewer reach the
-                // top rows and left columns of the component.
-                alignas(32) uint8_t avg[64];
-                for (int r = 0; r < 8; ++r) {
-                    const int a = y == 0 ? r + 1 : 8;
-                    const int32_t* acc = cur + static_cast<size_t>(r) * accRow + x * 8;
-                    for (int t = 0; t < 8; ++t) {
-                        const int b = x == 0 ? t + 1 : 8;
-                        avg[r * 8 + t] = static_cast<uint8_t>(acc[t] / ((a * b + 1) / 2));
-                    }
-                }
-                alignas(32) short fresh[64];
-                ForwardDctBlock(avg, fresh);
-                short* block = rowBlocks + static_cast<size_t>(x) * 64;
-                for (int n = 0; n < 64; ++n)
-                    block[n] = Project(block[n], fresh[n], steps[n]);
             }
+            RunChunk(g, table, accRow, chunks[0]);
+            for (std::thread& w : workers)
+                w.join();
+            const Chunk& lastChunk = chunks[static_cast<size_t>(used - 1)];
+            std::copy(lastChunk.spill, lastChunk.spill + accRow * 8, carry.begin());
 
-            ++rowsDone;
-            if (progress && progress(static_cast<int>(static_cast<long long>(rowsDone) * 100 / totalRows)) == 0)
-                return 0;
+            // Only the calling thread writes the image, one reported row at a time.
+            for (int t = 0; t < used; ++t) {
+                const Chunk& c = chunks[static_cast<size_t>(t)];
+                for (int y = c.first; y < c.last; ++y) {
+                    std::memcpy(g.data + static_cast<size_t>(y) * g.cols * 64,
+                                c.out + static_cast<size_t>(y - c.first) * g.cols * 64,
+                                static_cast<size_t>(g.cols) * 64 * sizeof(short));
+                    ++rowsDone;
+                    if (progress && progress(static_cast<int>(static_cast<long long>(rowsDone) * 100 / totalRows)) == 0)
+                        return 0;
+                }
+            }
         }
     }
     return 1;

@@ -55,32 +55,82 @@ const std::vector<Case>& Cases()
     return cases;
 }
 
-std::vector<short> Reconstructed(const Case& c, int threads, std::vector<std::thread::id>* callers = nullptr)
+// Progress of the current pass: the percentages and the threads that
+// reported them; answers 0 on report `cancelAt` (0-based).
+struct Reports {
+    std::vector<int> percents;
+    std::vector<std::thread::id> threads;
+    int cancelAt = -1;
+};
+Reports* g_reports = nullptr;
+
+int Record(int percent)
+{
+    g_reports->percents.push_back(percent);
+    g_reports->threads.push_back(std::this_thread::get_id());
+    return static_cast<int>(g_reports->percents.size()) - 1 == g_reports->cancelAt ? 0 : 1;
+}
+
+// The coefficients after the case's passes with `threads` threads.
+std::vector<short> Reconstructed(const std::vector<uint8_t>& jpeg, int passes, int threads, Reports* reports = nullptr)
 {
     ImageRef k;
-    if (ktest::LoadBytes(k.p, Make(c)) != 1)
+    if (ktest::LoadBytes(k.p, jpeg) != 1)
         return {};
     CDCT dct(&k.impl()->m_decoder);
-    static std::vector<std::thread::id>* s_callers;
-    s_callers = callers;
-    for (int pass = 0; pass < c.passes; ++pass)
-        dct.ReconstructPass(k.impl()->m_coef, static_cast<size_t>(k.impl()->m_coefCount),
-                            [](int) {
-                                if (s_callers)
-                                    s_callers->push_back(std::this_thread::get_id());
-                                return 1;
-                            });
-    (void)threads;
+    g_reports = reports;
+    for (int pass = 0; pass < passes; ++pass)
+        if (!dct.ReconstructPass(k.impl()->m_coef, static_cast<size_t>(k.impl()->m_coefCount), reports ? Record : nullptr,
+                                 threads))
+            break;
+    g_reports = nullptr;
     return CoefValues(k.p);
 }
 
 } // namespace
 
-TEST(ReconstructThreads, ChecksumsOfTheSingleThreadedPass)
+TEST(ReconstructThreads, SameBytesWithAnyNumberOfThreads)
 {
     for (const Case& c : Cases()) {
-        const std::vector<short> result = Reconstructed(c, 1);
-        ASSERT_FALSE(result.empty()) << c.name;
-        EXPECT_EQ(Fnv1a(result), c.checksum) << c.name;
+        const std::vector<uint8_t> jpeg = Make(c);
+        for (int threads : {1, 2, 3, 8, 16}) {
+            const std::vector<short> result = Reconstructed(jpeg, c.passes, threads);
+            ASSERT_FALSE(result.empty()) << c.name;
+            EXPECT_EQ(Fnv1a(result), c.checksum) << c.name << ", " << threads << " threads";
+        }
+    }
+}
+
+// The callback runs on the calling thread, once per block row, in order,
+// with the same percentages whatever the threads.
+TEST(ReconstructThreads, ReportsStayOnTheCallingThread)
+{
+    const Case& c = Cases()[4]; // partial edges, 3 passes
+    const std::vector<uint8_t> jpeg = Make(c);
+    Reports one, many;
+    Reconstructed(jpeg, c.passes, 1, &one);
+    Reconstructed(jpeg, c.passes, 8, &many);
+    EXPECT_EQ(many.percents, one.percents);
+    ASSERT_FALSE(many.threads.empty());
+    for (const std::thread::id& id : many.threads)
+        EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+// After a cancel only the reported rows are new, whichever row of a batch
+// the cancel comes at.
+TEST(ReconstructThreads, CancelKeepsOnlyReportedRows)
+{
+    const auto jpeg = Encode(MakePattern(256, 256, 3, 3), Sampled(40, {{1, 1}, {1, 1}, {1, 1}}));
+    const std::vector<short> before = Reconstructed(jpeg, 0, 1);
+    const std::vector<short> full = Reconstructed(jpeg, 1, 1);
+    const size_t row = 32 * 64; // 32 blocks per block row
+    for (int cancelAt : {0, 1, 5, 31, 32, 40}) {
+        Reports r;
+        r.cancelAt = cancelAt;
+        const std::vector<short> after = Reconstructed(jpeg, 1, 8, &r);
+        ASSERT_EQ(static_cast<int>(r.percents.size()), cancelAt + 1);
+        const size_t done = row * static_cast<size_t>(cancelAt + 1);
+        EXPECT_TRUE(std::equal(after.begin(), after.begin() + done, full.begin())) << cancelAt;
+        EXPECT_TRUE(std::equal(after.begin() + done, after.end(), before.begin() + done)) << cancelAt;
     }
 }

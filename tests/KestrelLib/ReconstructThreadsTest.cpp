@@ -2,6 +2,7 @@
 // byte for byte. The checksums were taken from the single-threaded pass.
 #include "KestrelTest.h"
 
+#include "ColorConvert.h"
 #include "DCT.h"
 
 #include <cstdlib>
@@ -89,6 +90,7 @@ std::vector<short> Reconstructed(const std::vector<uint8_t>& jpeg, int passes, i
 
 } // namespace
 
+// Any number of threads, vector instructions or not.
 TEST(ReconstructThreads, SameBytesWithAnyNumberOfThreads)
 {
     for (const Case& c : Cases()) {
@@ -98,6 +100,10 @@ TEST(ReconstructThreads, SameBytesWithAnyNumberOfThreads)
             ASSERT_FALSE(result.empty()) << c.name;
             EXPECT_EQ(Fnv1a(result), c.checksum) << c.name << ", " << threads << " threads";
         }
+        SetScalarOnlyForTesting(true);
+        const std::vector<short> scalar = Reconstructed(jpeg, c.passes, 2);
+        SetScalarOnlyForTesting(false);
+        EXPECT_EQ(Fnv1a(scalar), c.checksum) << c.name << ", scalar";
     }
 }
 

@@ -68,9 +68,8 @@ public:
     // of block rows done. Returns 1 when every row was done; 0 when progress
     // answered 0 (finished rows keep their new values) or when the pass could
     // not start (`count` short of the layout, a missing table, no memory:
-    // nothing changed). `threads` caps the threads used (0: the
-    // environment's or the machine's count); the result does not depend on it.
-    int ReconstructPass(short* coefficients, size_t count, int (*progress)(int percent), int threads = 0);
+    // nothing changed).
+    int ReconstructPass(short* coefficients, size_t count, int (*progress)(int percent));
 
 private:
     CColorSpaceConverter* m_converter = nullptr;

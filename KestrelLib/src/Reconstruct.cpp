@@ -267,14 +267,11 @@ void RunChunk(const PassGrid& g, const StepTable& table, size_t accRow, Chunk& c
     c.spill = cur;
 }
 
-// Threads for one pass: the environment's cap, else the machine's.
-int PassThreads(int requested)
+// Threads for one pass: the environment's cap, else the machine's count.
+int PassThreads()
 {
-    int n = requested;
-    if (n <= 0) {
-        const char* env = std::getenv("KESTREL_RECONSTRUCT_THREADS");
-        n = env && std::atoi(env) > 0 ? std::atoi(env) : static_cast<int>(std::thread::hardware_concurrency());
-    }
+    const char* env = std::getenv("KESTREL_RECONSTRUCT_THREADS");
+    const int n = env && std::atoi(env) > 0 ? std::atoi(env) : static_cast<int>(std::thread::hardware_concurrency());
     return std::clamp(n, 1, 16);
 }
 
@@ -285,7 +282,7 @@ constexpr int kRowsPerThread = 4;
 
 } // namespace
 
-int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int percent), int threads)
+int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int percent))
 {
     const jpeg_decompress_struct* h = m_header;
     if (!h || !coefficients || h->num_components < 1 || h->num_components > MAX_COMPONENTS)
@@ -316,7 +313,7 @@ int CDCT::ReconstructPass(short* coefficients, size_t count, int (*progress)(int
         return 1;
 
     // A thread gets at least a few rows; one thread works row by row.
-    const int threadCount = std::min(PassThreads(threads), (tallest + kRowsPerThread - 1) / kRowsPerThread);
+    const int threadCount = std::min(PassThreads(), (tallest + kRowsPerThread - 1) / kRowsPerThread);
     const int rowsPerThread = threadCount > 1 ? kRowsPerThread : 1;
     const int batchRows = threadCount * rowsPerThread;
 

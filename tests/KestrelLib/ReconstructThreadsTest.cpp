@@ -6,6 +6,7 @@
 #include "DCT.h"
 
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 using namespace testjpeg;
@@ -80,10 +81,11 @@ std::vector<short> Reconstructed(const std::vector<uint8_t>& jpeg, int passes, i
         return {};
     CDCT dct(&k.impl()->m_decoder);
     g_reports = reports;
+    setenv("KESTREL_RECONSTRUCT_THREADS", std::to_string(threads).c_str(), 1);
     for (int pass = 0; pass < passes; ++pass)
-        if (!dct.ReconstructPass(k.impl()->m_coef, static_cast<size_t>(k.impl()->m_coefCount), reports ? Record : nullptr,
-                                 threads))
+        if (!dct.ReconstructPass(k.impl()->m_coef, static_cast<size_t>(k.impl()->m_coefCount), reports ? Record : nullptr))
             break;
+    unsetenv("KESTREL_RECONSTRUCT_THREADS");
     g_reports = nullptr;
     return CoefValues(k.p);
 }

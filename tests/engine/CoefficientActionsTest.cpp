@@ -174,6 +174,13 @@ TEST_F(CoefficientActionsTest, CropRectangleAndModes)
     // An unknown mode acts as 2: a crop inside the picture paints nothing.
     Open(100, 100);
     const std::vector<short> original = Coefficients(*m_image);
+    // A crop the library refuses (far too wide) paints and encodes nothing.
+    auto* refused = new CActionCrop(CropTo(-70000, 0, 100, 100, 2));
+    ASSERT_TRUE(um->AddAction(refused));
+    EXPECT_EQ(refused->GetLibraryEditCount(), 0);
+    EXPECT_EQ(refused->IsFilled(), 0);
+    EXPECT_EQ(Coefficients(*m_image), original);
+
     auto* crop = new CActionCrop(CropTo(0, 0, 100, 100, 7));
     ASSERT_TRUE(um->AddAction(crop));
     EXPECT_EQ(crop->IsFilled(), 0);
@@ -201,6 +208,24 @@ TEST_F(CoefficientActionsTest, CropFillRefusedTakesTheCropBack)
     EXPECT_EQ(crop->GetLibraryEditCount(), 0);
     EXPECT_EQ(Coefficients(*m_image), original);
     EXPECT_EQ(m_image->GetWidth(), 323);
+}
+
+// 4:1:1 is beyond the block transforms: the library refuses the
+// reconstruct, and undoing the empty step keeps the step before.
+TEST_F(CoefficientActionsTest, RefusedReconstructLeavesAnEmptyStep)
+{
+    const auto file = testjpeg::CorpusFile("syn_411_323x211.jpg");
+    if (file.empty())
+        GTEST_SKIP() << "corpus missing";
+    OpenFile(file);
+    ASSERT_TRUE(um->AddAction(new CActionColor(-20, 0, 0)));
+    const std::vector<short> darker = Coefficients(*m_image);
+    auto* action = new CActionReconstruct(2);
+    ASSERT_TRUE(um->AddAction(action));
+    EXPECT_EQ(action->GetLibraryEditCount(), 0);
+    um->Undo();
+    EXPECT_EQ(Coefficients(*m_image), darker);
+    EXPECT_EQ(CReconstructProgress::Current(), nullptr);
 }
 
 // Reconstruct with a recording progress window: the picture is rendered and

@@ -160,8 +160,10 @@ inline void DecodeInto(const short* block, uint8_t* nb)
 
 // Adds the 32 shifted windows of every block of block row y: samples in the
 // row's own 8 pixel rows go to `cur` (dropped when null), those below it to
-// `next`. Cloned for AVX2, where each window row adds as one vector.
-__attribute__((target_clones("avx2", "default"))) void AccumulateRow(const PassGrid& g, const StepTable& table, int y, int32_t* cur, int32_t* next, size_t accRow)
+// `next`. Compiled twice, plain and for AVX2 (where each window row adds as
+// one vector).
+inline __attribute__((always_inline)) void AccumulateRowBody(const PassGrid& g, const StepTable& table, int y,
+                                                             int32_t* cur, int32_t* next, size_t accRow)
 {
     const int width = g.cols * 8;
     const bool haveBelow = y + 1 < g.rows;
@@ -209,6 +211,30 @@ __attribute__((target_clones("avx2", "default"))) void AccumulateRow(const PassG
             }
         }
     }
+}
+
+void AccumulateRowPlain(const PassGrid& g, const StepTable& table, int y, int32_t* cur, int32_t* next, size_t accRow)
+{
+    AccumulateRowBody(g, table, y, cur, next, accRow);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void AccumulateRowAvx2(const PassGrid& g, const StepTable& table, int y, int32_t* cur,
+                                                       int32_t* next, size_t accRow)
+{
+    AccumulateRowBody(g, table, y, cur, next, accRow);
+}
+#endif
+
+void AccumulateRow(const PassGrid& g, const StepTable& table, int y, int32_t* cur, int32_t* next, size_t accRow)
+{
+#if defined(__x86_64__)
+    if (table.simd) {
+        AccumulateRowAvx2(g, table, y, cur, next, accRow);
+        return;
+    }
+#endif
+    AccumulateRowPlain(g, table, y, cur, next, accRow);
 }
 
 // Averages the windows summed in `cur` over block row y, transforms the

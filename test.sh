@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test, then the
-# library tests again under the address and undefined-behaviour sanitizers.
+# Installs what is missing, builds everything and runs every test; then runs
+# the library, engine, worker and dialog tests again under the address and
+# undefined-behaviour sanitizers, and the worker tests under the thread
+# sanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -9,16 +11,30 @@ cd "$(dirname "$0")"
 JOBS=$(nproc 2>/dev/null || echo 4)
 export QT_QPA_PLATFORM=offscreen
 
+# Test programs that run again under ASan+UBSan (one sanitizer build of all).
+SANITIZED_TESTS=(kestrel_tests platform_tests worker_tests dialogs_tests)
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIXMEND_SANITIZE=ON -DPIXMEND_LIBRARY_ONLY=ON >/dev/null
-cmake --build build-asan -j "$JOBS"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIXMEND_SANITIZE=ON -DPIXMEND_LIBRARY_ONLY=OFF >/dev/null
+cmake --build build-asan -j "$JOBS" --target "${SANITIZED_TESTS[@]}"
+
+# The worker threads under the thread sanitizer, in a small configuration of
+# their own (the library, the platform layer, the workers and their tests).
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMEND_TSAN=ON -DPIXMEND_LIBRARY_ONLY=ON >/dev/null
+cmake --build build-tsan -j "$JOBS" --target worker_tests
 
 status=0
 echo "== tests"
 ctest --test-dir build --output-on-failure -j "$JOBS" || status=1
-echo "== library tests with sanitizers"
+
+echo "== tests with address and undefined-behaviour sanitizers"
+pattern="^($(IFS='|'; echo "${SANITIZED_TESTS[*]}"))\$"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  PIXMEND_SANITIZED=1 ctest --test-dir build-asan --output-on-failure -j "$JOBS" -L library || status=1
+  PIXMEND_SANITIZED=1 ctest --test-dir build-asan --output-on-failure -j "$JOBS" -R "$pattern" || status=1
+
+echo "== worker tests with the thread sanitizer"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan --output-on-failure -L workers || status=1
 exit $status

@@ -1,7 +1,7 @@
 // Painting the image view: a 6000 x 4000 photo at fit and at 100 %, the view
 // rendered offscreen into an image again and again. For scale it also times
 // one conversion of the whole display bitmap, which a paint must never do.
-#include "BenchUtil.h"
+#include "BenchProgram.h"
 #include "ChildView.h"
 #include "JPEGlib.h"
 #include "KsImage.h"
@@ -28,22 +28,14 @@ double MsPerPaint(CChildView& view, QImage& target)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreenPlatform();
     QApplication app(argc, argv);
 
     testjpeg::TempDir dir;
-    const auto path = bench::MakeLargePhoto(dir.path());
     CJPEGlib lib;
-    if (!lib.IsLoaded()) {
-        std::fprintf(stderr, "%s\n", qPrintable(lib.GetLoadError()));
-        return 1;
-    }
     CKsImage image(lib);
-    if (!image.Load(QString::fromStdString(path.string()), 1)) {
-        std::fprintf(stderr, "cannot open %s\n", path.c_str());
+    if (bench::OpenLargePhoto(lib, image, dir.path()).empty())
         return 1;
-    }
 
     CChildView view;
     view.Host().Settings().ScaleOnOpen = 1;

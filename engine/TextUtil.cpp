@@ -59,6 +59,30 @@ bool StringToInt(const QString& text, int* value)
     return ok;
 }
 
+int StringToIntLenient(const QString& text, bool* digitsRead)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    // The C library's white space: blank, \t, \n, \v, \f, \r.
+    while (i < n && (text.at(i) == u' ' || (text.at(i) >= u'\t' && text.at(i) <= u'\r')))
+        ++i;
+    bool negative = false;
+    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-'))
+        negative = text.at(i++) == u'-';
+    // Accumulate as a negative number so INT_MIN needs no special case; stop
+    // growing once past the int range (further digits only keep it clamped).
+    int64_t v = 0;
+    bool any = false;
+    for (; i < n && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
+        any = true;
+        if (v > -(int64_t(INT_MAX) + 2))
+            v = v * 10 - (text.at(i).unicode() - u'0');
+    }
+    if (digitsRead)
+        *digitsRead = any;
+    return ClampToInt(negative ? v : -v);
+}
+
 void ScalePoint(QPoint* out, int x, int y, int num, int den)
 {
     if (!out)

@@ -11,6 +11,11 @@ QString IntToString(int value);
 // Parses a whole decimal number (optional sign, no spaces); false when the
 // text is not one or does not fit an int.
 bool StringToInt(const QString& text, int* value);
+// Reads a decimal number the lenient way of the C library's readers: leading
+// white space and one sign are accepted, reading stops at the first
+// non-digit, values outside int clamp to INT_MIN or INT_MAX, no locale.
+// Without any digit the result is 0 and *digitsRead (when given) is false.
+int StringToIntLenient(const QString& text, bool* digitsRead = nullptr);
 
 // (x * num / den, y * num / den), each product formed before the division,
 // truncating toward zero; (0, 0) when den is 0. Results that do not fit an

@@ -3,6 +3,7 @@
 #include "ColorRef.h"
 #include "CommandIds.h"
 #include "CommandTable.h"
+#include "DashedLine.h"
 #include "KsImage.h"
 #include "PixmendApp.h"
 #include "TextUtil.h"
@@ -92,52 +93,6 @@ void AlignAxis(int& lo, int& hi, int mcu, int extent, bool moving, bool alignEnd
         hi = lo + size;
     if (hi == lo)
         hi = lo + mcu;
-}
-
-// The dash counter after `n` more pixels: it counts 0..6 and wraps, and a
-// start below 0 reaches 0 after one pixel.
-int AdvanceDash(int counter, int64_t n)
-{
-    if (n <= 0)
-        return counter;
-    if (counter < 0 || counter > 6) {
-        counter = 0;
-        --n;
-    }
-    return static_cast<int>((counter + n) % 7);
-}
-
-// A dashed axis-aligned line of `length` pixels from (x, y): 3 white and 4
-// black pixels in turn from `counter`, drawn in runs and only where it can
-// show within `clip`. Returns the counter after the line.
-int DashLine(QPainter& p, int x, int y, bool horizontal, int length, int counter, const QRect& clip)
-{
-    const int along = horizontal ? x : y;
-    const int clipStart = horizontal ? clip.left() : clip.top();
-    const int clipEnd = horizontal ? clip.right() + 1 : clip.bottom() + 1;
-    const int across = horizontal ? y : x;
-    const int acrossLo = horizontal ? clip.top() : clip.left();
-    const int acrossHi = horizontal ? clip.bottom() : clip.right();
-    const int end = along + length;
-    if (length <= 0 || across < acrossLo || across > acrossHi || end <= clipStart || along >= clipEnd)
-        return AdvanceDash(counter, length);
-    int pos = std::max(along, clipStart);
-    int c = AdvanceDash(counter, static_cast<int64_t>(pos) - along);
-    const int stop = std::min(end, clipEnd);
-    while (pos < stop) {
-        const bool white = c < 3;
-        // Pixels left in this colour: white runs to 3, black to 7 (0 follows 6).
-        int run = white ? 3 - std::max(c, 0) + (c < 0 ? 1 : 0) : 7 - c;
-        run = std::min(run, stop - pos);
-        const QColor color = white ? QColor(Qt::white) : QColor(Qt::black);
-        if (horizontal)
-            p.fillRect(pos, across, run, 1, color);
-        else
-            p.fillRect(across, pos, 1, run, color);
-        c = AdvanceDash(c, run);
-        pos += run;
-    }
-    return AdvanceDash(counter, length);
 }
 
 } // namespace
@@ -594,31 +549,14 @@ QRect CChildView::DrawSelectionFrame(QPainter& painter)
     const int bottom = t + r.height();
     const QRect clip = viewport()->rect().adjusted(-1, -1, 1, 1);
     if (m_host->CropOptions().RunningAnts) {
-        // Top and right run on from the phase, then left and bottom start over.
-        int counter = DashLine(painter, l, t, true, right - l, m_antsPhase, clip);
-        DashLine(painter, right, t, false, bottom - t, counter, clip);
-        counter = DashLine(painter, l, t, false, bottom - t, m_antsPhase, clip);
-        DashLine(painter, l, bottom, true, right - l, counter, clip);
+        DrawDashedFrame(painter, l, t, right, bottom, m_antsPhase, clip);
         return r;
     }
-    // An etched edge: a shadow line with a light line inside at the top and
-    // left, the opposite at the bottom and right.
-    const QColor shadow(160, 160, 160);
-    const QColor light(Qt::white);
     const int w = right - l;
     const int h = bottom - t;
     if (w <= 0 || h <= 0)
         return r;
-    painter.fillRect(l, t, w, 1, shadow);
-    painter.fillRect(l, t, 1, h, shadow);
-    painter.fillRect(l, bottom - 1, w, 1, light);
-    painter.fillRect(right - 1, t, 1, h, light);
-    if (w > 2 && h > 2) {
-        painter.fillRect(l + 1, t + 1, w - 2, 1, light);
-        painter.fillRect(l + 1, t + 1, 1, h - 2, light);
-        painter.fillRect(l + 1, bottom - 2, w - 2, 1, shadow);
-        painter.fillRect(right - 2, t + 1, 1, h - 2, shadow);
-    }
+    DrawEtchedEdge(painter, l, t, right, bottom);
     // The focus rectangle: every other pixel inverted, moved in at the left and top.
     if (w > 1 && h > 1) {
         painter.save();

@@ -3,6 +3,8 @@
 #include "CommandIds.h"
 #include "MainFrame.h"
 #include "MessageBoxes.h"
+#include "Operation.h"
+#include "OperationPages.h"
 #include "Profile.h"
 #include "UndoMan.h"
 
@@ -101,9 +103,13 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     // No profile access before this point: a failed start leaves the profile alone.
     CProfile::SetRegistryKey(QStringLiteral("Pixmend"));
     m_settings.Load();
+    // Each kind's editor page comes from the dialogs' factories.
+    RegisterOperationPages();
     // Operation prototypes are registered here, in the order rotate, crop,
-    // resize, colour, grayscale, red eye, text, reconstruct, save, e-mail,
-    // and each loads its parameters, once their kinds exist.
+    // resize, colour, grayscale, red eye, text, reconstruct, save, e-mail;
+    // then each loads its parameters.
+    for (IOperation* op : m_operations)
+        op->LoadFromRegistry();
 
     const CommandLine cl = ParseCommandLine(arguments, QDir::currentPath());
     m_bQuitAfterSave = cl.quitAfterSave ? 1 : 0;
@@ -148,6 +154,8 @@ int CPixmendApp::ExitInstance(int exitCode)
     delete m_pMainFrame;
     m_settings.Save();
     // Then each operation prototype's parameters, in registration order.
+    for (IOperation* op : m_operations)
+        op->SaveToRegistry();
     CProfile::Close();
     return exitCode;
 }

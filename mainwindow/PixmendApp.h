@@ -11,9 +11,11 @@
 
 #include "AppSettings.h"
 #include "CommandTable.h"
+#include "DashedLine.h"
 #include "IdleDriver.h"
 #include "JPEGlib.h"
 #include "KsImage.h"
+#include "LocaleManager.h"
 
 #include <QFont>
 #include <QObject>
@@ -57,6 +59,7 @@ public:
     void ApplyFont(QWidget* window, int height, const QString& faceName);
     CMainFrame* GetMainFrame() const;
     CCommandTable& GetCommands() { return m_commands; }
+    CLocaleManager& GetLocaleManager() { return m_localeManager; }
 
     // Minimal file routines: open into the main image, make a folder current.
     void OpenImage(const QString& path, int showMode);
@@ -100,6 +103,7 @@ public:
     int m_nDpiScale = 0;
     CJPEGlib m_jpegLib;
     CKsImage m_image;
+    CLocaleManager m_localeManager;
 
 private:
     bool Fail(const QString& message);
@@ -115,10 +119,3 @@ private:
 };
 
 #define theApp (*CPixmendApp::Instance())
-
-// The LineDDA callback for dashed lines: 3 white pixels, then 4 black, with
-// one program-wide phase carried from each line into the next.
-class QPainter;
-void DashedLinePixel(int x, int y, QPainter* dc);
-// The current phase (0..6) of the shared dash counter.
-int DashedLinePhase();

@@ -89,6 +89,12 @@ LCID LcidFromLocaleName(const std::string& name)
     return uloc_getLCID(icuName.c_str());
 }
 
+LCID GetSystemDefaultLCID()
+{
+    const LCID id = uloc_getLCID(DefaultLocaleName().c_str());
+    return id == 0 || id == LOCALE_INVARIANT ? 0x0409 : id;
+}
+
 std::u16string GetLocaleEnglishLanguageName(LCID locale) { return EnglishName(locale, uloc_getDisplayLanguage); }
 
 std::u16string GetLocaleEnglishCountryName(LCID locale) { return EnglishName(locale, uloc_getDisplayCountry); }

@@ -132,4 +132,30 @@ TEST(TextUtil, NumbersIgnoreTheLocale)
     QLocale::setDefault(saved);
 }
 
+TEST(TextUtil, LenientIntReader)
+{
+    struct Case {
+        const char16_t* text;
+        int value;
+        bool digits;
+    } cases[] = {
+        {u"42", 42, true},           {u"  \t\n-17x", -17, true},   {u"+8,1", 8, true},
+        {u"", 0, false},             {u"abc", 0, false},           {u"-", 0, false},
+        {u" + 5", 0, false},         {u"--5", 0, false},           {u"007", 7, true},
+        {u"2147483647", INT_MAX, true},  {u"2147483648", INT_MAX, true},
+        {u"-2147483648", INT_MIN, true}, {u"-2147483649", INT_MIN, true},
+        {u"99999999999999999999999999", INT_MAX, true},
+        {u"-00000000000000000000000000001", -1, true},
+        {u"\u0661\u0662", 0, false}, // other scripts' digits are not digits here
+        {u"\u00A012", 0, false},      // nor is a no-break space a blank
+        {u"1.000", 1, true},
+    };
+    for (const Case& c : cases) {
+        bool digits = !c.digits;
+        EXPECT_EQ(StringToIntLenient(U(c.text), &digits), c.value) << U(c.text).toStdString();
+        EXPECT_EQ(digits, c.digits) << U(c.text).toStdString();
+    }
+    EXPECT_EQ(StringToIntLenient(IntToString(INT_MIN)), INT_MIN);
+}
+
 } // namespace

@@ -23,6 +23,10 @@ std::string LocaleNameFromLcid(LCID locale);
 // The Windows locale id of an ICU or BCP 47 locale name ("ru_RU", "ja-JP");
 // 0 when it has none.
 LCID LcidFromLocaleName(const std::string& name);
+// The id of ICU's default locale (from LC_ALL, LC_MESSAGES or LANG). The C
+// and POSIX locales (ICU's en_US_POSIX, the invariant id) and locales without
+// an id give en-US, 0x0409.
+LCID GetSystemDefaultLCID();
 
 // English names of the locale's language and country ("German", "Germany");
 // empty when the id is unknown or the locale names no country.

@@ -1,0 +1,5 @@
+// The editor page of each operation kind, registered with the engine's page
+// factory under the kind's registry section. Called once at start-up.
+#pragma once
+
+void RegisterOperationPages();

@@ -89,11 +89,12 @@ __attribute__((target("avx2"))) void RoundToStepsAvx2(short* coef, const StepTab
         const __m256i c = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + i)));
         const __m256i step = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.step + i));
         const __m256i x = _mm256_add_epi32(_mm256_abs_epi32(c), _mm256_load_si256(reinterpret_cast<const __m256i*>(t.half + i)));
-        __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(x), _mm256_load_ps(t.inverse + i)));
-        const __m256i r = _mm256_sub_epi32(x, _mm256_mullo_epi32(q, step));
-        q = _mm256_add_epi32(q, _mm256_srai_epi32(r, 31));                                    // remainder < 0
-        q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(r, _mm256_sub_epi32(step, _mm256_set1_epi32(1)))); // >= step
-        const __m256i n = _mm256_sign_epi32(_mm256_mullo_epi32(q, step), c);
+        const __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(x), _mm256_load_ps(t.inverse + i)));
+        __m256i n = _mm256_mullo_epi32(q, step);
+        const __m256i r = _mm256_sub_epi32(x, n);
+        n = _mm256_sub_epi32(n, _mm256_and_si256(step, _mm256_srai_epi32(r, 31))); // remainder < 0: one step less
+        n = _mm256_add_epi32(n, _mm256_and_si256(step, _mm256_cmpgt_epi32(r, _mm256_sub_epi32(step, _mm256_set1_epi32(1))))); // >= step
+        n = _mm256_sign_epi32(n, c);
         const __m128i packed = _mm_packs_epi32(_mm256_castsi256_si128(n), _mm256_extracti128_si256(n, 1));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + i), packed);
     }
@@ -246,12 +247,21 @@ void FinishRow(const PassGrid& g, const StepTable& table, int y, const int32_t* 
         // n(r, t) even shifts cover a sample; fewer reach the top rows and
         // left columns of the component.
         alignas(32) uint8_t avg[64];
-        for (int r = 0; r < 8; ++r) {
-            const int a = y == 0 ? r + 1 : 8;
-            const int32_t* acc = cur + static_cast<size_t>(r) * accRow + x * 8;
-            for (int t = 0; t < 8; ++t) {
-                const int b = x == 0 ? t + 1 : 8;
-                avg[r * 8 + t] = static_cast<uint8_t>(acc[t] / ((a * b + 1) / 2));
+        if (y > 0 && x > 0) {
+            // All 32 windows cover every sample; the sums are not negative.
+            for (int r = 0; r < 8; ++r) {
+                const int32_t* acc = cur + static_cast<size_t>(r) * accRow + x * 8;
+                for (int t = 0; t < 8; ++t)
+                    avg[r * 8 + t] = static_cast<uint8_t>(acc[t] >> 5);
+            }
+        } else {
+            for (int r = 0; r < 8; ++r) {
+                const int a = y == 0 ? r + 1 : 8;
+                const int32_t* acc = cur + static_cast<size_t>(r) * accRow + x * 8;
+                for (int t = 0; t < 8; ++t) {
+                    const int b = x == 0 ? t + 1 : 8;
+                    avg[r * 8 + t] = static_cast<uint8_t>(acc[t] / ((a * b + 1) / 2));
+                }
             }
         }
         alignas(32) short fresh[64];

@@ -2,7 +2,8 @@
 // however the work is arranged: the checksums below were taken from the
 // straightforward row-by-row implementation, for every sampling layout, with
 // and without partial edge MCUs, re-encoding everything and re-encoding an
-// all-changed bitmap.
+// all-changed bitmap. The large layouts have MCU rows enough to be split
+// over threads, and edge blocks that cover only padding.
 #include "KestrelTest.h"
 
 #include <cstdint>
@@ -26,7 +27,8 @@ struct Layout {
     J_COLOR_SPACE in = JCS_RGB;
     int channels = 3;
     // Coefficients and undo bytes after re-encode all, then after an
-    // all-changed bitmap.
+    // all-changed bitmap. The large layouts have MCU rows enough to be split
+// over threads, and edge blocks that cover only padding.
     uint64_t all, allStore, changed, changedStore;
 };
 
@@ -53,6 +55,10 @@ const Layout kLayouts[] = {
      0xdd4adad390914bbeull, 0xa3f5dcc8b864d25cull, 0x311f280911dc28d4ull, 0xa3f5dcc8b864d25cull},
     {"gray_edge", 61, 45, {{1, 1}}, JCS_GRAYSCALE, 1,
      0x88f22bc43a35da55ull, 0x9f1a51ff8342be72ull, 0x8cc05894ada3bc1dull, 0x9f1a51ff8342be72ull},
+    {"420_large", 520, 300, {{2, 2}, {1, 1}, {1, 1}}, JCS_RGB, 3,
+     0x22f318815a9b9069ull, 0xffedd1e552ddbab6ull, 0x7c148e63d4fc89bcull, 0xcda3ad635c697fc7ull},
+    {"422_large", 517, 299, {{2, 1}, {1, 1}, {1, 1}}, JCS_RGB, 3,
+     0xc53f275b3e7496dbull, 0xf3b21a18a01fb413ull, 0x5696413536e5272bull, 0x5f298e05eefd60e2ull},
     {"cmyk_edge", 61, 45, {{2, 2}, {1, 1}, {1, 1}, {2, 2}}, JCS_CMYK, 4,
      0x5efbf4802a4cd3adull, 0xf6dc4a165e845556ull, 0xedb8fbe6458e72beull, 0xf6dc4a165e845556ull},
 };

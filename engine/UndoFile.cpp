@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <dirent.h>
@@ -164,7 +165,7 @@ int64_t WriteAll(int fd, const char* data, int64_t bytes, int64_t at)
 
 void CUndoFile::DropBuffers()
 {
-    m_writeBuf.clear();
+    m_writeLen = 0;
     m_readBuf.clear();
     m_lostFrom = -1;
 }
@@ -173,12 +174,11 @@ bool CUndoFile::Flush() const
 {
     if (m_fd < 0)
         return false;
-    if (!m_writeBuf.empty()) {
-        const int64_t bytes = static_cast<int64_t>(m_writeBuf.size());
-        const int64_t done = WriteAll(m_fd, m_writeBuf.data(), bytes, m_writeStart);
-        if (done < bytes)
+    if (m_writeLen > 0) {
+        const int64_t done = WriteAll(m_fd, m_writeBuf.data(), m_writeLen, m_writeStart);
+        if (done < m_writeLen)
             m_lostFrom = m_lostFrom < 0 ? m_writeStart + done : std::min(m_lostFrom, m_writeStart + done);
-        m_writeBuf.clear();
+        m_writeLen = 0;
     }
     return m_lostFrom < 0;
 }
@@ -196,11 +196,15 @@ bool CUndoFile::Write(const void* data, int64_t bytes)
     if (!m_readBuf.empty() && m_pos < m_readStart + static_cast<int64_t>(m_readBuf.size()) &&
         m_readStart < m_pos + bytes)
         m_readBuf.clear();
-    const bool follows = !m_writeBuf.empty() && m_writeStart + static_cast<int64_t>(m_writeBuf.size()) == m_pos;
-    if (!follows || static_cast<int64_t>(m_writeBuf.size()) + bytes > kBufferBytes) {
-        if (!Flush())
-            return false;
+    // The common case: the next small record of a run of writes.
+    if (m_writeLen > 0 && m_writeStart + m_writeLen == m_pos && m_writeLen + bytes <= kBufferBytes) {
+        std::memcpy(m_writeBuf.data() + m_writeLen, p, static_cast<size_t>(bytes));
+        m_writeLen += bytes;
+        m_pos += bytes;
+        return true;
     }
+    if (!Flush())
+        return false;
     if (bytes >= kBufferBytes) {
         const int64_t done = WriteAll(m_fd, p, bytes, m_pos);
         // Keep the position where the complete bytes end.
@@ -208,10 +212,17 @@ bool CUndoFile::Write(const void* data, int64_t bytes)
         return done == bytes;
     }
     if (m_writeBuf.empty()) {
-        m_writeBuf.reserve(static_cast<size_t>(kBufferBytes));
-        m_writeStart = m_pos;
+        try {
+            m_writeBuf.resize(static_cast<size_t>(kBufferBytes));
+        } catch (const std::bad_alloc&) {
+            const int64_t done = WriteAll(m_fd, p, bytes, m_pos);
+            m_pos += done;
+            return done == bytes;
+        }
     }
-    m_writeBuf.insert(m_writeBuf.end(), p, p + bytes);
+    std::memcpy(m_writeBuf.data(), p, static_cast<size_t>(bytes));
+    m_writeStart = m_pos;
+    m_writeLen = bytes;
     m_pos += bytes;
     return true;
 }

@@ -59,9 +59,11 @@ private:
     int m_fd = -1;
     int64_t m_pos = 0;
     QString m_path;
-    // Pending writes: m_writeBuf holds the bytes from m_writeStart on.
+    // Pending writes: the first m_writeLen bytes of m_writeBuf belong at
+    // m_writeStart on.
     mutable std::vector<char> m_writeBuf;
     mutable int64_t m_writeStart = 0;
+    mutable int64_t m_writeLen = 0;
     // Read-ahead: m_readBuf holds the file's bytes from m_readStart on.
     mutable std::vector<char> m_readBuf;
     mutable int64_t m_readStart = 0;

@@ -239,6 +239,15 @@ TEST_F(PixelActionTest, RedEyeWithoutRecordingIsReencoded)
     EXPECT_EQ(batch.IsRegularAction(), 0);
     EXPECT_EQ(batch.IsBitmapEdit(), 1);
     EXPECT_EQ(batch.GetName(), QStringLiteral("Red Eye"));
+
+    // The copy keeps parameters and points and starts undone.
+    std::unique_ptr<IAction> copy(batch.Clone());
+    const RedEyeParams& p = static_cast<CActionRedEye*>(copy.get())->GetParams();
+    EXPECT_EQ(p.RedEyeRadius, 9);
+    EXPECT_EQ(p.RedEyeSensitivity, 50);
+    EXPECT_EQ(p.Points, std::vector<QPoint>{QPoint(20, 20)});
+    EXPECT_EQ(copy->CanUndo(), 0);
+    EXPECT_EQ(copy->IsRegularAction(), 0);
 }
 
 QImage SolidPicture(int width, int height)

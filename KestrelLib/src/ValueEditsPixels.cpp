@@ -73,10 +73,12 @@ private:
     struct BlockHeader {
         int32_t component, column, row;
     };
+    // Laid out as the store stream: one row's blocks go in one write.
     struct SavedBlock {
         BlockHeader header;
         short values[64];
     };
+    static_assert(sizeof(SavedBlock) == sizeof(BlockHeader) + 64 * sizeof(short));
     // The old blocks of one MCU row; `complete` false when memory ran out
     // before the row began (its blocks are then re-encoded unsaved).
     struct SavedRow {
@@ -93,9 +95,9 @@ private:
 
     // Re-encodes what changed in MCU row u; false when it could not render.
     bool ProcessRow(int u, Worker& w, SavedRow* saved);
-    // Saves the block before it is overwritten; after the first failed
-    // write nothing more is saved, so the stream stays whole pairs.
-    void SaveBlock(const SavedBlock& block);
+    // Writes the old blocks of one row; after the first failed write
+    // nothing more is saved, so the counted blocks are whole pairs.
+    void SaveBlocks(const std::vector<SavedBlock>& blocks);
 
     BYTE** m_rowPointer;
     int32_t m_rowStride;
@@ -110,12 +112,12 @@ private:
     int m_width = 0, m_height = 0, m_mcusPerRow = 0, m_mcuRows = 0, m_blocksPerMcu = 0;
 };
 
-void CDllActionApplyBitmapChanges::SaveBlock(const SavedBlock& block)
+void CDllActionApplyBitmapChanges::SaveBlocks(const std::vector<SavedBlock>& blocks)
 {
-    if (!m_store || m_storeFailed)
+    if (!m_store || m_storeFailed || blocks.empty())
         return;
-    if (m_store->Write(&block.header, sizeof block.header) && m_store->Write(block.values, 64 * sizeof(short)))
-        ++m_savedBlocks;
+    if (m_store->Write(blocks.data(), static_cast<int>(blocks.size() * sizeof(SavedBlock))))
+        m_savedBlocks += static_cast<int32_t>(blocks.size());
     else
         m_storeFailed = true;
 }
@@ -264,7 +266,7 @@ int CDllActionApplyBitmapChanges::Execute()
         // calling thread writes one band's blocks while the others work on
         // the next band.
         const bool saving = m_store != nullptr;
-        const int band = saving ? std::max(2 * threads, 4) : m_mcuRows;
+        const int band = saving ? std::max(4 * threads, 16) : m_mcuRows;
         // Two sets of rows, reused band after band so their memory is
         // touched once.
         std::vector<SavedRow> saved, writing;
@@ -306,8 +308,7 @@ int CDllActionApplyBitmapChanges::Execute()
         };
         const auto writeBand = [&] {
             for (size_t i = 0; i < writingRows; ++i) {
-                for (const SavedBlock& block : writing[i].blocks)
-                    SaveBlock(block);
+                SaveBlocks(writing[i].blocks);
                 if (!writing[i].complete)
                     m_storeFailed = true;
             }

@@ -46,6 +46,14 @@ public:
         (void)caption;
         return AskQuestion(text) ? Answer::Yes : Answer::No;
     }
+    // A Yes/No question under `caption`; a warning shows the warning icon and
+    // makes No the default button. By default the plain question.
+    virtual bool AskYesNo(const QString& text, const QString& caption, bool warning)
+    {
+        (void)caption;
+        (void)warning;
+        return AskQuestion(text);
+    }
     // A file could not be written: retry, skip the file or abort the run.
     virtual SaveErrorChoice AskSaveError(const QString& path) = 0;
     // Progress of a long edit in percent; false when the user cancels.

@@ -1,5 +1,7 @@
 #include "MainFrame.h"
 
+#include "ChildBrowseView.h"
+
 #include "CommandIds.h"
 #include "CommandTable.h"
 #include "CustomStatusBar.h"
@@ -261,12 +263,10 @@ void CMainFrame::CreateClient()
 #endif
     m_view->setObjectName(QStringLiteral("ImageView"));
 
-    // The folder browser comes later: an empty pane keeps its place.
     if (!app || app->m_bShowBrowser) {
         m_splitter = new QSplitter(Qt::Horizontal, this);
         m_splitter->setObjectName(QStringLiteral("Splitter"));
-        m_browser = new QWidget(m_splitter);
-        m_browser->setObjectName(QStringLiteral("BrowserView"));
+        m_browser = new CChildBrowseView(m_splitter);
         m_splitter->addWidget(m_browser);
         m_splitter->addWidget(m_view);
         m_splitter->setStretchFactor(1, 1);
@@ -276,8 +276,7 @@ void CMainFrame::CreateClient()
     } else {
         setCentralWidget(m_view);
         // The browser exists without being shown, so its commands keep their list.
-        m_browser = new QWidget(this);
-        m_browser->setObjectName(QStringLiteral("BrowserView"));
+        m_browser = new CChildBrowseView(this);
         m_browser->hide();
     }
     setFocusProxy(m_view);
@@ -285,6 +284,11 @@ void CMainFrame::CreateClient()
     // gives the keyboard to the view, not to the first control that takes
     // focus (the toolbar's zoom box).
     m_view->setFocus();
+}
+
+QWidget* CMainFrame::GetBrowserView() const
+{
+    return m_browser;
 }
 
 CChildView* CMainFrame::GetView() const

@@ -15,6 +15,7 @@
 
 #include <functional>
 
+class CChildBrowseView;
 class CChildView;
 class CCustomStatusBar;
 class CKsImage;
@@ -88,7 +89,8 @@ public:
     QSplitter* GetSplitter() const { return m_splitter; }
     QWidget* GetViewWidget() const { return m_view; }
     CChildView* GetView() const;
-    QWidget* GetBrowserView() const { return m_browser; }
+    QWidget* GetBrowserView() const;
+    CChildBrowseView* GetBrowser() const { return m_browser; }
     QString GetSkinFolder() const { return m_strSkinFolder; }
 
     // The status texts, kept apart from their widgets so they can be tested.
@@ -112,7 +114,7 @@ private:
     QAction* CreateZoomComboAction(int dpiScale);
 
     QWidget* m_view = nullptr;
-    QWidget* m_browser = nullptr;
+    CChildBrowseView* m_browser = nullptr;
     QSplitter* m_splitter = nullptr;
     QToolBar* m_toolBar = nullptr;
     QComboBox* m_zoomCombo = nullptr;

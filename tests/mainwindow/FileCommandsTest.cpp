@@ -380,3 +380,71 @@ TEST_F(FileCommandsTest, ShiftDeleteQuestionScreenshot)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FileCommandsTest, TheListKeepsFoldersFirstAndFollowsTheDisk)
+{
+    Photo("b.jpg");
+    Photo("A.jpg");
+    Photo("in.jpg", "Photos/zsub");
+    std::ofstream(m_tmp / "Photos/notes.txt") << "x";
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
+    std::filesystem::last_write_time(m_tmp / "Photos/b.jpg", old);
+    const auto names = [&] {
+        QStringList n;
+        for (int i = 0; i < List().GetItemCount(); ++i)
+            n << List().GetNameAt(i);
+        return n;
+    };
+
+    m_app.ChangeFolder(Dir(), 0);
+    EXPECT_EQ(names(), (QStringList{"zsub", "A.jpg", "b.jpg"}));
+    m_app.m_settings.SortType = 1;
+    m_app.GetBrowser()->Resort();
+    EXPECT_EQ(names(), (QStringList{"zsub", "b.jpg", "A.jpg"}));
+
+    // The open image stays the current item through a refresh that adds a
+    // file before it and one that drops a vanished file.
+    m_app.OpenImage(Dir() + "/A.jpg", 1);
+    Photo("c_copy.jpg");
+    std::filesystem::last_write_time(m_tmp / "Photos/c_copy.jpg", old - std::chrono::hours(1));
+    m_app.GetBrowser()->ShowFolder(Dir(), 2);
+    EXPECT_EQ(names(), (QStringList{"zsub", "c_copy.jpg", "b.jpg", "A.jpg"}));
+    EXPECT_EQ(List().GetNameAt(-1), "A.jpg");
+    std::filesystem::remove(m_tmp / "Photos/b.jpg");
+    m_app.GetBrowser()->ShowFolder(Dir(), 3);
+    EXPECT_EQ(names(), (QStringList{"zsub", "c_copy.jpg", "A.jpg"}));
+    EXPECT_EQ(List().GetNameAt(-1), "A.jpg");
+
+    // The focused item first, then the other selected ones in list order.
+    Select("zsub");
+    Select("c_copy.jpg");
+    EXPECT_EQ(Selected(), (QStringList{"A.jpg", "zsub", "c_copy.jpg"}));
+    // Folders are never deleted with the files.
+    m_boxes.yesNo = true;
+    m_app.GetCommands().Execute(ID_FILE_DELETE);
+    EXPECT_EQ(m_boxes.questions.value(0), "Move these 2 files to the trash?\n\nA.jpg\nc_copy.jpg");
+    EXPECT_TRUE(std::filesystem::exists(m_tmp / "Photos/zsub/in.jpg"));
+    EXPECT_EQ(names(), QStringList{"zsub"});
+    EXPECT_FALSE(m_app.m_image.IsLoaded());
+}
+
+TEST(FileCommandsNoBrowserTest, TheHiddenBrowserStillStepsThroughTheFolder)
+{
+    testjpeg::TempDir tmp;
+    CScopedEnv config("XDG_CONFIG_HOME", Q(tmp / "config"));
+    CAnswerBoxes boxes;
+    for (const char* name : {"a.jpg", "b.jpg"})
+        ASSERT_TRUE(testjpeg::WriteFile(tmp / name, testjpeg::Encode(testjpeg::MakePattern(16, 16))));
+    CPixmendApp app;
+    ASSERT_TRUE(app.InitInstance({"-nb", Q(tmp / "a.jpg")}));
+    ASSERT_NE(app.GetBrowser(), nullptr);
+    EXPECT_FALSE(app.GetBrowser()->isVisible());
+    EXPECT_EQ(app.GetBrowser()->GetItemCount(), 2);
+    EXPECT_TRUE(app.GetCommands().Execute(ID_FILE_NEXT_IMAGE));
+    EXPECT_EQ(app.m_image.GetPath(), Q(tmp / "b.jpg"));
+    CProfile::Close();
+}
+
+} // namespace

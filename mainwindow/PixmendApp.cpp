@@ -2,6 +2,7 @@
 
 #include "CommandIds.h"
 #include "CropPresets.h"
+#include "FontHeight.h"
 #include "MainFrame.h"
 #include "MessageBoxes.h"
 #include "Operation.h"
@@ -111,7 +112,8 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     // The operation prototypes in the order rotate, crop, resize, colour,
     // grayscale, red eye, text, reconstruct, save, e-mail (the lists offer
     // them in this order); then each loads its parameters.
-    m_operations = {&m_operRotate, &m_operCrop, &m_operColor, &m_operGrayscale, &m_operText, &m_operReconstruct};
+    m_operations = {&m_operRotate,    &m_operCrop,   &m_operResize, &m_operColor,
+                    &m_operGrayscale, &m_operRedEye, &m_operText,   &m_operReconstruct};
     for (IOperation* op : m_operations)
         op->LoadFromRegistry();
 
@@ -240,9 +242,7 @@ int CPixmendApp::GetDpiScale()
 void CPixmendApp::ApplyFont(QWidget* window, int height, const QString& faceName)
 {
     QFont font(faceName);
-    // A font height counts pixels; 0 keeps the face's default size.
-    if (height != 0)
-        font.setPixelSize(std::abs(height));
+    SetLogicalFontHeight(font, height);
     m_font = font;
     if (window) {
         window->setFont(font);

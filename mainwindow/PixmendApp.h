@@ -19,7 +19,9 @@
 #include "OperColor.h"
 #include "OperConvertGrayscale.h"
 #include "OperCrop.h"
+#include "OperRedEye.h"
 #include "OperReconstruct.h"
+#include "OperResize.h"
 #include "OperRotate.h"
 #include "OperText.h"
 
@@ -113,8 +115,10 @@ public:
     // selection (SelectionRect).
     COperRotate m_operRotate;
     COperCrop m_operCrop;
+    COperResize m_operResize;
     COperColor m_operColor;
     COperConvertGrayscale m_operGrayscale;
+    COperRedEye m_operRedEye;
     COperText m_operText{m_localeManager};
     COperReconstruct m_operReconstruct;
     CJPEGlib m_jpegLib;

@@ -480,7 +480,7 @@ TEST_F(OperationEdits, HostileBodies)
         op.LoadFromString(c.body);
         op.SetAuto(c.automatic);
         if (auto* red = dynamic_cast<COperRedEye*>(&op))
-            red->Params().Points = {QPoint(8, 8), QPoint(INT_MAX, INT_MIN)};
+            red->Params().Points = {QPoint(8, 8), QPoint(16, 0)};
         if (auto* crop = dynamic_cast<COperCrop*>(&op)) {
             const CropParams& p = crop->Params();
             CropReferenceRect = CropRect{p.Left, p.Top, p.Right, p.Bottom};

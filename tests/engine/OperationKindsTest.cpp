@@ -257,9 +257,10 @@ TEST(OperationKinds, CropRectangle)
         CropRect out{-1, -1, -1, -1};
         EXPECT_EQ(COperCrop::ComputeCropRect(p, c.automatic, c.ref, c.width, c.height, 16, 16, &out), c.made)
             << c.what;
-        if (c.made)
+        if (c.made) {
             EXPECT_EQ(out, c.out) << c.what << ": " << out.left << "," << out.top << "," << out.right << ","
                                   << out.bottom;
+        }
     }
     // An image that is not loaded has no blocks.
     CropRect out;

@@ -129,7 +129,9 @@ bool COperCrop::ComputeCropRect(const CropParams& p, int automatic, const CropRe
         return false;
     const bool noPreset = p.CropPreset.isEmpty();
     const bool align = noPreset && p.AlignSelectionByBlockSE;
-    if ((noPreset || p.Position == 1) && ref.IsEmpty())
+    // An interactive crop takes the reference as it is, so it needs one too:
+    // an empty one would crop to a single pixel.
+    if ((noPreset || p.Position == 1 || !automatic) && ref.IsEmpty())
         return false;
     const bool swap = (p.AutoFlipAspect && width < height) || (!noPreset && !p.AutoFlipAspect && p.FlipAspect);
 

@@ -235,6 +235,7 @@ TEST(OperationKinds, CropRectangle)
          {10, 20, 110, 220}},
         {"no preset, empty reference, interactive", QString(), 0, 2, 1, 0, 0, none, 3000, 2000, false, {}},
         {"no preset, empty reference, unattended", QString(), 1, 2, 1, 0, 0, none, 3000, 2000, false, {}},
+        {"preset, empty reference, interactive", kMacroPreset, 0, 2, 1, 0, 0, none, 3000, 2000, false, {}},
         {"sizes aligned to blocks, centred", QString(), 1, 2, 1, 0, 1, {0, 0, 100, 50}, 3000, 2000, true,
          {1456, 976, 1552, 1024}},
         {"aligned and held inside", QString(), 1, 1, 0, 0, 1, {0, 0, 200, 200}, 100, 100, true, {0, 0, 96, 96}},

@@ -14,6 +14,7 @@
 #include "OperResize.h"
 #include "OperRotate.h"
 #include "OperText.h"
+#include "OperationStandIn.h"
 #include "Profile.h"
 #include "TextUtil.h"
 #include "UndoMan.h"
@@ -202,6 +203,39 @@ TEST(OperationKinds, ClonesKeepWhatTheKindSays)
     EXPECT_EQ(text.Settings().CurTab, 1);
     text.SelectExifText();
     EXPECT_EQ(text.Settings().CurTab, 0);
+}
+
+// The colour page edits the shifts in place, reloads on RefreshPage and is
+// let go of the block before the block goes.
+TEST(OperationKinds, ColourPageIsReleasedFirst)
+{
+    struct Page : optest::CStandInPage {
+        Page(int* deletions, int* releasedAtDelete) : CStandInPage(deletions), m_released(releasedAtDelete) {}
+        ~Page() override { *m_released = params == nullptr; }
+        int* m_released;
+    };
+    int deletions = 0, releasedAtDelete = -1;
+    RegisterOperationPageFactory(QStringLiteral("Color"),
+                                 [&](COperation&) { return new Page(&deletions, &releasedAtDelete); });
+    struct Unregister {
+        ~Unregister() { RegisterOperationPageFactory(QStringLiteral("Color"), {}); }
+    } unregister;
+    auto color = std::make_unique<COperColor>();
+    optest::CStandInSheet sheet;
+    ASSERT_EQ(color->AddPage(&sheet, 0), 1);
+    auto* page = static_cast<Page*>(color->GetExistingPage());
+    ASSERT_EQ(page->params, &color->Params());
+    static_cast<ColorParams*>(page->params)->RedCyan = -12; // a slider moved
+    EXPECT_EQ(color->Params().RedCyan, -12);
+    COperColor other;
+    other.Params().Brightness = 9;
+    color->CopyValues(other);
+    EXPECT_EQ(color->Params().Brightness, 9);
+    color->ResetValues();
+    EXPECT_EQ(page->refills, 2);
+    color.reset();
+    EXPECT_EQ(deletions, 1);
+    EXPECT_EQ(releasedAtDelete, 1);
 }
 
 // ---- The crop rectangle -------------------------------------------------

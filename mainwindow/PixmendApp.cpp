@@ -68,12 +68,15 @@ CPixmendApp::CPixmendApp()
     RegisterCommands();
     connect(&m_commands, &CCommandTable::commandExecuted, this, [this] { RequestIdle(); });
     m_idle.SetHandler([this](long count) { return OnIdle(count); });
+    // A relative destination folder of a save hangs below the folder shown.
+    COperSave::SetCurrentFolderSource([this] { return m_strCurrentFolder; });
 }
 
 CPixmendApp::~CPixmendApp()
 {
     m_idle.Stop();
     delete m_pMainFrame;
+    COperSave::SetCurrentFolderSource(nullptr);
     CAppSettings::SetDpiScaleSource(nullptr);
     if (s_instance == this)
         s_instance = nullptr;
@@ -108,6 +111,7 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     // Operation prototypes are registered here, in the order rotate, crop,
     // resize, colour, grayscale, red eye, text, reconstruct, save, e-mail;
     // then each loads its parameters.
+    m_operations.push_back(&m_operSave);
     for (IOperation* op : m_operations)
         op->LoadFromRegistry();
 
@@ -131,6 +135,9 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     m_pMainFrame->show();
 
     m_strAppTitle = QStringLiteral("Pixmend");
+
+    m_batches.Load(&m_operations);
+    m_pMainFrame->SetMacroNamesSource([this] { return m_batches.GetNames(); });
 
     if (!cl.path.isEmpty()) {
         OpenImage(cl.path, 0);

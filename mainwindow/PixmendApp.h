@@ -10,12 +10,14 @@
 #pragma once
 
 #include "AppSettings.h"
+#include "Batch.h"
 #include "CommandTable.h"
 #include "DashedLine.h"
 #include "IdleDriver.h"
 #include "JPEGlib.h"
 #include "KsImage.h"
 #include "LocaleManager.h"
+#include "OperSave.h"
 
 #include <QFont>
 #include <QObject>
@@ -94,6 +96,7 @@ public:
     QString m_strAppTitle;
     QFont m_font;
     std::vector<IOperation*> m_operations; // OperationPrototypes, not owned
+    CBatchList m_batches;                   // all macros, loaded after the frame
     CAppSettings m_settings;
     QString m_strCurrentFolder;
     int m_bShowBrowser = 1;
@@ -104,6 +107,7 @@ public:
     CJPEGlib m_jpegLib;
     CKsImage m_image;
     CLocaleManager m_localeManager;
+    COperSave m_operSave;
 
 private:
     bool Fail(const QString& message);

@@ -9,9 +9,7 @@
 
 #include <QString>
 
-// The extensions of JPEG files: a file is a JPEG when its upper-cased
-// extension enclosed in commas occurs in this text.
-inline const QString kJpegExtensions = QStringLiteral(",JPG,JPEG,JPE,");
+// Whether the file name of `path` has a JPEG extension (IsJpegFileName).
 bool HasJpegExtension(const QString& path);
 
 // True when any directory entry exists at `path`: a file, a folder, a FIFO,

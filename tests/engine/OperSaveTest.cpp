@@ -5,6 +5,7 @@
 #include "SaveBoxes.h"
 
 #include "OperSave.h"
+#include "OperationStandIn.h"
 
 #include <QDir>
 
@@ -381,6 +382,30 @@ TEST(OperSave, ImageNotLoadedAsksNothing)
     EXPECT_TRUE(boxes.okCancel.isEmpty());
     EXPECT_TRUE(boxes.saveErrors.isEmpty());
     EXPECT_EQ(stop, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(OperSave, PageThroughTheFrameworkSeam)
+{
+    int deletions = 0;
+    RegisterOperationPageFactory(QStringLiteral("Saving"),
+                                 [&](COperation&) { return new optest::CStandInPage(&deletions); });
+    {
+        COperSave op;
+        optest::CStandInSheet sheet;
+        EXPECT_EQ(op.AddPage(&sheet, 1), 1);
+        auto* page = static_cast<optest::CStandInPage*>(op.GetExistingPage());
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(page->params, &op.GetSettings());
+        EXPECT_EQ(page->batch, 1);
+        std::unique_ptr<COperation> clone(op.Clone());
+        EXPECT_EQ(clone->GetExistingPage(), nullptr);
+    }
+    RegisterOperationPageFactory(QStringLiteral("Saving"), {});
+    EXPECT_EQ(deletions, 1);
 }
 
 } // namespace

@@ -228,6 +228,7 @@ TEST(OperSave, Targets)
         {"folder and suffix, free there", true, {}, 1, "_s", 1, "out", {"a_s.jpg"}, "cur/out/a_s.jpg"},
         {"target path first", true, "explicit.jpg", 1, "_s", 1, "out", {}, "explicit.jpg"},
         {"relative folder without a current one", false, {}, 0, {}, 1, "rel", {}, "rel/a.jpg"},
+        {"empty folder is the current one", true, {}, 0, {}, 1, "", {}, "cur/a.jpg"},
     };
     int n = 0;
     for (const Row& row : rows) {

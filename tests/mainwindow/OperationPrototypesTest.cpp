@@ -56,7 +56,7 @@ TEST_F(OperationPrototypesTest, DrawnSelectionIsKeptInTheCropSection)
         CPixmendApp app;
         ASSERT_TRUE(app.InitInstance({Q(photo)}));
         ASSERT_TRUE(app.m_image.IsLoaded());
-        ASSERT_EQ(app.m_operations.size(), 9u); // every kind but e-mail
+        ASSERT_EQ(app.m_operations.size(), 9u);
         CChildView* view = app.GetMainFrame()->GetView();
         ASSERT_NE(view, nullptr);
         view->Host().SetModeId(ID_EDIT_CROP);

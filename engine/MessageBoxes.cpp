@@ -3,6 +3,16 @@
 
 namespace {
 
+class CSilentProgressWindow final : public IProgressWindow {
+public:
+    void SetTitle(const QString&) override {}
+    void SetRange(int, int) override {}
+    void SetPosition(int) override {}
+    void PlaceClearOf(const QRect&) override {}
+    void Show() override {}
+    bool ProcessEventsOnce() override { return false; }
+};
+
 class CSilentMessageBoxes final : public IMessageBoxes {
 public:
     void ShowMessage(const QString&) override {}
@@ -26,4 +36,14 @@ IMessageBoxes* SetMessageBoxes(IMessageBoxes* boxes)
     IMessageBoxes* previous = g_current;
     g_current = boxes;
     return previous;
+}
+
+std::unique_ptr<IProgressWindow> CreateSilentProgressWindow()
+{
+    return std::make_unique<CSilentProgressWindow>();
+}
+
+std::unique_ptr<IProgressWindow> IMessageBoxes::CreateProgressWindow()
+{
+    return CreateSilentProgressWindow();
 }

@@ -6,6 +6,29 @@
 
 #include <QString>
 
+#include <memory>
+
+class QRect;
+
+// A small window that shows the progress of one long edit run on the UI
+// thread and offers Cancel. While it exists the main window takes no input;
+// destroying it gives the main window its input back, whatever became of
+// the window itself.
+class IProgressWindow {
+public:
+    virtual ~IProgressWindow() = default;
+    virtual void SetTitle(const QString& title) = 0;
+    virtual void SetRange(int minimum, int maximum) = 0;
+    virtual void SetPosition(int position) = 0;
+    // Moves the window so that it does not cover `screenRect` (screen
+    // coordinates), keeping it on its screen.
+    virtual void PlaceClearOf(const QRect& screenRect) = 0;
+    virtual void Show() = 0;
+    // Runs the pending events once (painting, the Cancel button) without
+    // waiting; true once Cancel has been pressed.
+    virtual bool ProcessEventsOnce() = 0;
+};
+
 class IMessageBoxes {
 public:
     enum class SaveErrorChoice { Retry, Skip, Abort };
@@ -27,7 +50,13 @@ public:
     virtual SaveErrorChoice AskSaveError(const QString& path) = 0;
     // Progress of a long edit in percent; false when the user cancels.
     virtual bool ReportProgress(int percent) = 0;
+    // A new progress window for one long edit. By default a silent one that
+    // shows nothing and is never cancelled.
+    virtual std::unique_ptr<IProgressWindow> CreateProgressWindow();
 };
+
+// The progress window that shows nothing and never cancels.
+std::unique_ptr<IProgressWindow> CreateSilentProgressWindow();
 
 // The installed implementation (never null: a silent one when none is set).
 IMessageBoxes& MessageBoxes();

@@ -6,6 +6,7 @@
 #include "MenuBuilder.h"
 #include "MenuResources.h"
 #include "PixmendApp.h"
+#include "ReconstructProgress.h"
 #include "UxTheme.h"
 
 #ifdef PIXMEND_HAVE_CHILD_VIEW
@@ -14,6 +15,7 @@
 #endif
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -213,16 +215,15 @@ QAction* CMainFrame::CreateZoomComboAction(int scale)
         }
     }
     // A choice from the list is a command; typed text is not taken as a zoom.
+    // Each edit puts the view's zoom back at once (its percent at a free
+    // zoom, where the box has no selection), and there is no completer, so
+    // Return never finds a list entry in what was typed.
+    m_zoomCombo->setCompleter(nullptr);
     connect(m_zoomCombo, &QComboBox::activated, this, [] {
         if (CPixmendApp* app = App())
             app->GetCommands().Execute(ID_ZOOM_COMBO);
     });
-    connect(m_zoomCombo->lineEdit(), &QLineEdit::textEdited, this, [this] {
-#ifdef PIXMEND_HAVE_CHILD_VIEW
-        if (CChildView* view = GetView())
-            m_zoomCombo->setCurrentIndex(view->ZoomIndex());
-#endif
-    });
+    connect(m_zoomCombo->lineEdit(), &QLineEdit::textEdited, this, [this] { UpdateZoomCombo(true); });
     auto* action = new QWidgetAction(this);
     action->setDefaultWidget(m_zoomCombo);
     action->setData(int(ID_ZOOM_COMBO));
@@ -280,6 +281,10 @@ void CMainFrame::CreateClient()
         m_browser->hide();
     }
     setFocusProxy(m_view);
+    // Recorded even before the window is shown or active: activation then
+    // gives the keyboard to the view, not to the first control that takes
+    // focus (the toolbar's zoom box).
+    m_view->setFocus();
 }
 
 CChildView* CMainFrame::GetView() const
@@ -320,7 +325,9 @@ void CMainFrame::RegisterFrameCommands()
         CChildView* view = f ? f->GetView() : nullptr;
         if (!view || !f->m_zoomCombo)
             return;
-        view->SetZoomIndex(f->m_zoomCombo->currentIndex());
+        const int index = f->m_zoomCombo->currentIndex();
+        if (index >= 0)
+            view->SetZoomIndex(index);
         view->setFocus();
     });
     commands.SetUpdate(ID_ZOOM_COMBO, [](CCmdUI& ui) {
@@ -344,6 +351,11 @@ void CMainFrame::ShowImage()
     }
 #endif
     m_view->update();
+    // A new image is for the keyboard to move through, unless the user is
+    // working in the folder browser.
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus || !m_browser || !m_browser->isAncestorOf(focus))
+        m_view->setFocus();
     if (app)
         UpdateStatusTexts();
 }
@@ -581,6 +593,12 @@ void CMainFrame::OnViewStatusBar()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // A reconstruct pass is on the stack (its progress loop delivered this):
+    // neither ask to save nor close under it.
+    if (CReconstructProgress::IsRunning()) {
+        event->ignore();
+        return;
+    }
     CPixmendApp* app = App();
     if (app && !app->QuerySaveModified()) {
         event->ignore();

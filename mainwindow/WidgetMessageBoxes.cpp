@@ -1,5 +1,9 @@
 #include "WidgetMessageBoxes.h"
 
+#include "MainFrame.h"
+#include "PixmendApp.h"
+#include "ProgressBarDlg.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -85,10 +89,17 @@ IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& 
     return SaveErrorChoice::Abort;
 }
 
+std::unique_ptr<IProgressWindow> CWidgetMessageBoxes::CreateProgressWindow()
+{
+    if (!m_bInteractive)
+        return CreateSilentProgressWindow();
+    CPixmendApp* app = CPixmendApp::Instance();
+    return CreateProgressBarWindow(app ? app->GetMainFrame() : nullptr);
+}
+
 bool CWidgetMessageBoxes::ReportProgress(int)
 {
-    // The progress window comes with the progress dialogs; until then keep
-    // the window painted and never cancel.
+    // Other long work keeps the window painted and is never cancelled.
     if (m_bInteractive)
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return true;

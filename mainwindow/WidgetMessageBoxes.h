@@ -2,7 +2,8 @@
 //
 // When the environment variable PIXMEND_NONINTERACTIVE is set to anything but
 // empty, nothing is shown: messages go to standard error, questions are
-// answered "no", a save error aborts and progress is never cancelled. Tests
+// answered "no", a save error aborts and progress is never cancelled (the
+// progress window is the silent one). Tests
 // and scripted runs use this so a failing start never waits for a click.
 #pragma once
 
@@ -17,6 +18,8 @@ public:
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
     SaveErrorChoice AskSaveError(const QString& path) override;
     bool ReportProgress(int percent) override;
+    // The progress bar dialog over the application's main frame.
+    std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
 
     bool IsInteractive() const { return m_bInteractive; }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 // {163753F0-D70F-4EDA-B3DC-A68E7E75B31D}
 inline constexpr GUID IID_IKestrel = {0x163753F0, 0xD70F, 0x4EDA, {0xB3, 0xDC, 0xA6, 0x8E, 0x7E, 0x75, 0xB3, 0x1D}};
@@ -15,28 +16,30 @@ inline constexpr GUID IID_IKestrel = {0x163753F0, 0xD70F, 0x4EDA, {0xB3, 0xDC, 0
 // returning 0 cancels the remaining work.
 using ReconstructProgressCallback = int (*)(int percent);
 
+// A default-constructed record holds the library defaults.
 struct SaveOptions {
-    int32_t CompressionMode;   // 1 = re-encode from the bitmap below, otherwise lossless transcode
-    int32_t Quality;           // 1..100
-    int32_t ColorSampling;     // non-zero: first component 2 x 2 when there is more than one
-    int32_t RetainOriginalTime;
-    int32_t OptHuffmanTable;
-    int32_t SaveComments;
-    int32_t SaveEXIF;
-    int32_t GenerateEXIFThumb; // 0 drop, 1 keep as loaded, 2 write a new one
-    int32_t EXIFThumbSize;     // box of a new thumbnail, used clamped to 32..256
-    BYTE* Bitmap;              // first (topmost) row of 24-bit BGR pixels
-    int32_t BitmapStride;      // signed row stride in bytes
+    int32_t CompressionMode = 0;    // 1 = re-encode from the bitmap below, otherwise lossless transcode
+    int32_t Quality = 75;           // 1..100
+    int32_t ColorSampling = 1;      // non-zero: first component 2 x 2 when there is more than one
+    int32_t RetainOriginalTime = 0;
+    int32_t OptHuffmanTable = 1;
+    int32_t SaveComments = 1;
+    int32_t SaveEXIF = 1;
+    int32_t GenerateEXIFThumb = 1;  // 0 drop, 1 keep as loaded, 2 write a new one
+    int32_t EXIFThumbSize = 160;    // box of a new thumbnail, used clamped to 32..256
+    BYTE* Bitmap = nullptr;         // first (topmost) row of 24-bit BGR pixels
+    int32_t BitmapStride = 0;       // signed row stride in bytes
 };
 static_assert(offsetof(SaveOptions, EXIFThumbSize) == 32, "SaveOptions layout");
 static_assert(offsetof(SaveOptions, Bitmap) == 40, "SaveOptions layout");
 static_assert(offsetof(SaveOptions, BitmapStride) == 48, "SaveOptions layout");
 static_assert(sizeof(SaveOptions) == 56, "SaveOptions layout");
+static_assert(std::is_standard_layout_v<SaveOptions>, "SaveOptions layout");
 
 // Library defaults of SaveOptions.
 inline SaveOptions DefaultSaveOptions()
 {
-    return SaveOptions{0, 75, 1, 0, 1, 1, 1, 1, 160, nullptr, 0};
+    return SaveOptions{};
 }
 
 struct BitmapChangeStats {

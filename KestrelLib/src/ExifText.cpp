@@ -70,10 +70,11 @@ std::u16string Widen(std::string_view s)
     return out;
 }
 
-// Last component of a path (after the last backslash, slash or colon).
+// Last component of a path. Only "/" separates folders here: a backslash or
+// a colon is an ordinary character of a file name.
 std::u16string_view FileName(std::u16string_view path)
 {
-    const size_t cut = path.find_last_of(u"\\/:");
+    const size_t cut = path.rfind(u'/');
     return cut == std::u16string_view::npos ? path : path.substr(cut + 1);
 }
 

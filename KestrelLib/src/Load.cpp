@@ -4,7 +4,8 @@
 // order; component c (factors h x v) is a grid of (v x MCU rows) block rows of
 // (h x MCUs per row) blocks, in plain raster order over the grid padded to
 // whole MCUs; 64 values per block in natural order, each the quantised value
-// times its quantisation step (saturated to 16 bits); padding blocks are zero.
+// times its quantisation step, saturated to -32767..32767 so that negating a
+// value (flips and turns) is its own inverse; padding blocks are zero.
 //
 // The header is read by the object's own decoder, which stays open after a
 // full load and supplies sampling factors, quantisation tables and colour
@@ -51,12 +52,14 @@ jvirt_barray_ptr RequestInPlace(j_common_ptr cinfo, int, boolean, JDIMENSION blo
 
 void RealizeInPlace(j_common_ptr) {}
 
-// Dequantises one block in place; saturates to 16 bits. Written to vectorise.
+// Dequantises one block in place; saturates to the symmetric 16-bit range
+// (only crafted files reach it: the DCT of 8-bit samples stays near +-2,100).
+// Written to vectorise.
 inline void DequantiseBlock(short* block, const UINT16* q)
 {
     for (int i = 0; i < DCTSIZE2; ++i) {
         int v = static_cast<int>(block[i]) * static_cast<int>(q[i]);
-        v = v < -32768 ? -32768 : v;
+        v = v < -32767 ? -32767 : v;
         v = v > 32767 ? 32767 : v;
         block[i] = static_cast<short>(v);
     }
@@ -158,10 +161,12 @@ int CDllImage::Load(const char16_t* path, const BYTE* data, int size, int header
     m_height = static_cast<int32_t>(m_decoder.image_height);
     RefreshGeometry();
 
-    const long long count = LayoutCount();
-    bool ok = count > 0;
-    if (ok && !headerOnly)
-        ok = ReadCoefficients(file, data, size);
+    // Only a full load allocates the array, so only it needs the count to
+    // fit an int; a header-only load answers size and orientation of any
+    // image libjpeg accepts.
+    bool ok = true;
+    if (!headerOnly)
+        ok = LayoutCount() > 0 && ReadCoefficients(file, data, size);
     if (file)
         std::fclose(file);
     if (!ok) {

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <set>
 #include <sstream>
 
 using namespace testjpeg;
@@ -497,4 +498,75 @@ TEST(ExifWrite, CutKeepsAnExifDirectoryOfOneEntry)
     const std::vector<uint8_t> cut = ExifOf(exiftest::Transcode(k.impl(), jpeg, drop));
     ASSERT_EQ(cut.size(), app1.size());
     EXPECT_TRUE(std::equal(cut.end() - static_cast<long>(id.size()), cut.end(), id.begin()));
+}
+
+// A GPS or interoperability directory right before IFD1, with only inline
+// values: dropping or replacing the thumbnail keeps every directory link whole.
+TEST_F(ExifToolTest, DirectoryJustBeforeIfd1SurvivesTheThumbnailModes)
+{
+    std::vector<std::filesystem::path> files;
+    for (bool le : {true, false})
+    for (bool gps : {true, false}) {
+        Block b;
+        b.le = le;
+        b.ifd0 = {b.Short(274, 6), b.Ascii(271, "Cam")};
+        b.exif = {b.Raw(36864, 7, {'0', '2', '3', '2'})};
+        if (gps)
+            b.gps = {b.Raw(0, 1, {2, 3, 0, 0}), b.Ascii(1, "N")};
+        else
+            b.interop = {b.Ascii(1, "R98"), b.Raw(2, 7, {'0', '1', '0', '0'})};
+        b.thumb = exiftest::SmallJpeg(16, 16);
+        const std::vector<uint8_t> jpeg = JpegWithExif(b.Build());
+        ImageRef k;
+        ASSERT_EQ(ktest::LoadBytes(k.p, jpeg, 1), 1);
+        const std::string name = std::string(le ? "II" : "MM") + (gps ? "_gps" : "_interop");
+        files.push_back(dir / (name + "_src.jpg"));
+        WriteFile(files.back(), jpeg);
+        for (int mode : {0, 2}) {
+            SaveChoice c;
+            c.thumbMode = mode;
+            c.thumb = exiftest::SmallJpeg(24, 16);
+            files.push_back(dir / (name + "_" + std::to_string(mode) + ".jpg"));
+            WriteFile(files.back(), exiftest::Transcode(k.impl(), jpeg, c));
+        }
+    }
+    // One exiftool run: warnings and the values behind each link, per file.
+    std::string cmd = "exiftool -validate -warning -a -G1 -s -GPSLatitudeRef -InteropIndex -ThumbnailLength";
+    for (const auto& f : files)
+        cmd += " " + Quote(f);
+    std::string out;
+    testjpeg::Run(cmd + " 2>&1", &out);
+    std::vector<std::set<std::string>> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("========", 0) == 0)
+            lines.emplace_back();
+        else if (!lines.empty() && line.find("Validate") == std::string::npos && line.find(':') != std::string::npos
+                 && line.find("required JPEG IFD1") == std::string::npos)
+            lines.back().insert(line.substr(0, line.find(':')) + line.substr(line.find(':') + 1));
+    }
+    ASSERT_EQ(lines.size(), files.size()) << out;
+    for (size_t i = 0; i < files.size(); i += 3) {
+        const std::set<std::string>& source = lines[i];
+        const bool gps = files[i].string().find("_gps") != std::string::npos;
+        // The linked directory is read in the source (the thumbnail too).
+        const std::string linked = gps ? "GPSLatitudeRef" : "InteropIndex";
+        auto holds = [](const std::set<std::string>& set, const std::string& word) {
+            return std::any_of(set.begin(), set.end(), [&](const std::string& l) { return l.find(word) != std::string::npos; });
+        };
+        ASSERT_TRUE(holds(source, linked)) << out;
+        ASSERT_TRUE(holds(source, "ThumbnailLength")) << out;
+        for (size_t mode : {1, 2}) {
+            SCOPED_TRACE(files[i + mode].filename().string());
+            std::set<std::string> want = source;
+            for (auto it = want.begin(); it != want.end();)
+                it = it->find("ThumbnailLength") != std::string::npos ? want.erase(it) : std::next(it);
+            std::set<std::string> got = lines[i + mode];
+            const bool thumb = holds(got, "ThumbnailLength");
+            EXPECT_EQ(thumb, mode == 2);
+            for (auto it = got.begin(); it != got.end();)
+                it = it->find("ThumbnailLength") != std::string::npos ? got.erase(it) : std::next(it);
+            EXPECT_EQ(got, want); // the same values and no new warning
+        }
+    }
 }

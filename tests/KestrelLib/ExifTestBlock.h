@@ -18,12 +18,13 @@ struct Tag {
 };
 
 // Lays out "Exif\0\0", the TIFF header, IFD0 (with the Exif and GPS links
-// added when those directories have entries), the Exif IFD, the GPS IFD and,
-// with a thumbnail, IFD1 and the thumbnail bytes; every directory is followed
-// by its out-of-line values.
+// added when those directories have entries), the Exif IFD (with the
+// interoperability link added likewise), the GPS IFD, the interoperability
+// IFD and, with a thumbnail, IFD1 and the thumbnail bytes; every directory is
+// followed by its out-of-line values.
 struct Block {
     bool le = true;
-    std::vector<Tag> ifd0, exif, gps;
+    std::vector<Tag> ifd0, exif, gps, interop;
     std::vector<uint8_t> thumb;
 
     void Put16(std::vector<uint8_t>& b, uint32_t v) const
@@ -107,19 +108,27 @@ struct Block {
 
     std::vector<uint8_t> Build() const
     {
-        std::vector<Tag> d0 = ifd0, d1;
-        if (!exif.empty())
+        std::vector<Tag> d0 = ifd0, dExif = exif, d1;
+        if (!interop.empty())
+            dExif.push_back(Long(40965, 0));
+        if (!dExif.empty())
             d0.push_back(Long(34665, 0));
         if (!gps.empty())
             d0.push_back(Long(34853, 0));
         const uint32_t o0 = 8;
         const uint32_t oExif = o0 + uint32_t(DirSize(d0));
-        const uint32_t oGps = oExif + (exif.empty() ? 0 : uint32_t(DirSize(exif)));
-        const uint32_t o1 = oGps + (gps.empty() ? 0 : uint32_t(DirSize(gps)));
+        const uint32_t oGps = oExif + (dExif.empty() ? 0 : uint32_t(DirSize(dExif)));
+        const uint32_t oInterop = oGps + (gps.empty() ? 0 : uint32_t(DirSize(gps)));
+        const uint32_t o1 = oInterop + (interop.empty() ? 0 : uint32_t(DirSize(interop)));
         for (Tag& t : d0)
             if (t.tag == 34665 || t.tag == 34853) {
                 t.data.clear();
                 Put32(t.data, t.tag == 34665 ? oExif : oGps);
+            }
+        for (Tag& t : dExif)
+            if (t.tag == 40965) {
+                t.data.clear();
+                Put32(t.data, oInterop);
             }
         if (!thumb.empty()) {
             d1 = {Short(259, 6), Long(513, 0), Long(514, uint32_t(thumb.size()))};
@@ -132,10 +141,12 @@ struct Block {
         Put16(b, 42);
         Put32(b, o0);
         Dir(b, d0, o0, thumb.empty() ? 0 : o1);
-        if (!exif.empty())
-            Dir(b, exif, oExif, 0);
+        if (!dExif.empty())
+            Dir(b, dExif, oExif, 0);
         if (!gps.empty())
             Dir(b, gps, oGps, 0);
+        if (!interop.empty())
+            Dir(b, interop, oInterop, 0);
         if (!thumb.empty()) {
             Dir(b, d1, o1, 0);
             b.insert(b.end(), thumb.begin(), thumb.end());

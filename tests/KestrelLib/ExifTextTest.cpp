@@ -5,6 +5,10 @@
 #include "platform/Utf.h"
 
 #include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace testjpeg;
 using ktest::ImageRef;
@@ -39,7 +43,7 @@ CExif Filled()
     x.m_gpsLongitude = 2 + 17 / 60.0 + 40.2 / 3600.0;
     x.m_gpsAltitudeRef = 0;
     x.m_gpsAltitude = 35.4;
-    x.SetPaths(u"C:\\photos\\IMG_0001.JPG", u"/home/me/out/copy.final.jpg");
+    x.SetPaths(u"/photos/IMG_0001.JPG", u"/home/me/out/copy.final.jpg");
     return x;
 }
 
@@ -185,13 +189,44 @@ TEST(ExifText, FileNamesFollowLoadAndSave)
     EXPECT_EQ(Expand(k.p, u"%v|%V|%w|%W"), "IMG_0001.JPG|IMG_0001|IMG_0001.JPG|IMG_0001");
 
     CBstr target(ToU16((dir / "copy.jpg").string()));
-    SaveOptions options;
+    const SaveOptions options = DefaultSaveOptions(); // a lossless copy
     ASSERT_EQ(k->SaveFile(target, &options), 1);
     EXPECT_EQ(Expand(k.p, u"%v|%V|%w|%W"), "IMG_0001.JPG|IMG_0001|copy.jpg|copy");
+
+    // Only "/" separates folders: a colon or a backslash belongs to the name.
+    const auto odd = dir / "a:b\\c.d.jpg";
+    ASSERT_TRUE(WriteFile(odd, jpeg));
+    ASSERT_EQ(ktest::LoadPath(k.p, odd), 1);
+    EXPECT_EQ(Expand(k.p, u"%v|%V|%w|%W"), "a:b\\c.d.jpg|a:b\\c.d|a:b\\c.d.jpg|a:b\\c.d");
 
     // A memory load has no names and no file date.
     ASSERT_EQ(ktest::LoadBytes(k.p, jpeg), 1);
     EXPECT_EQ(Expand(k.p, u"[%v%V%w%W]%d %t", 1), "[] ");
+}
+
+// Without an EXIF date the file's own birth time (UTC, as stored) stands in,
+// read from a real file; a file system without birth times gives nothing.
+TEST(ExifText, FileTimeFallbackFromDisk)
+{
+    TempDir dir;
+    const auto path = dir / "plain.jpg";
+    ASSERT_TRUE(WriteFile(path, Encode(MakePattern(16, 16))));
+    struct statx stx{};
+    ASSERT_EQ(statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &stx), 0);
+    std::string want = " ";
+    if (stx.stx_mask & STATX_BTIME) {
+        const time_t seconds = static_cast<time_t>(stx.stx_btime.tv_sec);
+        struct tm utc{};
+        gmtime_r(&seconds, &utc);
+        char text[64];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
+                      utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+        want = text;
+    }
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadPath(k.p, path), 1);
+    EXPECT_EQ(Expand(k.p, u"%d %t", 1), want);
+    EXPECT_EQ(Expand(k.p, u"%d %t", 0), " ");
 }
 
 // Corpus photos, with the values exiftool reports for them (numbers in the

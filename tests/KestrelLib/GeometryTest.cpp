@@ -338,8 +338,9 @@ TEST(Geometry, NothingLoaded)
 
 namespace {
 
-// An EXIF block holding only an orientation entry, in either byte order.
-std::vector<uint8_t> ExifWithOrientation(bool bigEndian, uint16_t value)
+// An EXIF block holding only an orientation entry, in either byte order,
+// stored as a SHORT (type 3) or a LONG (type 4).
+std::vector<uint8_t> ExifWithOrientation(bool bigEndian, uint16_t value, uint16_t type = 3)
 {
     auto put16 = [&](std::vector<uint8_t>& b, uint16_t x) {
         if (bigEndian) {
@@ -366,34 +367,56 @@ std::vector<uint8_t> ExifWithOrientation(bool bigEndian, uint16_t value)
     put32(b, 8);
     put16(b, 1);      // one entry
     put16(b, 0x0112); // orientation
-    put16(b, 3);      // SHORT
+    put16(b, type);
     put32(b, 1);
-    put16(b, value);
-    put16(b, 0);
+    if (type == 4) {
+        put32(b, value);
+    } else {
+        put16(b, value);
+        put16(b, 0);
+    }
     put32(b, 0); // no next IFD
     return b;
 }
 
 } // namespace
 
+// The turned file holds orientation 1 as exiftool reads the whole entry: a
+// LONG keeps nothing of the old value in its other half.
 TEST(Geometry, OrientationResetAndRestored)
 {
-    for (bool bigEndian : {true, false}) {
+    TempDir dir;
+    std::string saved; // the turned files, for one exiftool run
+    int turned = 0;
+    for (bool bigEndian : {true, false})
+    for (uint16_t type : {uint16_t(3), uint16_t(4)}) {
         EncodeParams ep = Sampled(85, k420);
-        ep.markers.push_back({JPEG_APP0 + 1, ExifWithOrientation(bigEndian, 6)});
+        ep.markers.push_back({JPEG_APP0 + 1, ExifWithOrientation(bigEndian, 6, type)});
         const auto jpeg = Encode(MakePattern(48, 32), ep);
         for (Op op : {FlipH, FlipV, Left, Right}) {
+            SCOPED_TRACE(::testing::Message() << "big-endian " << bigEndian << " type " << type << " op " << op);
             ImageRef k;
             ASSERT_EQ(ktest::LoadBytes(k.p, jpeg), 1);
-            if (k->GetOrientation() != 6)
-                GTEST_SKIP() << "EXIF orientation not read yet";
+            ASSERT_EQ(k->GetOrientation(), 6);
             MemoryUndoStore store;
             k->SetUndoStore(&store);
             ASSERT_EQ(Apply(k.p, op, 1), 1);
-            EXPECT_EQ(k->GetOrientation(), 1) << op;
+            EXPECT_EQ(k->GetOrientation(), 1);
+            if (op == Right) {
+                const SaveOptions options = DefaultSaveOptions();
+                const auto file = dir / ("turned" + std::to_string(++turned) + ".jpg");
+                CBstr path(ToU16(file.string()));
+                ASSERT_EQ(k->SaveFile(path, &options), 1);
+                saved += " '" + file.string() + "'";
+            }
             ASSERT_EQ(k->Undo(), 1);
-            EXPECT_EQ(k->GetOrientation(), 6) << op;
+            EXPECT_EQ(k->GetOrientation(), 6);
         }
+    }
+    if (HaveTool("exiftool")) {
+        std::string out;
+        ASSERT_EQ(testjpeg::Run("exiftool -T -n -Orientation" + saved, &out), 0);
+        EXPECT_EQ(out, "1\n1\n1\n1\n");
     }
     // Without an orientation entry nothing is added.
     ImageRef plain;

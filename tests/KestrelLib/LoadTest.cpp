@@ -1,4 +1,5 @@
 // The library object and loading into the coefficient image.
+#include "ExifTestBlock.h"
 #include "KestrelTest.h"
 
 #include <dlfcn.h>
@@ -317,6 +318,69 @@ TEST(Load, MissingOrZeroQuantTableFails)
     EXPECT_EQ(k->IsLoaded(), 0);
 }
 
+// Inserts a DQT segment giving table `slot` new steps right after the first
+// scan's entropy-coded data.
+static std::vector<uint8_t> RedefineTableAfterFirstScan(const std::vector<uint8_t>& jpeg, int slot)
+{
+    size_t pos = 2;
+    while (pos + 4 <= jpeg.size() && jpeg[pos + 1] != 0xDA)
+        pos += 2 + (size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3]);
+    if (pos + 4 > jpeg.size())
+        return {};
+    size_t end = pos + 2 + (size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3]);
+    while (end + 1 < jpeg.size() && !(jpeg[end] == 0xFF && jpeg[end + 1] != 0 && (jpeg[end + 1] < 0xD0 || jpeg[end + 1] > 0xD7)))
+        ++end;
+    std::vector<uint8_t> dqt = {0xFF, 0xDB, 0x00, 0x43, uint8_t(slot)};
+    for (int i = 0; i < 64; ++i)
+        dqt.push_back(uint8_t(3 + i % 7));
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + long(end));
+    out.insert(out.end(), dqt.begin(), dqt.end());
+    out.insert(out.end(), jpeg.begin() + long(end), jpeg.end());
+    return out;
+}
+
+// A table redefined between scans: libjpeg decodes each component with the
+// table it latched at the component's first scan. The load either refuses the
+// file or keeps those steps, so the lossless save decodes as the file does.
+TEST(Load, QuantTableRedefinedBetweenScans)
+{
+    EncodeParams progressive = Sampled(80, {{2, 2}, {1, 1}, {1, 1}});
+    progressive.progressive = true;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+    const auto prog = Encode(MakePattern(64, 48), progressive);
+    files.emplace_back("progressive, luma table", RedefineTableAfterFirstScan(prog, 0));
+    files.emplace_back("progressive, chroma table", RedefineTableAfterFirstScan(prog, 1));
+    if (HaveTool("jpegtran")) {
+        // One sequential scan per component: the chroma table is redefined
+        // before the chroma scans.
+        TempDir dir;
+        WriteFile(dir / "in.jpg", Encode(MakePattern(64, 48), Sampled(80, {{2, 2}, {1, 1}, {1, 1}})));
+        std::ofstream(dir / "scans.txt") << "0;\n1;\n2;\n";
+        ASSERT_EQ(testjpeg::Run("jpegtran -scans '" + (dir / "scans.txt").string() + "' -outfile '" + (dir / "out.jpg").string()
+                      + "' '" + (dir / "in.jpg").string() + "'"),
+                  0);
+        const auto multi = ReadFile(dir / "out.jpg");
+        files.emplace_back("multi-scan, luma table", RedefineTableAfterFirstScan(multi, 0));
+        files.emplace_back("multi-scan, chroma table", RedefineTableAfterFirstScan(multi, 1));
+    }
+    for (const auto& [name, jpeg] : files) {
+        SCOPED_TRACE(name);
+        ASSERT_FALSE(jpeg.empty());
+        const Pixels want = Decode(jpeg);
+        ASSERT_GT(want.data.size(), 0u);
+        ImageRef k;
+        if (ktest::LoadBytes(k.p, jpeg) != 1) {
+            EXPECT_EQ(k->IsLoaded(), 0);
+            continue;
+        }
+        const int size = k->GetEncodedSize();
+        ASSERT_GT(size, 0);
+        std::vector<uint8_t> saved(static_cast<size_t>(size));
+        ASSERT_EQ(k->SaveMemory(saved.data(), size), 1);
+        EXPECT_EQ(Decode(saved).data, want.data);
+    }
+}
+
 TEST(Load, UnsupportedFramesFail)
 {
     const auto jpeg = Encode(MakePattern(32, 32), EncodeParams{});
@@ -335,19 +399,35 @@ TEST(Load, UnsupportedFramesFail)
     }
 }
 
+// Images whose coefficient count does not fit an int fail a full load
+// cleanly; a header-only load allocates nothing and still answers.
 TEST(Load, AbsurdHeaderSizeFailsCleanly)
 {
-    auto jpeg = Encode(MakePattern(16, 16), EncodeParams{});
-    // Patch SOF0 to 65500 x 65500.
-    for (size_t i = 2; i + 8 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
-            jpeg[i + 5] = 0xFF; jpeg[i + 6] = 0xDC;
-            jpeg[i + 7] = 0xFF; jpeg[i + 8] = 0xDC;
-            break;
-        }
-    ImageRef k;
-    EXPECT_EQ(ktest::LoadBytes(k.p, jpeg), 0);
-    EXPECT_EQ(k->IsLoaded(), 0);
+    exiftest::Block exif;
+    exif.le = false;
+    exif.ifd0 = {exif.Short(0x0112, 6)};
+    EncodeParams ep = Sampled(85, {{2, 2}, {1, 1}, {1, 1}});
+    ep.markers = {{JPEG_APP0 + 1, exif.Build()}};
+    const auto small = Encode(MakePattern(16, 16), ep);
+    for (const int side : {65500, 40000}) {
+        SCOPED_TRACE(side);
+        auto jpeg = small;
+        for (size_t i = 2; i + 8 < jpeg.size(); ++i)
+            if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+                jpeg[i + 5] = jpeg[i + 7] = uint8_t(side >> 8);
+                jpeg[i + 6] = jpeg[i + 8] = uint8_t(side);
+                break;
+            }
+        ImageRef k;
+        EXPECT_EQ(ktest::LoadBytes(k.p, jpeg), 0);
+        EXPECT_EQ(k->IsLoaded(), 0);
+        ASSERT_EQ(ktest::LoadBytes(k.p, jpeg, 1), 1);
+        EXPECT_EQ(k->IsLoaded(), 0);
+        EXPECT_EQ(k->GetWidth(), side);
+        EXPECT_EQ(k->GetHeight(), side);
+        EXPECT_EQ(k->GetMcuWidth(), 16);
+        EXPECT_EQ(k->GetOrientation(), 6);
+    }
 }
 
 TEST(Load, CloseKeepsSizeDropsData)

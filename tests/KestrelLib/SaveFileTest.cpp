@@ -1,10 +1,13 @@
 // SaveFile's target handling: the temporary file, replacement, permission
 // bits, failures that must leave the old file alone, file times, and a save
 // killed halfway.
+#include "ExifTestBlock.h"
 #include "KestrelTest.h"
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
+#include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -62,6 +65,43 @@ TEST(SaveFile, TargetsAndStoredPath)
     EXPECT_EQ(k->SaveFile(empty, &o), 1);
     EXPECT_EQ(ReadFile(target), first);
     EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
+}
+
+// A record made without values holds the library defaults, both ways of
+// making it; a save with it keeps the comment and EXIF block and the blocks.
+TEST(SaveFile, DefaultConstructedOptionsHoldTheLibraryDefaults)
+{
+    alignas(SaveOptions) unsigned char raw[sizeof(SaveOptions)];
+    std::memset(raw, 0xA5, sizeof raw);
+    const SaveOptions* plain = new (raw) SaveOptions; // `SaveOptions o;` over stale memory
+    const SaveOptions braced{};
+    for (const SaveOptions* o : {plain, &braced}) {
+        const int32_t fields[] = {o->CompressionMode, o->Quality,  o->ColorSampling,     o->RetainOriginalTime,
+                                  o->OptHuffmanTable, o->SaveComments, o->SaveEXIF, o->GenerateEXIFThumb,
+                                  o->EXIFThumbSize, o->BitmapStride};
+        const int32_t want[] = {0, 75, 1, 0, 1, 1, 1, 1, 160, 0};
+        EXPECT_TRUE(std::equal(std::begin(fields), std::end(fields), std::begin(want)));
+        EXPECT_EQ(o->Bitmap, nullptr);
+    }
+
+    exiftest::Block exif;
+    exif.ifd0 = {exif.Ascii(0x010F, "Maker")};
+    EncodeParams ep = Sampled(80, {{2, 2}, {1, 1}, {1, 1}});
+    const std::vector<uint8_t> comment = {'h', 'e', 'l', 'l', 'o'};
+    ep.markers = {{JPEG_APP0 + 1, exif.Build()}, {JPEG_COM, comment}};
+    const auto jpeg = Encode(MakePattern(40, 30), ep);
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, jpeg), 1);
+    TempDir dir;
+    ASSERT_EQ(SaveTo(k.p, dir / "plain.jpg", *plain), 1);
+    const auto saved = ReadFile(dir / "plain.jpg");
+    const auto markers = exiftest::Markers(saved);
+    const auto has = [&](int code, const std::vector<uint8_t>& data) {
+        return std::find(markers.begin(), markers.end(), std::make_pair(code, data)) != markers.end();
+    };
+    EXPECT_TRUE(has(JPEG_COM, comment));
+    EXPECT_TRUE(std::any_of(markers.begin(), markers.end(), [](const auto& m) { return m.first == JPEG_APP0 + 1; }));
+    EXPECT_TRUE(ktest::MatchesLibjpeg(k.p, ReadCoefficients(saved)));
 }
 
 TEST(SaveFile, FailuresLeaveTheOldFileAlone)

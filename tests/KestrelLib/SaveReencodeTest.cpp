@@ -145,7 +145,13 @@ TEST(ExifThumbnail, SizeFitsTheClampedBox)
 
 TEST(ExifThumbnail, AveragesAreaAndFitsItsBuffer)
 {
-    // A one-pixel checkerboard averages to mid grey at any reduction.
+    // A one-pixel checkerboard averages to mid grey at any reduction; solid
+    // red stays red (and not blue: the channel order survives the scaling).
+    struct Picture {
+        bool checker;
+        int r, g, b;
+    };
+    for (const Picture& pic : {Picture{true, 128, 128, 128}, Picture{false, 255, 0, 0}})
     for (const auto& [w, h] : {std::pair{320, 240}, std::pair{300, 200}}) {
         ImageRef k;
         ASSERT_EQ(ktest::LoadBytes(k.p, Encode(MakePattern(w, h))), 1);
@@ -155,7 +161,7 @@ TEST(ExifThumbnail, AveragesAreaAndFitsItsBuffer)
         board.data.resize(static_cast<size_t>(w) * h * 3);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w * 3; ++x)
-                board.row(y)[x] = (x / 3 + y) % 2 ? 255 : 0;
+                board.row(y)[x] = pic.checker ? ((x / 3 + y) % 2 ? 255 : 0) : (x % 3 == 0 ? 255 : 0);
         std::vector<BYTE> storage;
         SaveOptions o = DefaultSaveOptions();
         o.Bitmap = BottomUpBgr(board, &storage, &o.BitmapStride);
@@ -170,8 +176,9 @@ TEST(ExifThumbnail, AveragesAreaAndFitsItsBuffer)
         EXPECT_EQ(coef.components[0].h, 2);
         EXPECT_EQ(coef.components[0].quant[0], 8); // quality 75 luma DC step
         const Pixels dec = Decode(thumb);
-        for (uint8_t v : dec.data)
-            ASSERT_NEAR(v, 128, 2) << w;
+        const int want[3] = {pic.r, pic.g, pic.b};
+        for (size_t i = 0; i < dec.data.size(); ++i)
+            ASSERT_NEAR(dec.data[i], want[i % 3], 3) << w << " channel " << i % 3;
     }
 
     // Noise at full size does not fit: no thumbnail.

@@ -2,6 +2,7 @@
 // caller's undo store.
 #include "GeometryTest.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <numeric>
@@ -199,6 +200,77 @@ TEST(Undo, EachEditUndoesExactly)
             EXPECT_TRUE(Same(Capture(k.p), before)) << e.name << " on " << sampling.size() << " components";
             EXPECT_EQ(store.readPos, store.bytes.size()) << e.name;
             EXPECT_EQ(k->Undo(), 0);
+        }
+    }
+}
+
+namespace {
+
+// A quality-100 checkerboard whose quantisation steps are all patched to 255:
+// every strong coefficient saturates when loaded. Alternate blocks have the
+// checkerboard's phase inverted, so both signs occur.
+std::vector<uint8_t> SaturatingJpeg(int width, int height, const std::vector<std::pair<int, int>>& sampling)
+{
+    Pixels px;
+    px.width = width;
+    px.height = height;
+    px.data.resize(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool on = ((x + y) & 1) ^ ((x / 8 + y / 8) & 1);
+            uint8_t* p = px.row(y) + x * 3;
+            p[0] = on ? 255 : 0;
+            p[1] = on ? 0 : 255;
+            p[2] = on ? 255 : 40;
+        }
+    auto jpeg = Encode(px, Sampled(100, sampling));
+    for (size_t pos = 2; pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF && jpeg[pos + 1] != 0xDA;) {
+        const size_t len = size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3];
+        if (jpeg[pos + 1] == 0xDB)
+            for (size_t t = pos + 4; t + 65 <= pos + 2 + len; t += 65)
+                std::fill(jpeg.begin() + long(t + 1), jpeg.begin() + long(t + 65), 255); // 8-bit tables
+        pos += 2 + len;
+    }
+    return jpeg;
+}
+
+} // namespace
+
+// Saturated values keep their magnitude under negation, so each flip and turn
+// and the levels edit take back exactly what they changed.
+TEST(Undo, SaturatedCoefficientsUndoExactly)
+{
+    const std::function<int(IKestrel*)> levels[] = {
+        [](IKestrel* k) { return k->AdjustLevels(100, -100, 100); },
+        [](IKestrel* k) { return k->AdjustLevels(-100, 100, -100); },
+    };
+    struct Shape {
+        int width, height;
+        std::vector<std::pair<int, int>> sampling;
+    };
+    for (const Shape& shape : {Shape{64, 48, k420}, Shape{100, 60, k420}, Shape{52, 40, k422}}) {
+        const auto jpeg = SaturatingJpeg(shape.width, shape.height, shape.sampling);
+        ImageRef probe;
+        ASSERT_EQ(ktest::LoadBytes(probe.p, jpeg), 1);
+        const auto values = ktest::CoefValues(probe.p);
+        EXPECT_EQ(std::count(values.begin(), values.end(), short(-32768)), 0);
+        ASSERT_GT(std::count(values.begin(), values.end(), short(-32767)), 0);
+        ASSERT_GT(std::count(values.begin(), values.end(), short(32767)), 0);
+
+        std::vector<std::pair<std::string, std::function<int(IKestrel*)>>> edits;
+        for (size_t i = 0; i < 8; ++i) // the flips and turns, with and without the partial edge
+            edits.emplace_back(kEdits[i].name, kEdits[i].run);
+        edits.emplace_back("levels+", levels[0]);
+        edits.emplace_back("levels-", levels[1]);
+        for (const auto& [name, run] : edits) {
+            ImageRef k;
+            ASSERT_EQ(ktest::LoadBytes(k.p, jpeg), 1);
+            MemoryUndoStore store;
+            k->SetUndoStore(&store);
+            const ImageState before = Capture(k.p);
+            ASSERT_EQ(run(k.p), 1) << name;
+            ASSERT_EQ(k->Undo(), 1);
+            EXPECT_TRUE(Same(Capture(k.p), before)) << name << " on " << shape.width << "x" << shape.height;
         }
     }
 }

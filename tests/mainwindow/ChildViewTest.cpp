@@ -331,6 +331,15 @@ TEST_F(ChildViewTest, ZoomToSelectionFramesTheSelectionAndIgnoresAnEmptyOne)
     EXPECT_EQ(m_view->Zoom(), static_cast<unsigned>(std::min(ch * 256 / 50, cw * 256 / 100)));
     EXPECT_EQ(m_view->ZoomIndex(), -1);
 
+    // A selection inside the image ends up in the middle of the view.
+    SetSelection(300, 150, 400, 200);
+    m_view->ZoomToSelection();
+    const int zoom = static_cast<int>(m_view->Zoom());
+    EXPECT_EQ(zoom, std::min(ch * 256 / 50, cw * 256 / 100));
+    EXPECT_NEAR(m_view->CenterX(), zoom * 350 / 256, 1);
+    EXPECT_NEAR(m_view->CenterY(), zoom * 175 / 256, 1);
+    EXPECT_EQ(m_view->horizontalScrollBar()->value(), m_view->CenterX() - cw / 2);
+
     m_view->ZoomActual();
     for (SelectionRect empty : {SelectionRect{10, 10, 10, 50}, SelectionRect{10, 10, 60, 10}}) {
         SetSelection(empty.Left, empty.Top, empty.Right, empty.Bottom);
@@ -376,6 +385,10 @@ INSTANTIATE_TEST_SUITE_P(
                       AlignCase{ID_EDIT_CROP, 0, {16, 32, 16, 32}, {16, 32, 32, 48}},   // never empty
                       AlignCase{ID_EDIT_CROP, 0, {125, 0, 127, 10}, {112, 0, 127, 10}}, // no line past the edge
                       AlignCase{ID_EDIT_CROP, 0, {0, -13, 50, 40}, {0, -16, 50, 40}},   // outside the image
+                      // Exactly half an MCU off: back to the line before; one more: on to the next.
+                      AlignCase{ID_EDIT_CROP, 1, {24, 40, 72, 56}, {16, 32, 64, 48}},
+                      AlignCase{ID_EDIT_CROP, 1, {25, 41, 73, 57}, {32, 48, 80, 64}},
+                      AlignCase{ID_EDIT_CROP, 0, {-8, -24, 50, 40}, {0, -16, 50, 40}},
                       AlignCase{ID_EDIT_SELECT, 1, {13, 21, 70, 50}, {13, 21, 70, 50}}, // selecting is free
                       AlignCase{ID_EDIT_PASTE, 1, {13, 21, 70, 50}, {13, 21, 70, 50}}));
 

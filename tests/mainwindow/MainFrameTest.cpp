@@ -15,14 +15,18 @@
 #include "ToolbarLabel.h"
 #include "UxTheme.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
 #include <QToolBar>
@@ -561,3 +565,62 @@ TEST_F(MainFrameTest, ScreenshotWithAPhotoAt1280x800)
 }
 
 } // namespace
+
+// The keyboard belongs to the view: at start-up with a photo, after opening
+// another, and after a zoom chosen from the box. Typing into the box at a
+// fitted zoom never changes the zoom.
+TEST_F(MainFrameTest, KeyboardFocusStaysWithTheView)
+{
+    CPixmendApp app;
+    ASSERT_TRUE(app.InitInstance({WritePhoto(1200, 900)}));
+    CMainFrame* frame = app.GetMainFrame();
+    frame->resize(1280, 800); // wide enough to show the zoom box on the toolbar
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    app.GetCommands().UpdateAll();
+    CChildView* view = frame->GetView();
+    QComboBox* zoom = frame->GetZoomCombo();
+    ASSERT_TRUE(zoom->isEnabled());
+    ASSERT_TRUE(zoom->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), view);
+
+    // Arrow keys reach the view and scroll a zoomed image.
+    view->SetZoomIndex(9);
+    const int before = view->horizontalScrollBar()->value();
+    QTest::keyClick(frame->windowHandle(), Qt::Key_Right);
+    EXPECT_GT(view->horizontalScrollBar()->value(), before);
+
+    // At a fitted zoom, typed text and Return leave the zoom alone.
+    view->ZoomToFit(false);
+    ASSERT_LT(view->ZoomIndex(), 0);
+    const unsigned fitted = view->Zoom();
+    const QString shown = zoom->currentText();
+    QTest::mouseClick(zoom->lineEdit(), Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), zoom);
+    for (const char* typed : {"50", "3", "100%", "x"}) {
+        for (const char* c = typed; *c; ++c)
+            QTest::keyClick(frame->windowHandle(), *c);
+        QTest::keyClick(frame->windowHandle(), Qt::Key_Return);
+        EXPECT_EQ(view->Zoom(), fitted) << typed;
+        EXPECT_LT(view->ZoomIndex(), 0) << typed;
+        EXPECT_EQ(zoom->currentText(), shown) << typed;
+    }
+
+    // Opening an image gives the keyboard back to the view.
+    ASSERT_EQ(QApplication::focusWidget(), zoom);
+    app.OpenImage(WritePhoto(600, 400), 0);
+    EXPECT_EQ(QApplication::focusWidget(), view);
+
+    // So does a zoom chosen from the box's list.
+    QTest::mouseClick(zoom->lineEdit(), Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), zoom);
+    zoom->showPopup();
+    QAbstractItemView* list = zoom->view();
+    QTRY_VERIFY(list->isVisible());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(zoom->model()->index(9, 0)).center());
+    QTRY_COMPARE(view->ZoomIndex(), 9);
+    EXPECT_EQ(view->Zoom(), 256u);
+    EXPECT_EQ(zoom->currentText(), "100%");
+    EXPECT_EQ(QApplication::focusWidget(), view);
+    app.ExitInstance(0);
+}

@@ -129,12 +129,23 @@ TEST_F(AppStartTest, CommandLineOpensARelativePathWithSwitchesInAnyOrder)
 TEST_F(AppStartTest, APathThatCannotBeOpenedLeavesTheProgramRunningWithoutImage)
 {
     QDir::setCurrent(Pics());
-    CPixmendApp app;
-    ASSERT_TRUE(app.InitInstance({"missing.jpg"}));
-    EXPECT_FALSE(app.m_image.IsLoaded());
-    EXPECT_EQ(app.m_strCurrentFolder, Pics());
-    EXPECT_EQ(app.GetMainFrame()->windowTitle(), QString("Pixmend"));
-    app.ExitInstance(0);
+    // A file in the root keeps "/" as its folder, not an empty one.
+    const std::pair<QString, QString> cases[] = {{"missing.jpg", Pics()}, {"/x.jpg", "/"}};
+    for (const auto& [path, folder] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        if (QFile::exists(path))
+            continue;
+        CPixmendApp app;
+        ASSERT_TRUE(app.InitInstance({path}));
+        EXPECT_FALSE(app.m_image.IsLoaded());
+        EXPECT_EQ(app.m_strCurrentFolder, folder);
+        EXPECT_EQ(app.GetMainFrame()->windowTitle(), QString("Pixmend"));
+        // The same through the open path used by the file commands.
+        app.OpenImage(Pics() + "/other.jpg", 0);
+        app.OpenImage(QDir(Pics()).absoluteFilePath(path), 0);
+        EXPECT_EQ(app.m_strCurrentFolder, folder);
+        app.ExitInstance(0);
+    }
 }
 
 TEST_F(AppStartTest, DpiScaleIsCachedOnlyOnceAWindowExists)

@@ -2,7 +2,6 @@
 
 #include "ActionRotateFlip.h"
 #include "CButton.h"
-#include "ColorRef.h"
 #include "DlgItems.h"
 #include "DlgOperControls.h"
 
@@ -16,18 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// The block keeps the padding colour as the edit takes it; the button and the
-// operation text speak COLORREF.
-uint32_t PaddingColorRef(const RotateParams& p)
-{
-    return ColorRefFromQRgb(p.PaddingColor);
-}
-
-void SetPaddingColorRef(RotateParams& p, uint32_t colorRef)
-{
-    p.PaddingColor = QRgbFromColorRef(colorRef);
-}
 
 QRadioButton* Radio(const QString& text, QWidget* parent, int id)
 {
@@ -122,7 +109,7 @@ void CDlgOperRotate::CreateControls(QWidget* window)
     });
     connect(m_color, &CCButton::colorClicked, this, [this] {
         if (RotateParams* p = Params())
-            SetPaddingColorRef(*p, m_color->GetColor());
+            p->PaddingColor = m_color->GetColor();
     });
 }
 
@@ -168,7 +155,7 @@ void CDlgOperRotate::ShowColor()
 {
     const RotateParams* p = Params();
     m_color->setEnabled(p->Lossless && p->PartialMode == 2);
-    m_color->SetColor(PaddingColorRef(*p));
+    m_color->SetColor(p->PaddingColor);
 }
 
 void CDlgOperRotate::ShowLossless()

@@ -1,7 +1,8 @@
 // CDlgOperRotate: direction (only in macro context) and the lossless
-// handling of partial blocks of the rotate/flip operation. The radio buttons
-// are not auto-exclusive: they must be able to show all unchecked, so the
-// editor checks them itself from the block.
+// handling of partial blocks of the rotate/flip operation. Its block is the
+// operation's RotateParams, whose PaddingColor holds a COLORREF there. The
+// radio buttons are not auto-exclusive: they must be able to show all
+// unchecked, so the editor checks them itself from the block.
 #pragma once
 
 #include "OperationDlg.h"

@@ -84,6 +84,7 @@ std::unique_ptr<RotateKind> MakeRotate()
         k.Int("Automatic", &k.block.Automatic);
         k.Int("Lossless", &k.block.Lossless);
         k.Int("PartialMode", &k.block.PartialMode);
+        k.block.PaddingColor = 0xFFFFFF;
     });
 }
 std::unique_ptr<EmailKind> MakeEmail()
@@ -432,7 +433,7 @@ TEST_F(EditorsTest, RotateDirectionOnlyInMacroContextAndLosslessStates)
     });
     QTest::mouseClick(color, Qt::LeftButton);
     EXPECT_TRUE(answered);
-    EXPECT_EQ(ColorRefFromQRgb(op->block.PaddingColor), 0x0000FFu);
+    EXPECT_EQ(op->block.PaddingColor, 0x0000FFu);
     EXPECT_EQ(color->GetColor(), 0x0000FFu);
     host.Snap(QStringLiteral("editor-rotate-macro"));
 

@@ -169,7 +169,7 @@ TEST_F(CropEditorTest, FreeCropAndPresetStates)
 TEST_F(CropEditorTest, APresetMissingFromTheListIsAppendedWhenBound)
 {
     auto op = MakeCrop();
-    op->block.CropPreset = QStringLiteral("0;7.00;5.00;Odd_one;2");
+    op->Params().CropPreset = QStringLiteral("0;7.00;5.00;Odd_one;2");
     CHost host;
     host.Show(*op, 1);
     ASSERT_EQ(theCropPresets.GetRules().size(), 21u);
@@ -185,8 +185,8 @@ TEST_F(CropEditorTest, APresetMissingFromTheListIsAppendedWhenBound)
 TEST_F(CropEditorTest, DeletingThePresetInUseThroughEditLeavesFreeCrop)
 {
     auto op = MakeCrop();
-    op->block.CropPreset = theCropPresets.GetPresetText(3);
-    op->block.AutoFlipAspect = 0;
+    op->Params().CropPreset = theCropPresets.GetPresetText(3);
+    op->Params().AutoFlipAspect = 0;
     CHost host;
     host.Show(*op, 0);
     QWidget* w = General(*op);
@@ -217,9 +217,9 @@ TEST_F(CropEditorTest, DeletingThePresetInUseThroughEditLeavesFreeCrop)
 TEST_F(CropEditorTest, PrintQualityHintsBoundEachOther)
 {
     auto op = MakeCrop();
-    op->block.ImgLowQuality = 100;
-    op->block.ImgMediumQuality = 200;
-    op->block.CurTab = 1;
+    op->Params().ImgLowQuality = 100;
+    op->Params().ImgMediumQuality = 200;
+    op->Params().CurTab = 1;
     CHost host;
     host.Show(*op, 0);
     auto* crop = dynamic_cast<CDlgOperCrop*>(op->GetExistingPage());
@@ -256,7 +256,7 @@ TEST_F(CropEditorTest, PrintQualityHintsBoundEachOther)
 TEST_F(CropEditorTest, MacroContextHasOneTabAndOpensGeneral)
 {
     auto op = MakeCrop();
-    op->block.CurTab = 1;
+    op->Params().CurTab = 1;
     for (int round = 0; round < 2; ++round) {
         CHost host;
         host.Show(*op, 1);

@@ -48,6 +48,7 @@ public:
     }
     IOperationPage* GetPage() override { return CreatePageOnce(); }
     IAction* CreateAction(CKsImage*, int*) override { return nullptr; }
+    Block& Params() { return block; }
 
     Block block;
 

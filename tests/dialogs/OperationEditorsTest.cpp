@@ -33,7 +33,9 @@ using namespace edtest;
 namespace {
 
 struct ColorShifts {
-    int shift[3] = {};
+    int Brightness = 0;
+    int BlueYellow = 0;
+    int RedCyan = 0;
 };
 struct Passes {
     int NumOfPasses = 1;
@@ -146,11 +148,11 @@ TEST_F(EditorsTest, ColorRowsFollowTheOpenImageAndEditsClampAndStore)
                 EXPECT_TRUE(GetDlgItem(w, id)->isEnabled()) << id;
 
         TypeInto(Item<CIntEdit>(w, 1160), QStringLiteral("150"), true);
-        EXPECT_EQ(op->block.shift[1], 100);
+        EXPECT_EQ(op->Params().BlueYellow, 100);
         EXPECT_EQ(Item<CIntEdit>(w, 1160)->text(), "100");
         EXPECT_EQ(Item<QSlider>(w, 1157)->value(), 100);
         ClickUp(w, 1163);
-        EXPECT_EQ(op->block.shift[1], 100);
+        EXPECT_EQ(op->Params().BlueYellow, 100);
         EXPECT_EQ(Item<CIntEdit>(w, 1160)->text(), "100");
 
         // Keys on a trackbar are the end of a move: the value is stored.
@@ -158,14 +160,14 @@ TEST_F(EditorsTest, ColorRowsFollowTheOpenImageAndEditsClampAndStore)
         brightness->setFocus();
         QTest::keyClick(brightness, Qt::Key_Right);
         QTest::keyClick(brightness, Qt::Key_Right);
-        EXPECT_EQ(op->block.shift[0], 2);
+        EXPECT_EQ(op->Params().Brightness, 2);
         EXPECT_EQ(Item<CIntEdit>(w, 1159)->text(), "2");
         QTest::keyClick(brightness, Qt::Key_PageDown);
-        EXPECT_EQ(op->block.shift[0], brightness->value());
+        EXPECT_EQ(op->Params().Brightness, brightness->value());
         host.Snap(QStringLiteral("editor-color"));
 
         // The operation resets its shifts: the page follows when asked.
-        op->block = ColorShifts{{-30, 0, 5}};
+        op->Params() = {-30, 0, 5};
         op->GetExistingPage()->Refill();
         EXPECT_EQ(Item<CIntEdit>(w, 1159)->text(), "-30");
         EXPECT_EQ(Item<QSlider>(w, 1158)->value(), 5);
@@ -255,8 +257,8 @@ TEST_F(EditorsTest, RedEyeRowsStoreEveryMove)
 TEST_F(EditorsTest, ResizeKeepsTheLockedAspectWithoutOverflow)
 {
     auto op = MakeResize();
-    op->block.PixelsWidth = 1600;
-    op->block.PixelsHeight = 1200;
+    op->Params().PixelsWidth = 1600;
+    op->Params().PixelsHeight = 1200;
     CHost host;
     QWidget* w = host.Show(*op, 0);
     auto* width = Item<CIntEdit>(w, 1137);
@@ -300,8 +302,8 @@ TEST_F(EditorsTest, ResizeKeepsTheLockedAspectWithoutOverflow)
 TEST_F(EditorsTest, ResizeLockedAtAZeroSideLeavesTheOtherSize)
 {
     auto op = MakeResize();
-    op->block.PixelsWidth = 0;
-    op->block.PixelsHeight = 600;
+    op->Params().PixelsWidth = 0;
+    op->Params().PixelsHeight = 600;
     CHost host;
     QWidget* w = host.Show(*op, 1);
     EXPECT_EQ(Item<QCheckBox>(w, 1149)->text(), "Lock Aspect (0:600)");
@@ -319,7 +321,7 @@ TEST_F(EditorsTest, ResizeUnitsShowOneGroupAndPickTakesTheOpenImage)
     const int pixelIds[] = {1191, 1137, 1145, 1192, 1193, 1138, 1034, 1194, 1075, 1149, 1142, 1144, 1143};
     const int percentIds[] = {1088, 1146, 1147, 1095};
     auto op = MakeResize();
-    op->block.Units = 0;
+    op->Params().Units = 0;
     testjpeg::TempDir dir;
     CPixmendApp app;
     CHost host;
@@ -344,7 +346,7 @@ TEST_F(EditorsTest, ResizeUnitsShowOneGroupAndPickTakesTheOpenImage)
     EXPECT_EQ(Param(*op, "Percent"), "55");
 
     ASSERT_EQ(app.m_image.Load(QString::fromStdString(WriteJpeg(dir, 72, 40, false)), 0), 1);
-    op->block.Units = 1;
+    op->Params().Units = 1;
     host.Show(*op, 0);
     showsPercent(false);
     ASSERT_TRUE(GetDlgItem(w, 1075)->isEnabled());
@@ -365,10 +367,10 @@ TEST_F(EditorsTest, RotateDirectionOnlyInMacroContextAndLosslessStates)
 {
     const int radios[] = {1004, 1005, 1006, 1007, 1009, 1010, 1011};
     auto op = MakeRotate();
-    op->block.Automatic = 1;
-    op->block.Rotate = 1;
-    op->block.Lossless = 0;
-    op->block.PartialMode = 2;
+    op->Params().Automatic = 1;
+    op->Params().Rotate = 1;
+    op->Params().Lossless = 0;
+    op->Params().PartialMode = 2;
     {
         CHost host;
         QWidget* w = host.Show(*op, 0);
@@ -433,12 +435,12 @@ TEST_F(EditorsTest, RotateDirectionOnlyInMacroContextAndLosslessStates)
     });
     QTest::mouseClick(color, Qt::LeftButton);
     EXPECT_TRUE(answered);
-    EXPECT_EQ(op->block.PaddingColor, 0x0000FFu);
+    EXPECT_EQ(op->Params().PaddingColor, 0x0000FFu);
     EXPECT_EQ(color->GetColor(), 0x0000FFu);
     host.Snap(QStringLiteral("editor-rotate-macro"));
 
     // A mode the list lacks (from a macro text) shows nothing and stays.
-    op->block.PartialMode = 7;
+    op->Params().PartialMode = 7;
     host.Show(*op, 1);
     EXPECT_EQ(partial->currentIndex(), -1);
     EXPECT_EQ(Param(*op, "PartialMode"), "7");
@@ -448,7 +450,7 @@ TEST_F(EditorsTest, RotateDirectionOnlyInMacroContextAndLosslessStates)
 TEST_F(EditorsTest, EmailBodyBreaksLinesWithCrLfAndRoundTripsUntouched)
 {
     auto op = MakeEmail();
-    const QString body = op->block.MsgBody;
+    const QString body = op->Params().MsgBody;
     ASSERT_TRUE(body.contains("\r\n"));
     {
         CHost host;
@@ -458,7 +460,7 @@ TEST_F(EditorsTest, EmailBodyBreaksLinesWithCrLfAndRoundTripsUntouched)
         TypeInto(Item<QLineEdit>(w, 1138), QStringLiteral("a@example.org, b@example.org"));
         host.Snap(QStringLiteral("editor-email"));
     }
-    EXPECT_EQ(op->block.MsgBody, body);
+    EXPECT_EQ(op->Params().MsgBody, body);
     EXPECT_EQ(Param(*op, "Recipients"), "a@example.org, b@example.org");
 
     CHost host;

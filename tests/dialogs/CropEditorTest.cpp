@@ -1,13 +1,13 @@
 // The crop editor's two pages and the crop-preset editor, driven with real
 // key and mouse events; "Edit..." runs the real preset editor through the
 // engine's hook, and "Defaults" is answered through the message boxes.
-#include "CropParams.h"
 #include "CropPresets.h"
 #include "CustCropPresetsDlg.h"
 #include "DlgOperCrop.h"
 #include "EditorTestKit.h"
 #include "IntEdit.h"
 #include "MessageBoxes.h"
+#include "OperCrop.h"
 #include "OperationPages.h"
 
 #include <QCheckBox>
@@ -23,30 +23,6 @@
 using namespace edtest;
 
 namespace {
-
-using CropKind = CKind<CropParams>;
-
-std::unique_ptr<CropKind> MakeCrop()
-{
-    return std::make_unique<CropKind>("Crop", "Crop", [](CropKind& k) {
-        CropParams& b = k.block;
-        k.Int("ImgLowQuality", &b.ImgLowQuality);
-        k.Int("ImgMediumQuality", &b.ImgMediumQuality);
-        k.Int("AlignSelectionByBlock", &b.AlignSelectionByBlock);
-        k.Int("AlignSelectionByBlockSE", &b.AlignSelectionByBlockSE);
-        k.Int("AllowOutwardSel", &b.AllowOutwardSel);
-        k.Int("AutoCancelSelection", &b.AutoCancelSelection);
-        k.Int("AutoFlipAspect", &b.AutoFlipAspect);
-        k.Int("FadeOutsideArea", &b.FadeOutsideArea);
-        k.Int("FlipAspect", &b.FlipAspect);
-        k.Int("RunningAnts", &b.RunningAnts);
-        k.Int("CanvasColor", &b.CanvasColor);
-        k.Str("CropPreset", &b.CropPreset);
-        k.Int("PartialBlocksMode", &b.PartialBlocksMode);
-        k.Int("Position", &b.Position);
-        k.Int("CurTab", &b.CurTab);
-    });
-}
 
 class CAnswers : public IMessageBoxes {
 public:
@@ -109,7 +85,7 @@ void SelectRow(QListWidget* list, int row)
 
 TEST_F(CropEditorTest, FreeCropAndPresetStates)
 {
-    auto op = MakeCrop();
+    auto op = std::make_unique<COperCrop>();
     CHost host;
     QWidget* page = host.Show(*op, 0);
     ASSERT_NE(page, nullptr);
@@ -168,7 +144,7 @@ TEST_F(CropEditorTest, FreeCropAndPresetStates)
 
 TEST_F(CropEditorTest, APresetMissingFromTheListIsAppendedWhenBound)
 {
-    auto op = MakeCrop();
+    auto op = std::make_unique<COperCrop>();
     op->Params().CropPreset = QStringLiteral("0;7.00;5.00;Odd_one;2");
     CHost host;
     host.Show(*op, 1);
@@ -184,7 +160,7 @@ TEST_F(CropEditorTest, APresetMissingFromTheListIsAppendedWhenBound)
 
 TEST_F(CropEditorTest, DeletingThePresetInUseThroughEditLeavesFreeCrop)
 {
-    auto op = MakeCrop();
+    auto op = std::make_unique<COperCrop>();
     op->Params().CropPreset = theCropPresets.GetPresetText(3);
     op->Params().AutoFlipAspect = 0;
     CHost host;
@@ -216,7 +192,7 @@ TEST_F(CropEditorTest, DeletingThePresetInUseThroughEditLeavesFreeCrop)
 
 TEST_F(CropEditorTest, PrintQualityHintsBoundEachOther)
 {
-    auto op = MakeCrop();
+    auto op = std::make_unique<COperCrop>();
     op->Params().ImgLowQuality = 100;
     op->Params().ImgMediumQuality = 200;
     op->Params().CurTab = 1;
@@ -255,7 +231,7 @@ TEST_F(CropEditorTest, PrintQualityHintsBoundEachOther)
 
 TEST_F(CropEditorTest, MacroContextHasOneTabAndOpensGeneral)
 {
-    auto op = MakeCrop();
+    auto op = std::make_unique<COperCrop>();
     op->Params().CurTab = 1;
     for (int round = 0; round < 2; ++round) {
         CHost host;

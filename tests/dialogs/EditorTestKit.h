@@ -1,5 +1,5 @@
-// What the editor tests share: stand-in operation kinds that register the
-// kinds' keys over the engine's parameter blocks, a host dialog with a
+// What the editor tests share: a stand-in operation kind for kinds not built
+// yet (keys registered over the engine's parameter block), a host dialog with a
 // tab-less sheet, reading a parameter back from the operation text, typing
 // into controls found by id, and screenshots.
 #pragma once

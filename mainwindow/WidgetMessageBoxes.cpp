@@ -79,6 +79,17 @@ bool CWidgetMessageBoxes::AskYesNo(const QString& text, const QString& caption, 
     return box.exec() == QMessageBox::Yes;
 }
 
+bool CWidgetMessageBoxes::AskOkCancel(const QString& text)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return false;
+    }
+    QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    return box.exec() == QMessageBox::Ok;
+}
+
 IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& path)
 {
     const QString text = QStringLiteral("Cannot write to:\n\n") + path + QLatin1Char('.');

@@ -17,6 +17,7 @@ public:
     bool AskQuestion(const QString& text) override;
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
     bool AskYesNo(const QString& text, const QString& caption, bool warning) override;
+    bool AskOkCancel(const QString& text) override;
     SaveErrorChoice AskSaveError(const QString& path) override;
     bool ReportProgress(int percent) override;
     // The progress bar dialog over the application's main frame.

@@ -202,6 +202,34 @@ TEST_F(FileCommandsTest, EveryCommandThatGivesUpAModifiedImageAsksFirst)
     EXPECT_EQ(m_frame->windowTitle(), "Pixmend");
 }
 
+TEST_F(FileCommandsTest, AutoSaveSavesWithoutAsking)
+{
+    const QString a = Photo("a.jpg");
+    m_app.OpenImage(a, 0);
+    Modify();
+    int saves = 0;
+    m_app.m_saveImageHook = [&] {
+        ++saves;
+        m_app.m_image.GetUndoMan()->MarkSaved();
+        return true;
+    };
+    m_app.m_operSave.GetSettings().AutoSave = 1;
+    m_app.GetCommands().Execute(ID_FILE_CLOSE);
+    EXPECT_EQ(saves, 1);
+    EXPECT_TRUE(m_boxes.questions.isEmpty());
+    EXPECT_FALSE(m_app.m_image.IsLoaded());
+
+    // Without it, a failed save keeps the image open and modified.
+    m_app.m_operSave.GetSettings().AutoSave = 0;
+    m_app.OpenImage(a, 0);
+    Modify();
+    m_app.m_saveImageHook = [] { return false; };
+    m_boxes.answer = IMessageBoxes::Answer::Yes;
+    m_app.GetCommands().Execute(ID_FILE_CLOSE);
+    EXPECT_EQ(m_boxes.questions.size(), 1);
+    EXPECT_TRUE(Modified());
+}
+
 TEST_F(FileCommandsTest, UpOneLevelSelectsTheFolderLeft)
 {
     Photo("in2019.jpg", "Photos/2019");

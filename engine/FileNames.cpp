@@ -30,12 +30,7 @@ QString RemoveEarlierSuffix(const QString& base, const QString& suffix)
 
 bool HasJpegExtension(const QString& path)
 {
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot < path.lastIndexOf(QLatin1Char('/')))
-        return false;
-    const QString extension = path.mid(dot + 1).toUpper();
-    return !extension.isEmpty() && !extension.contains(QLatin1Char(','))
-        && kJpegExtensions.contains(QLatin1Char(',') + extension + QLatin1Char(','));
+    return IsJpegFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
 }
 
 bool FileExists(const QString& path)

@@ -7,11 +7,12 @@
 // the end of the name are replaced, not stacked.
 #pragma once
 
+#include "FolderScan.h"
+
 #include <QString>
 
-// The extensions of JPEG files: a file is a JPEG when its upper-cased
-// extension enclosed in commas occurs in this text.
-inline const QString kJpegExtensions = QStringLiteral(",JPG,JPEG,JPE,");
+// Whether the file name of `path` has a JPEG extension (kJpegExtensions,
+// IsJpegFileName); a dot inside a folder name is no extension.
 bool HasJpegExtension(const QString& path);
 
 // True when any directory entry exists at `path`: a file, a folder, a FIFO,

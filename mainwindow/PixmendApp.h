@@ -27,7 +27,9 @@
 #include <functional>
 #include <vector>
 
+class CBatch;
 class CMainFrame;
+class IBrowserSelection;
 class IOperation;
 class QWidget;
 
@@ -74,6 +76,19 @@ public:
     // when it failed. Until they exist nothing can be saved, so "Yes" keeps
     // the image open.
     std::function<bool()> m_saveImageHook;
+
+    // Runs over the open image or the browser's selection (RunOperations.cpp).
+    // RunOperation takes ownership of the operation; the macro stays the
+    // caller's. SaveImage saves the open image under `path` (empty: its own)
+    // and says whether the file was written.
+    void RunOperation(IOperation* operation);
+    void RunMacro(CBatch* macro);
+    bool SaveImage(const QString& path);
+    void OnMacroCommand(int id);
+    // Appends the JPEG files of `folder` (and of its folders when recursive).
+    static void CollectFiles(QStringList* out, const QString& folder, int recursive);
+    // The browser's selection as the frame hands it out (empty without a frame).
+    IBrowserSelection& GetBrowserSelection();
 
     struct CommandLine {
         bool quitAfterSave = false;

@@ -3,6 +3,12 @@
 // at the left or top edge, which can be painted with the padding colour.
 // Without Lossless an image with partial edge MCUs is turned on pixels
 // instead and every MCU is encoded again.
+//
+// On failure: a refused library edit is not counted and changes nothing.
+// When a pixel route or the padding fill cannot finish (no bitmap, or the
+// library cannot take pixels back, e.g. 4:1:1 sampling) the action takes
+// back its own earlier edits at once: the image is as it was and the step
+// is empty, never a half-done turn.
 #include "ActionRotateFlip.h"
 
 #include "KsImage.h"
@@ -29,12 +35,15 @@ void CActionRotateFlip::Apply(const void* /*arg*/)
         return;
     m_width = lib->GetWidth();
     m_height = lib->GetHeight();
+    m_abandoned = false;
+    m_viewSwaps = 0;
     int rotate = m_params.Rotate;
     int flip = m_params.Flip;
     if (m_params.Automatic && !OrientationToTransform(lib->GetOrientation() & 0xFFFF, &rotate, &flip))
         return;
     RotateStep(rotate);
-    FlipStep(flip);
+    if (!m_abandoned)
+        FlipStep(flip);
     m_image->DeleteDib();
 }
 
@@ -58,12 +67,21 @@ void CActionRotateFlip::RotateStep(int rotate)
         // The edge that becomes the left (clockwise) or top (counter-clockwise) one.
         const bool partialEdge = clockwise ? H % mh != 0 : W % mw != 0;
         if (!m_params.Lossless && partialEdge) {
-            if (!m_image->CreateDib())
+            // The turned bitmap is made before the crop that gives the
+            // coefficients the turned size, so nothing fails after it but
+            // the re-encode.
+            CDib24 turned;
+            if (!m_image->CreateDib() || !TurnDib(clockwise, W, H, &turned)) {
+                Abandon();
                 return;
+            }
             if (!LibraryEdit([&] { return lib->Crop(0, 0, H, W); }))
                 return;
-            if (TurnDib(clockwise, W, H))
-                LibraryEdit([&] { return m_image->ApplyBitmapChanges(1, nullptr); });
+            m_image->AttachDib(std::move(turned));
+            if (Reencode(1)) {
+                m_image->SwapViewSize();
+                ++m_viewSwaps;
+            }
             return;
         }
         if (!LibraryEdit([&] { return clockwise ? lib->RotateRight(partial) : lib->RotateLeft(partial); }))
@@ -79,16 +97,23 @@ void CActionRotateFlip::RotateStep(int rotate)
     }
     case 2: {
         if (!m_params.Lossless && (H % mh != 0 || W % mw != 0)) {
-            if (!m_image->CreateDib())
+            if (!m_image->CreateDib()) {
+                Abandon();
                 return;
+            }
             MirrorDibRows(W);
             SwapDibRows(H);
-            LibraryEdit([&] { return m_image->ApplyBitmapChanges(1, nullptr); });
+            Reencode(1);
             return;
         }
-        const bool flippedH = LibraryEdit([&] { return lib->FlipHorizontal(partial); });
-        const bool flippedV = LibraryEdit([&] { return lib->FlipVertical(partial); });
-        if (FillPadding() && (flippedH || flippedV)) {
+        // Both mirrors or neither: one alone would be a flip, not a turn.
+        if (!LibraryEdit([&] { return lib->FlipHorizontal(partial); }))
+            return;
+        if (!LibraryEdit([&] { return lib->FlipVertical(partial); })) {
+            Abandon();
+            return;
+        }
+        if (FillPadding()) {
             const int nw = lib->GetWidth(), nh = lib->GetHeight();
             const int f = nw - W, g = nh - H;
             if (f > 0 || g > 0)
@@ -113,13 +138,15 @@ void CActionRotateFlip::FlipStep(int flip)
     const int partial = IncludePartial();
     const bool horizontal = flip == 1;
     if (!m_params.Lossless && (horizontal ? W % mw != 0 : H % mh != 0)) {
-        if (!m_image->CreateDib())
+        if (!m_image->CreateDib()) {
+            Abandon();
             return;
+        }
         if (horizontal)
             MirrorDibRows(W);
         else
             SwapDibRows(H);
-        LibraryEdit([&] { return m_image->ApplyBitmapChanges(1, nullptr); });
+        Reencode(1);
         return;
     }
     if (!LibraryEdit([&] { return horizontal ? lib->FlipHorizontal(partial) : lib->FlipVertical(partial); }))
@@ -135,21 +162,44 @@ void CActionRotateFlip::FlipStep(int flip)
 
 void CActionRotateFlip::PaintPadding(int l1, int t1, int r1, int b1, int l2, int t2, int r2, int b2)
 {
-    if (!m_image->CreateDib())
+    if (!m_image->CreateDib()) {
+        Abandon();
         return;
+    }
     FillRect24(l1, t1, r1, b1, m_params.PaddingColor);
     FillRect24(l2, t2, r2, b2, m_params.PaddingColor);
-    LibraryEdit([&] { return m_image->ApplyBitmapChanges(0, nullptr); });
+    Reencode(0);
 }
 
-bool CActionRotateFlip::TurnDib(bool clockwise, int width, int height)
+bool CActionRotateFlip::Reencode(int all)
+{
+    if (LibraryEdit([&] { return m_image->ApplyBitmapChanges(all, nullptr); }))
+        return true;
+    Abandon();
+    return false;
+}
+
+void CActionRotateFlip::Abandon()
+{
+    RevertLibraryEdits();
+    m_image->DeleteDib();
+    // A view told to exchange its sides for a turn that is taken back again
+    // is told once more.
+    if (m_viewSwaps % 2)
+        m_image->SwapViewSize();
+    m_viewSwaps = 0;
+    m_abandoned = true;
+}
+
+bool CActionRotateFlip::TurnDib(bool clockwise, int width, int height, CDib24* turned)
 {
     IKestrel* lib = Library();
     const CDib24& src = m_image->GetDib();
     if (src.IsNull() || width > src.Width() || height > src.Height())
         return false;
-    // The library re-encodes from a bitmap of the turned image's padded size.
-    CDib24 dst;
+    // The library re-encodes from a bitmap of the turned image's padded size
+    // (the MCU is not turned: only the coefficients' extent changes).
+    CDib24& dst = *turned;
     if (!dst.Create(RoundUpToMultiple(height, lib->GetMcuWidth()), RoundUpToMultiple(width, lib->GetMcuHeight())))
         return false;
     for (int y = 0; y < height; ++y) {
@@ -160,8 +210,6 @@ bool CActionRotateFlip::TurnDib(bool clockwise, int width, int height)
             std::memcpy(dst.Row(dy) + static_cast<size_t>(dx) * 3, s, 3);
         }
     }
-    m_image->AttachDib(std::move(dst));
-    m_image->SwapViewSize();
     return true;
 }
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "Action.h"
+#include "Dib24.h"
 
-class CDib24;
 
 struct RotateParams {
     int Automatic = 0;       // follow the EXIF orientation
@@ -41,12 +41,18 @@ private:
     void FlipStep(int flip);
     // Paints the rectangles with the padding colour and re-encodes them.
     void PaintPadding(int l1, int t1, int r1, int b1, int l2 = 0, int t2 = 0, int r2 = 0, int b2 = 0);
-    // Turns the display bitmap by a quarter turn into a new one.
-    bool TurnDib(bool clockwise, int width, int height);
+    // Turns the display bitmap by a quarter turn into `turned`.
+    bool TurnDib(bool clockwise, int width, int height, CDib24* turned);
+    // Re-encodes the display bitmap; on refusal abandons the action.
+    bool Reencode(int all);
+    // Takes back every edit of this apply at once.
+    void Abandon();
     void MirrorDibRows(int width);
     void SwapDibRows(int height);
 
     RotateParams m_params;
     int m_width = 0;
     int m_height = 0;
+    bool m_abandoned = false;
+    int m_viewSwaps = 0;
 };

@@ -1,5 +1,7 @@
 #include "FileNames.h"
 
+#include "FolderScan.h"
+
 #include <QFile>
 
 #include <sys/stat.h>

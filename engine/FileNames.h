@@ -7,12 +7,9 @@
 // the end of the name are replaced, not stacked.
 #pragma once
 
-#include "FolderScan.h"
-
 #include <QString>
 
-// Whether the file name of `path` has a JPEG extension (kJpegExtensions,
-// IsJpegFileName); a dot inside a folder name is no extension.
+// Whether the file name of `path` has a JPEG extension (IsJpegFileName).
 bool HasJpegExtension(const QString& path);
 
 // True when any directory entry exists at `path`: a file, a folder, a FIFO,

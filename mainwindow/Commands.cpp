@@ -1,6 +1,7 @@
 // The command table of the main window: id, menu text, prompt and tooltip,
 // keys. Handlers and update rules are attached here as the commands are built;
 // an entry without a handler stays disabled.
+#include "AboutDlg.h"
 #include "CommandIds.h"
 #include "MainFrame.h"
 #include "MenuResources.h"
@@ -113,6 +114,10 @@ void CPixmendApp::RegisterCommands()
         m_commands.Add(std::move(entry));
     }
 
+    m_commands.SetHandler(ID_APP_ABOUT, [this] {
+        CAboutDlg dlg(m_pMainFrame);
+        dlg.exec();
+    });
     m_commands.SetHandler(ID_APP_EXIT, [this] {
         if (m_pMainFrame)
             m_pMainFrame->close();

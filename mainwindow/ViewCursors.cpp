@@ -104,6 +104,27 @@ QCursor DrawSelect()
     return QCursor(pm, 15, 15);
 }
 
+// A hand with the index finger up; the fingertip is the hot spot.
+QCursor DrawPointingHand()
+{
+    QPixmap pm = Canvas();
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath hand;
+    hand.addRoundedRect(QRectF(10, 1.5, 4.5, 16), 2.2, 2.2); // index finger
+    QPainterPath rest;
+    rest.addRoundedRect(QRectF(14, 9, 4.2, 9), 2, 2);
+    rest.addRoundedRect(QRectF(18, 10, 4.2, 9), 2, 2);
+    rest.addRoundedRect(QRectF(22, 11.5, 4, 8), 2, 2);
+    rest.addRoundedRect(QRectF(10, 14, 16, 13), 4, 4);   // palm
+    rest.addRoundedRect(QRectF(4, 15, 8.5, 4), 2, 2);     // thumb
+    hand = hand.united(rest);
+    p.strokePath(hand, QPen(Qt::white, 3.0));
+    p.fillPath(hand, Qt::white);
+    p.strokePath(hand, QPen(Qt::black, 1.0));
+    return QCursor(pm, 12, 1);
+}
+
 } // namespace
 
 QCursor ViewCursor(int cursorId)
@@ -133,6 +154,7 @@ QCursor ViewCursor(int cursorId)
     case kCursorClosedHand: cursor = DrawHand(true); break;
     case kCursorRedEye: cursor = DrawRedEye(); break;
     case kCursorSelect: cursor = DrawSelect(); break;
+    case kCursorPointingHand: cursor = DrawPointingHand(); break;
     default: return QCursor(Qt::ArrowCursor);
     }
     drawn.emplace(cursorId, cursor);

@@ -10,6 +10,7 @@ enum ViewCursorId : int {
     kCursorClosedHand = 138, // panning
     kCursorRedEye = 139,
     kCursorSelect = 140,     // selection cross, also paste
+    kCursorPointingHand = 151, // over a web link
 };
 
 // The cursor for an id: -1 arrow, -2 I-beam, -3 wait, -4 cross, -5 up arrow,

@@ -7,6 +7,7 @@
 
 #include "ColorRef.h"
 #include "DashedLine.h"
+#include "FontHeight.h"
 #include "Dib24.h"
 #include "KsImage.h"
 #include "TextUtil.h"
@@ -50,12 +51,6 @@ int Placement(const TextStyle& style)
     return style.Placement >= 0 && style.Placement <= 8 ? style.Placement : 0;
 }
 
-int CellHeight(const QFont& font)
-{
-    const QFontMetrics fm(font);
-    return fm.ascent() + fm.descent();
-}
-
 // The font whose ascent + descent comes closest to `cell` from below.
 QFont MakeFont(const TextStyle& style, int cell)
 {
@@ -63,20 +58,7 @@ QFont MakeFont(const TextStyle& style, int cell)
     font.setWeight(style.Bold ? QFont::ExtraBold : QFont::Normal);
     font.setItalic(style.Italic != 0);
     font.setStyleStrategy(QFont::PreferAntialias);
-    font.setPixelSize(cell);
-    const int full = std::max(CellHeight(font), 1);
-    int size = static_cast<int>(std::max<int64_t>(int64_t(cell) * cell / full, 1));
-    font.setPixelSize(size);
-    for (int i = 0; i < 16 && size > 1 && CellHeight(font) > cell; ++i)
-        font.setPixelSize(--size);
-    for (int i = 0; i < 16; ++i) {
-        QFont larger = font;
-        larger.setPixelSize(size + 1);
-        if (CellHeight(larger) > cell)
-            break;
-        font = larger;
-        ++size;
-    }
+    SetFontCellHeight(font, cell);
     return font;
 }
 
@@ -125,7 +107,7 @@ int CActionText::MeasureBlock(CKsImage* image, const TextStyle& style, const Tex
     const int64_t largest = std::max({m_width, m_height, 12});
     const int cell = static_cast<int>(std::clamp<int64_t>(ScaleSize(style.FontSize), 12, largest));
     m_font = MakeFont(style, cell);
-    m_fontHeight = CellHeight(m_font);
+    m_fontHeight = FontCellHeight(m_font);
 
     // Lines end at LF; a CR in front of it belongs to the line break.
     const QStringList raw = style.Template.split(u'\n');

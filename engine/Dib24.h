@@ -46,7 +46,10 @@ public:
     QImage View() const;
 
 private:
-    std::unique_ptr<BYTE[]> m_bits;
+    struct Free {
+        void operator()(BYTE* p) const;
+    };
+    std::unique_ptr<BYTE[], Free> m_bits;
     int m_width = 0;
     int m_height = 0;
 };

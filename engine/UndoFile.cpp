@@ -12,9 +12,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <dirent.h>
@@ -119,6 +121,7 @@ bool CUndoFile::Create(const QString& folder)
             lstat(name.c_str(), &byName) == 0 && SameFile(opened, byName)) {
             m_fd = fd;
             m_pos = 0;
+            DropBuffers();
             m_path = QFile::decodeName(name.c_str());
             return true;
         }
@@ -137,47 +140,146 @@ void CUndoFile::CloseAndRemove()
     close(m_fd);
     m_fd = -1;
     m_pos = 0;
+    DropBuffers();
     m_path.clear();
+}
+
+namespace {
+
+// pwrite of all `bytes` at `at`; the count written before an error.
+int64_t WriteAll(int fd, const char* data, int64_t bytes, int64_t at)
+{
+    int64_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = pwrite(fd, data + done, static_cast<size_t>(bytes - done), at + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+} // namespace
+
+void CUndoFile::DropBuffers()
+{
+    m_writeLen = 0;
+    m_readBuf.clear();
+    m_lostFrom = -1;
+}
+
+bool CUndoFile::Flush() const
+{
+    if (m_fd < 0)
+        return false;
+    if (m_writeLen > 0) {
+        const int64_t done = WriteAll(m_fd, m_writeBuf.data(), m_writeLen, m_writeStart);
+        if (done < m_writeLen)
+            m_lostFrom = m_lostFrom < 0 ? m_writeStart + done : std::min(m_lostFrom, m_writeStart + done);
+        m_writeLen = 0;
+    }
+    return m_lostFrom < 0;
 }
 
 bool CUndoFile::Write(const void* data, int64_t bytes)
 {
     if (m_fd < 0 || bytes < 0 || (bytes > 0 && !data))
         return false;
+    if (m_lostFrom >= 0)
+        return false;
+    if (bytes == 0)
+        return true;
     const auto* p = static_cast<const char*>(data);
+    // The read-ahead may hold what these bytes replace.
+    if (!m_readBuf.empty() && m_pos < m_readStart + static_cast<int64_t>(m_readBuf.size()) &&
+        m_readStart < m_pos + bytes)
+        m_readBuf.clear();
+    // The common case: the next small record of a run of writes.
+    if (m_writeLen > 0 && m_writeStart + m_writeLen == m_pos && m_writeLen + bytes <= kBufferBytes) {
+        std::memcpy(m_writeBuf.data() + m_writeLen, p, static_cast<size_t>(bytes));
+        m_writeLen += bytes;
+        m_pos += bytes;
+        return true;
+    }
+    if (!Flush())
+        return false;
+    if (bytes >= kBufferBytes) {
+        const int64_t done = WriteAll(m_fd, p, bytes, m_pos);
+        // Keep the position where the complete bytes end.
+        m_pos += done;
+        return done == bytes;
+    }
+    if (m_writeBuf.empty()) {
+        try {
+            m_writeBuf.resize(static_cast<size_t>(kBufferBytes));
+        } catch (const std::bad_alloc&) {
+            const int64_t done = WriteAll(m_fd, p, bytes, m_pos);
+            m_pos += done;
+            return done == bytes;
+        }
+    }
+    std::memcpy(m_writeBuf.data(), p, static_cast<size_t>(bytes));
+    m_writeStart = m_pos;
+    m_writeLen = bytes;
+    m_pos += bytes;
+    return true;
+}
+
+int64_t CUndoFile::ReadDirect(char* data, int64_t bytes, int64_t at) const
+{
+    if (m_lostFrom >= 0)
+        bytes = std::max<int64_t>(0, std::min(bytes, m_lostFrom - at));
     int64_t done = 0;
     while (done < bytes) {
-        const ssize_t n = pwrite(m_fd, p + done, static_cast<size_t>(bytes - done), m_pos + done);
+        const ssize_t n = pread(m_fd, data + done, static_cast<size_t>(bytes - done), at + done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            // Keep the position where the complete bytes end.
-            m_pos += done;
-            return false;
-        }
+        if (n < 0)
+            return done > 0 ? done : -1;
+        if (n == 0)
+            break;
         done += n;
     }
-    m_pos += done;
-    return true;
+    return done;
 }
 
 int64_t CUndoFile::Read(void* data, int64_t bytes)
 {
     if (m_fd < 0 || bytes < 0 || (bytes > 0 && !data))
         return -1;
+    Flush();
     auto* p = static_cast<char*>(data);
     int64_t done = 0;
     while (done < bytes) {
-        const ssize_t n = pread(m_fd, p + done, static_cast<size_t>(bytes - done), m_pos + done);
-        if (n < 0 && errno == EINTR)
+        const int64_t at = m_pos + done;
+        const int64_t bufEnd = m_readStart + static_cast<int64_t>(m_readBuf.size());
+        if (at >= m_readStart && at < bufEnd) {
+            const int64_t n = std::min(bytes - done, bufEnd - at);
+            std::memcpy(p + done, m_readBuf.data() + (at - m_readStart), static_cast<size_t>(n));
+            done += n;
             continue;
+        }
+        if (bytes - done >= kBufferBytes) {
+            const int64_t n = ReadDirect(p + done, bytes - done, at);
+            if (n < 0) {
+                m_pos += done;
+                return -1;
+            }
+            done += n;
+            break;
+        }
+        m_readBuf.resize(static_cast<size_t>(kBufferBytes));
+        const int64_t n = ReadDirect(m_readBuf.data(), kBufferBytes, at);
+        m_readBuf.resize(static_cast<size_t>(std::max<int64_t>(n, 0)));
+        m_readStart = at;
         if (n < 0) {
             m_pos += done;
             return -1;
         }
         if (n == 0)
             break;
-        done += n;
     }
     m_pos += done;
     return done;
@@ -187,6 +289,7 @@ bool CUndoFile::Seek(int64_t position)
 {
     if (m_fd < 0 || position < 0)
         return false;
+    Flush();
     m_pos = position;
     return true;
 }
@@ -200,7 +303,10 @@ bool CUndoFile::SeekToEnd()
 int64_t CUndoFile::GetLength() const
 {
     struct stat st {};
-    if (m_fd < 0 || fstat(m_fd, &st) != 0)
+    if (m_fd < 0)
+        return -1;
+    Flush();
+    if (fstat(m_fd, &st) != 0)
         return -1;
     return static_cast<int64_t>(st.st_size);
 }
@@ -209,9 +315,13 @@ bool CUndoFile::SetLength(int64_t length)
 {
     if (m_fd < 0 || length < 0)
         return false;
+    Flush();
+    m_readBuf.clear();
     int rc;
     do
         rc = ftruncate(m_fd, static_cast<off_t>(length));
     while (rc != 0 && errno == EINTR);
+    if (rc == 0 && m_lostFrom >= length)
+        m_lostFrom = -1;
     return rc == 0;
 }

@@ -2,11 +2,19 @@
 // "pxmXXXXXX" in the temporary folder and held under an exclusive flock for
 // its whole life, so a second running program never takes it for a stale
 // file. No operation throws; failures come back as false / -1 / short counts.
+//
+// Writes are gathered in a buffer and reads are served from a read-ahead
+// buffer, so the many small records of an edit cost few system calls. The
+// file holds the same bytes at the same offsets as if every call went
+// straight to it: pending writes are flushed before any seek, length,
+// truncation or read. A flush that fails loses the file from where it
+// failed: reads stop there and writes fail until the file is cut back to it.
 #pragma once
 
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 class CUndoFile {
 public:
@@ -34,6 +42,8 @@ public:
     bool SeekToEnd();
     int64_t GetLength() const;
     bool SetLength(int64_t length);
+    // Writes pending bytes to the file; false when that failed now or before.
+    bool Flush() const;
 
     // Deletes every stale undo file in `folder`; returns how many it deleted.
     static int DeleteStaleFiles(const QString& folder);
@@ -41,7 +51,22 @@ public:
     static bool IsUndoFileName(const QString& name);
 
 private:
+    static constexpr int64_t kBufferBytes = 256 * 1024;
+
+    void DropBuffers();
+    int64_t ReadDirect(char* data, int64_t bytes, int64_t at) const;
+
     int m_fd = -1;
     int64_t m_pos = 0;
     QString m_path;
+    // Pending writes: the first m_writeLen bytes of m_writeBuf belong at
+    // m_writeStart on.
+    mutable std::vector<char> m_writeBuf;
+    mutable int64_t m_writeStart = 0;
+    mutable int64_t m_writeLen = 0;
+    // Read-ahead: m_readBuf holds the file's bytes from m_readStart on.
+    mutable std::vector<char> m_readBuf;
+    mutable int64_t m_readStart = 0;
+    // Where a failed flush lost the file's tail; -1 when none did.
+    mutable int64_t m_lostFrom = -1;
 };

@@ -1,5 +1,7 @@
 #include "Link.h"
 
+#include "FontHeight.h"
+
 #include "ColorRef.h"
 #include "ViewCursors.h"
 
@@ -79,8 +81,7 @@ void CLink::SetTransparent(bool transparent)
 QFont CLink::LinkFont() const
 {
     QFont font(m_faceName);
-    if (m_nFontHeight != 0)
-        font.setPixelSize(std::abs(m_nFontHeight));
+    SetLogicalFontHeight(font, m_nFontHeight);
     if (m_nFontWeight > 0)
         font.setWeight(QFont::Weight(std::clamp(m_nFontWeight, 1, 1000)));
     font.setUnderline(m_bUnderline);

@@ -1,6 +1,7 @@
 #include "PixmendApp.h"
 
 #include "CommandIds.h"
+#include "FontHeight.h"
 #include "MainFrame.h"
 #include "MessageBoxes.h"
 #include "Operation.h"
@@ -236,9 +237,7 @@ int CPixmendApp::GetDpiScale()
 void CPixmendApp::ApplyFont(QWidget* window, int height, const QString& faceName)
 {
     QFont font(faceName);
-    // A font height counts pixels; 0 keeps the face's default size.
-    if (height != 0)
-        font.setPixelSize(std::abs(height));
+    SetLogicalFontHeight(font, height);
     m_font = font;
     if (window) {
         window->setFont(font);

@@ -2,6 +2,7 @@
 // texts' places, the version, the click that closes it, the link, and the
 // about command showing it modally.
 #include "AboutDlg.h"
+#include "FontHeight.h"
 #include "CommandIds.h"
 #include "Link.h"
 #include "PictureEx.h"
@@ -49,7 +50,10 @@ TEST(AboutDlgTest, LayoutFollowsTheScreenScale)
         EXPECT_EQ(dlg.GetNotice()->geometry(), QRect(230 * s / 100, 182 * s / 100, 248 * s / 100, 14 * s / 100));
         EXPECT_EQ(dlg.GetWebLink()->geometry(), QRect(230 * s / 100, 200 * s / 100, 248 * s / 100, 15 * s / 100));
         EXPECT_EQ(dlg.GetVersionText()->text(), QStringLiteral("Ver. " PIXMEND_VERSION_TEXT));
-        EXPECT_EQ(dlg.GetVersionText()->font().pixelSize(), 24 * s / 100);
+        // A positive font height is the character cell, as on the dialog's home platform.
+        const int cell = FontCellHeight(dlg.GetVersionText()->font());
+        EXPECT_LE(cell, 24 * s / 100);
+        EXPECT_GE(cell, 24 * s / 100 - 2);
         EXPECT_EQ(dlg.GetWebLink()->GetTarget(), QString::fromLatin1(kHomePageAddress));
         EXPECT_EQ(dlg.GetWebLink()->cursor().shape(), Qt::BitmapCursor); // our own pointing hand
         EXPECT_TRUE(dlg.GetPicture()->IsPlaying());

@@ -1,0 +1,108 @@
+// The undo file's write buffer and read-ahead against a plain model of the
+// file: same bytes at the same offsets whatever the mix of calls.
+#include "EngineTest.h"
+
+#include <csignal>
+#include <fstream>
+#include <random>
+
+#include <sys/resource.h>
+
+using namespace etest;
+
+namespace {
+
+// The file's bytes as another reader sees them.
+std::vector<char> FileBytes(const CUndoFile& file)
+{
+    std::ifstream in(file.GetFilePath().toStdString(), std::ios::binary | std::ios::ate);
+    std::vector<char> bytes(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+TEST(UndoFileBuffer, RandomCallsMatchAModel)
+{
+    testjpeg::TempDir dir;
+    CUndoFile file;
+    ASSERT_TRUE(file.Create(Q(dir.path())));
+    std::vector<char> model;
+    int64_t pos = 0;
+    std::mt19937 rng(5);
+    // Sizes from tiny records to more than the buffer.
+    const int sizes[] = {1, 12, 128, 140, 4000, 70000, 300000};
+    for (int step = 0; step < 600; ++step) {
+        const int op = static_cast<int>(rng() % 10);
+        const int size = sizes[rng() % 7] + static_cast<int>(rng() % 5);
+        if (op < 5) {
+            std::vector<char> data(static_cast<size_t>(size));
+            const unsigned seed = rng();
+            for (size_t i = 0; i < data.size(); ++i)
+                data[i] = static_cast<char>(seed + i * 7 + (i >> 8));
+            ASSERT_TRUE(file.Write(data.data(), size));
+            if (model.size() < static_cast<size_t>(pos + size))
+                model.resize(static_cast<size_t>(pos + size), 0);
+            std::copy(data.begin(), data.end(), model.begin() + pos);
+            pos += size;
+        } else if (op < 8) {
+            std::vector<char> got(static_cast<size_t>(size));
+            const int64_t n = file.Read(got.data(), size);
+            const int64_t want = std::max<int64_t>(0, std::min<int64_t>(size, static_cast<int64_t>(model.size()) - pos));
+            ASSERT_EQ(n, want) << "step " << step;
+            ASSERT_TRUE(std::equal(got.begin(), got.begin() + n, model.begin() + pos)) << "step " << step;
+            pos += n;
+        } else if (op == 8) {
+            pos = model.empty() ? 0 : static_cast<int64_t>(rng() % (model.size() + 1));
+            ASSERT_TRUE(file.Seek(pos));
+        } else {
+            ASSERT_EQ(file.GetLength(), static_cast<int64_t>(model.size()));
+            if (rng() % 4 == 0 || model.size() > (1u << 20)) {
+                const int64_t length = model.empty() ? 0 : static_cast<int64_t>(rng() % model.size());
+                ASSERT_TRUE(file.SetLength(length));
+                model.resize(static_cast<size_t>(length));
+            }
+            ASSERT_EQ(FileBytes(file), model) << "step " << step;
+        }
+        ASSERT_EQ(file.GetPosition(), pos);
+    }
+}
+
+// A flush the disk refuses (here: a file size limit) loses the tail from
+// there: later writes fail, reads stop at it, and cutting the file back
+// there makes it usable again.
+TEST(UndoFileBuffer, FailedFlushIsNotHidden)
+{
+    testjpeg::TempDir dir;
+    CUndoFile file;
+    ASSERT_TRUE(file.Create(Q(dir.path())));
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    const std::vector<char> record(140, 'x');
+    bool failed = false;
+    for (int i = 0; i < 4000 && !failed; ++i)
+        failed = !file.Write(record.data(), 140);
+    EXPECT_FALSE(file.Flush());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(file.GetLength(), 100000);
+    EXPECT_FALSE(file.Write(record.data(), 140));
+    ASSERT_TRUE(file.Seek(99990));
+    char tail[140];
+    EXPECT_EQ(file.Read(tail, 140), 10);
+
+    ASSERT_TRUE(file.SetLength(50000));
+    ASSERT_TRUE(file.Seek(50000));
+    EXPECT_TRUE(file.Write(record.data(), 140));
+    EXPECT_TRUE(file.Flush());
+    EXPECT_EQ(file.GetLength(), 50140);
+}
+
+} // namespace

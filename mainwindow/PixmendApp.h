@@ -82,9 +82,8 @@ public:
     // save it first. False means the caller must not go on (Cancel, or a
     // save that failed).
     bool QuerySaveModified();
-    // The file commands' save of the open image under its own path; false
-    // when it failed. Until they exist nothing can be saved, so "Yes" keeps
-    // the image open.
+    // The close query's save of the open image under its own path; false
+    // when no file was written. SaveImage, set at construction.
     std::function<bool()> m_saveImageHook;
 
     // Runs over the open image or the browser's selection (RunOperations.cpp).
@@ -145,6 +144,11 @@ public:
 
 private:
     bool Fail(const QString& message);
+    // The macro commands and the single-image save handed to the close query.
+    void RegisterRunCommands();
+    // fileRunSave: the save RunOperation appended, left out when the run
+    // lands on the open image.
+    void RunMacro(CBatch* macro, IOperation* fileRunSave);
     void RegisterCommands();
     // The idle work of the framework itself: the update pass.
     bool BaseOnIdle(long count);

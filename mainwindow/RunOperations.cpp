@@ -1,9 +1,8 @@
 // Running an operation or a macro over the open image or over the files
 // selected in the browser, and the single-image save.
 //
-// A run is one synchronous call on the UI thread; it dispatches no events
-// (the progress window is painted directly), so nothing else can reach the
-// open image while it runs.
+// A run is one synchronous call on the UI thread that dispatches no events
+// of its own: the progress window is painted directly after each change.
 //
 // Where a run lands:
 //   - no collected file: the open image (a selection of folders that holds

@@ -124,6 +124,14 @@ public:
     int finished = 0;
 };
 
+// Appends a counting operation to `macro`, which owns it.
+CCountingOperation* AddCounter(CBatch& macro)
+{
+    auto* counter = new CCountingOperation;
+    macro.GetOperations().push_back(counter);
+    return counter;
+}
+
 struct FileState {
     std::vector<uint8_t> bytes;
     int64_t mtimeNs = 0;
@@ -334,8 +342,7 @@ TEST_F(RunTest, CancelChangesNothingAndSkipsFinish)
     m_boxes.batchAnswer = IMessageBoxes::BatchChoice::Cancel;
     m_browser.Select({{"a.jpg", 0}, {"b.jpg", 0}});
     CBatch macro(QStringLiteral("Count"));
-    auto* counter = new CCountingOperation;
-    macro.GetOperations().push_back(counter);
+    CCountingOperation* counter = AddCounter(macro);
     App().RunMacro(&macro);
     // No image open: "Current Only" is not offered.
     EXPECT_EQ(m_boxes.confirms, QStringList{"Count 2 0"});
@@ -362,8 +369,7 @@ TEST_F(RunTest, AFolderIsScannedOnceForEveryFile)
     m_browser.Select({{"shots", 1}});
 
     CBatch macro(QStringLiteral("Count"));
-    auto* counter = new CCountingOperation;
-    macro.GetOperations().push_back(counter);
+    CCountingOperation* counter = AddCounter(macro);
     App().RunMacro(&macro);
 
     EXPECT_EQ(m_boxes.confirms, QStringList{"Count 3 1"});
@@ -426,8 +432,7 @@ TEST_F(RunTest, AFolderWithoutImagesChangesNothing)
     Start(a);
     m_browser.Select({{"empty", 1}});
     CBatch macro(QStringLiteral("Count"));
-    auto* counter = new CCountingOperation;
-    macro.GetOperations().push_back(counter);
+    CCountingOperation* counter = AddCounter(macro);
     App().RunMacro(&macro);
     EXPECT_EQ(m_boxes.warnings, QStringList{"Count|No Images to process."});
     EXPECT_TRUE(counter->seen.isEmpty());
@@ -443,8 +448,7 @@ TEST_F(RunTest, AFileThatDoesNotLoadIsNamedAtTheEnd)
     Start();
     m_browser.Select({{"a.jpg", 0}, {"bad.jpg", 0}, {"c.jpg", 0}});
     CBatch macro(QStringLiteral("Count"));
-    auto* counter = new CCountingOperation;
-    macro.GetOperations().push_back(counter);
+    CCountingOperation* counter = AddCounter(macro);
     App().RunMacro(&macro);
     EXPECT_EQ(counter->seen, (QStringList{Q(Pics() / "a.jpg"), Q(Pics() / "c.jpg")}));
     EXPECT_EQ(counter->finished, 1);
@@ -462,8 +466,7 @@ TEST_F(RunTest, AbortInTheSaveErrorStopsBeforeTheNextFile)
     m_boxes.saveErrorAnswer = IMessageBoxes::SaveErrorChoice::Abort;
     m_browser.Select({{"a.jpg", 0}, {"b.jpg", 0}});
     CBatch macro(QStringLiteral("Count"));
-    auto* counter = new CCountingOperation;
-    macro.GetOperations().push_back(counter);
+    CCountingOperation* counter = AddCounter(macro);
     auto* save = new COperSave;
     save->GetSettings().UseDstFolder = 1;
     save->GetSettings().DstFolder = Q(m_dir / "blocker" / "out");

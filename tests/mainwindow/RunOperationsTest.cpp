@@ -15,6 +15,7 @@
 #include "UndoMan.h"
 #include "WidgetMessageBoxes.h"
 #include "BatchConfirm.h"
+#include "BatchProgress.h"
 #include "DlgItems.h"
 
 #include <QFileInfo>
@@ -104,6 +105,16 @@ private:
     IMessageBoxes* m_previous = nullptr;
 };
 
+// The text of the batch progress window that is up, or empty.
+QString ProgressText()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<CBatchProgress*>(w) && w->isVisible())
+            return GetWindowTextString(GetDlgItem(w, CBatchProgress::IDC_TEXT));
+    }
+    return {};
+}
+
 // Counts what a run asks of it; makes no edit.
 class CCountingOperation final : public COperation {
 public:
@@ -115,12 +126,14 @@ public:
     {
         seen << image->GetPath();
         openImage << (image == &CPixmendApp::Instance()->m_image);
+        progress << ProgressText();
         return nullptr;
     }
     void Finish() override { ++finished; }
 
     QStringList seen;
     QList<bool> openImage;
+    QStringList progress; // what the progress window showed at each image
     int finished = 0;
 };
 
@@ -451,6 +464,8 @@ TEST_F(RunTest, AFileThatDoesNotLoadIsNamedAtTheEnd)
     CCountingOperation* counter = AddCounter(macro);
     App().RunMacro(&macro);
     EXPECT_EQ(counter->seen, (QStringList{Q(Pics() / "a.jpg"), Q(Pics() / "c.jpg")}));
+    EXPECT_EQ(counter->progress, (QStringList{"Processing Image 1 of 3.", "Processing Image 3 of 3."}));
+    EXPECT_TRUE(ProgressText().isEmpty());
     EXPECT_EQ(counter->finished, 1);
     EXPECT_EQ(m_boxes.warnings,
               QStringList{"Count|1 of 3 files could not be opened and were left unchanged:\n" + Q(Pics() / "bad.jpg")});

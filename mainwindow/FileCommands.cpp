@@ -8,8 +8,10 @@
 #include "ChildBrowseView.h"
 #include "CommandIds.h"
 #include "FileDialogs.h"
+#include "FileNames.h"
 #include "FileOperation.h"
 #include "MainFrame.h"
+#include "MessageBoxes.h"
 #include "UndoMan.h"
 
 #ifdef PIXMEND_HAVE_CHILD_VIEW
@@ -128,6 +130,29 @@ void CPixmendApp::OnFileOpen()
     const QString path = ShowJpegFileDialog(true, folder, QString(), QString());
     if (!path.isEmpty())
         OpenImage(path, 0);
+}
+
+void CPixmendApp::OnFileSave()
+{
+    SaveImage(QString());
+}
+
+void CPixmendApp::SaveAs()
+{
+    if (!m_image.IsLoaded())
+        return;
+    const SaveSettings& save = m_operSave.GetSettings();
+    const QString suffix = save.UseSaveAsSuffix ? save.SaveAsSuffix : QString();
+    QString folder = save.OriginalSaveAsFolder ? m_settings.DefaultPath : m_settings.DefaultPathSave;
+    // The dialog returns the final name (extension added): the question and
+    // the save both use it as it stands.
+    const QString path = ShowSaveAsDialog(m_image.GetPath(), folder, suffix);
+    if (path.isEmpty())
+        return;
+    m_settings.DefaultPathSave = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (FileExists(path) && !MessageBoxes().AskYesNo(OverwriteQuestionText(path), QStringLiteral("Overwrite warning"), true))
+        return;
+    SaveImage(path);
 }
 
 namespace {
@@ -341,6 +366,10 @@ void CPixmendApp::RegisterFileCommands()
     m_commands.SetHandler(ID_FILE_OPEN, [this] { OnFileOpen(); });
     m_commands.SetHandler(ID_FILE_CLOSE, [this] { OnFileClose(); });
     m_commands.SetUpdate(ID_FILE_CLOSE, imageOpen);
+    m_commands.SetHandler(ID_FILE_SAVE, [this] { OnFileSave(); });
+    m_commands.SetUpdate(ID_FILE_SAVE, imageOpen);
+    m_commands.SetHandler(ID_FILE_SAVE_AS, [this] { SaveAs(); });
+    m_commands.SetUpdate(ID_FILE_SAVE_AS, imageOpen);
 
     m_commands.SetHandler(ID_FILE_NEXT_IMAGE, [this] { OnFileNextImage(); });
     m_commands.SetUpdate(ID_FILE_NEXT_IMAGE, [this, itemCount](CCmdUI& ui) {

@@ -127,6 +127,8 @@ CMainFrame::CMainFrame()
 
 CMainFrame::~CMainFrame()
 {
+    // The browser goes with the child widgets, after this body.
+    SetBrowserSelection(nullptr);
     if (CPixmendApp* app = App()) {
         // The frame's position and its client size: what move() and resize()
         // restore. A minimised window keeps its normal geometry in Qt.
@@ -279,6 +281,7 @@ void CMainFrame::CreateClient()
         m_browser = new CChildBrowseView(this);
         m_browser->hide();
     }
+    SetBrowserSelection(m_browser);
     setFocusProxy(m_view);
     // Recorded even before the window is shown or active: activation then
     // gives the keyboard to the view, not to the first control that takes

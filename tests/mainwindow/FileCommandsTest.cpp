@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -228,6 +229,37 @@ TEST_F(FileCommandsTest, AutoSaveSavesWithoutAsking)
     m_app.GetCommands().Execute(ID_FILE_CLOSE);
     EXPECT_EQ(m_boxes.questions.size(), 1);
     EXPECT_TRUE(Modified());
+}
+
+TEST_F(FileCommandsTest, SaveAsOntoAnExistingFileAsksFirst)
+{
+    const QString a = Photo("a.jpg");
+    const QString b = Photo("bb.jpg");
+    const std::string before = Read(m_tmp / "Photos/bb.jpg");
+    m_app.OpenImage(a, 0);
+    Modify();
+    // The dialog is answered with the existing file's name.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        dialog->selectFile(b);
+        dialog->accept();
+    });
+    for (const bool yes : {false, true}) {
+        m_boxes.yesNo = yes;
+        m_boxes.questions.clear();
+        poll.start(20);
+        m_app.GetCommands().Execute(ID_FILE_SAVE_AS);
+        EXPECT_EQ(m_boxes.questions.value(0), "The file " + b + " already exists.\nDo you want to replace it?");
+        EXPECT_EQ(m_app.m_settings.DefaultPathSave, Dir() + "/");
+        if (!yes)
+            EXPECT_EQ(Read(m_tmp / "Photos/bb.jpg"), before);
+        else
+            EXPECT_NE(Read(m_tmp / "Photos/bb.jpg"), before);
+    }
 }
 
 TEST_F(FileCommandsTest, UpOneLevelSelectsTheFolderLeft)

@@ -139,8 +139,9 @@ TEST_F(FileOperationTest, AnExistingTargetIsReplacedOnlyAfterYes)
         EXPECT_EQ(m_boxes.captions.last(), "Overwrite warning");
         EXPECT_EQ(Read(Dst("a.jpg")), c.replaced ? "source" : "target");
         EXPECT_EQ(std::filesystem::exists(Src("a.jpg")), c.sourceKept);
-        if (c.sourceKept)
+        if (c.sourceKept) {
             EXPECT_EQ(Read(Src("a.jpg")), "source");
+        }
         // Cancel stops before the second file; No only skips the first.
         EXPECT_EQ(std::filesystem::exists(Dst("b.jpg")), c.answer != A::Cancel);
         EXPECT_EQ(r.aborted, c.answer == A::Cancel);

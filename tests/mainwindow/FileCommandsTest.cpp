@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -242,11 +243,14 @@ TEST_F(FileCommandsTest, SaveAsOntoAnExistingFileAsksFirst)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
+        auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        // The dialog proposes its free name once it has listed the folder;
+        // the answer comes after that.
+        if (!edit || edit->text() != "a_copy.jpg")
             return;
         poll.stop();
-        dialog->selectFile(b);
-        dialog->accept();
+        edit->setText(b);
+        static_cast<QDialog*>(dialog)->accept();
     });
     for (const bool yes : {false, true}) {
         m_boxes.yesNo = yes;
@@ -255,10 +259,8 @@ TEST_F(FileCommandsTest, SaveAsOntoAnExistingFileAsksFirst)
         m_app.GetCommands().Execute(ID_FILE_SAVE_AS);
         EXPECT_EQ(m_boxes.questions.value(0), "The file " + b + " already exists.\nDo you want to replace it?");
         EXPECT_EQ(m_app.m_settings.DefaultPathSave, Dir() + "/");
-        if (!yes)
-            EXPECT_EQ(Read(m_tmp / "Photos/bb.jpg"), before);
-        else
-            EXPECT_NE(Read(m_tmp / "Photos/bb.jpg"), before);
+        // No leaves the file byte for byte; Yes writes the edited image over it.
+        EXPECT_EQ(Read(m_tmp / "Photos/bb.jpg") == before, !yes);
     }
 }
 

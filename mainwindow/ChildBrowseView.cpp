@@ -1,5 +1,6 @@
 #include "ChildBrowseView.h"
 
+#include "FileCollector.h"
 #include "FileNames.h"
 #include "FolderScan.h"
 #include "PixmendApp.h"
@@ -16,11 +17,6 @@ int SortType()
 {
     CPixmendApp* app = CPixmendApp::Instance();
     return app ? app->m_settings.SortType : 0;
-}
-
-QString ItemPath(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
 } // namespace
@@ -49,7 +45,7 @@ void CChildBrowseView::FillFolder(int mode)
         m_dlg.SortAndRemap(SortType());
         TakePending();
         if (CPixmendApp* app = CPixmendApp::Instance(); app && m_dlg.GetItemCount() > 0 && app->m_bOpenFirstImage)
-            app->OpenImage(ItemPath(folder, m_dlg.GetNameAt(0)), 1);
+            app->OpenImage(JoinPath(folder, m_dlg.GetNameAt(0)), 1);
         break;
     case 2:
         ScanFolder(folder, [this](FileListEntry&& entry) {
@@ -62,7 +58,7 @@ void CChildBrowseView::FillFolder(int mode)
         break;
     case 3:
         for (int i = m_dlg.GetItemCount() - 1; i >= 0; --i)
-            if (!FileExists(ItemPath(folder, m_dlg.GetNameAt(i))))
+            if (!FileExists(JoinPath(folder, m_dlg.GetNameAt(i))))
                 m_dlg.DeleteItem(i);
         m_dlg.SortAndRemap(SortType());
         break;

@@ -8,6 +8,7 @@
 #include "ChildBrowseView.h"
 #include "CommandIds.h"
 #include "FileDialogs.h"
+#include "FileCollector.h"
 #include "FileNames.h"
 #include "FileOperation.h"
 #include "MainFrame.h"
@@ -28,12 +29,6 @@
 std::function<bool(QString& folder, const QString& title)> CPixmendApp::s_browseForFolderHook;
 
 namespace {
-
-// `folder` + "/" + `name`; the root keeps its one "/".
-QString ItemPath(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
 
 QString StripTrailingSlashes(QString folder)
 {
@@ -207,7 +202,7 @@ void CPixmendApp::StepToImage(int command)
         break;
     }
     if (!name.isEmpty())
-        OpenImage(ItemPath(m_strCurrentFolder, name), 1);
+        OpenImage(JoinPath(m_strCurrentFolder, name), 1);
 }
 
 void CPixmendApp::OnFileNextImage()
@@ -285,7 +280,7 @@ bool CPixmendApp::ShellFileOperation(int code, int allowUndo, const QString& des
         files << imagePath;
     if (browser) {
         for (const FileListEntry& entry : browser->GetSelectedEntries()) {
-            const QString path = ItemPath(m_strCurrentFolder, entry.name);
+            const QString path = JoinPath(m_strCurrentFolder, entry.name);
             if (!entry.directory && !files.contains(path))
                 files << path;
         }
@@ -314,7 +309,7 @@ bool CPixmendApp::ShellFileOperation(int code, int allowUndo, const QString& des
     if (!m_image.IsLoaded() && browser) {
         const QString name = browser->GetNameAt(-1);
         if (!name.isEmpty())
-            OpenImage(ItemPath(m_strCurrentFolder, name), 1);
+            OpenImage(JoinPath(m_strCurrentFolder, name), 1);
     }
     return false;
 }
@@ -329,7 +324,7 @@ void CPixmendApp::OpenNeighbour(int index, const QStringList& removed)
     // items after the open image come before those ahead of it.
     const auto tryItem = [&](int i) {
         const FileListEntry& entry = browser->GetBrowseDlg().GetEntry(i);
-        const QString path = ItemPath(m_strCurrentFolder, entry.name);
+        const QString path = JoinPath(m_strCurrentFolder, entry.name);
         if (entry.directory || gone.count(path))
             return false;
         OpenImage(path, 1);

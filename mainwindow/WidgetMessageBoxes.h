@@ -18,6 +18,7 @@ public:
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
     SaveErrorChoice AskSaveError(const QString& path) override;
     bool ReportProgress(int percent) override;
+    void ShowError(const QString& text) override;
     // The progress bar dialog over the application's main frame.
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
 

@@ -1,6 +1,7 @@
 // The application's command router: the table against the command map,
 // keys (each sequence once), zoom, panes, help and web page, the clipboard
 // half of paste, the typing filter and the edits through real keys.
+#include "ActionRotateFlip.h"
 #include "ChildView.h"
 #include "ClipboardImage.h"
 #include "CommandIds.h"
@@ -551,6 +552,161 @@ TEST_F(CommandsTest, EditMenuWithAnImageScreenshot)
     QDir().mkpath(QStringLiteral(PIXMEND_ARTIFACTS_DIR));
     EXPECT_TRUE(edit->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/edit-menu.png")));
     edit->close();
+    app.ExitInstance(0);
+}
+
+// ---- edits through the keys ----
+
+std::vector<short> Coefficients(CPixmendApp& app)
+{
+    short* data = nullptr;
+    int count = 0;
+    app.m_image.GetLibraryObject()->GetCoefficients(&data, &count);
+    return data && count > 0 ? std::vector<short>(data, data + count) : std::vector<short>();
+}
+
+bool Modified(CPixmendApp& app)
+{
+    return app.GetMainFrame()->windowTitle().endsWith(" *");
+}
+
+// A corpus file copied next to the test's files (saves never touch the
+// corpus), or a made-up one of the same kind when the corpus is missing.
+QString CorpusCopy(const testjpeg::TempDir& tmp, const std::string& name, int width, int height,
+                   const testjpeg::EncodeParams& params = {})
+{
+    const auto target = tmp / name;
+    const auto source = testjpeg::CorpusFile(name);
+    if (!source.empty())
+        std::filesystem::copy_file(source, target);
+    else
+        EXPECT_TRUE(testjpeg::WriteFile(target, testjpeg::Encode(testjpeg::MakePattern(width, height), params)));
+    return Q(target);
+}
+
+TEST_F(CommandsTest, UndoAndRedoKeysRestoreTheCoefficients)
+{
+    CPixmendApp app;
+    Start(app, {CorpusCopy(m_tmp, "gox_orient6.jpg", 120, 80)});
+    ASSERT_TRUE(app.m_image.IsLoaded());
+    const std::vector<short> original = Coefficients(app);
+    ASSERT_FALSE(original.empty());
+    EXPECT_FALSE(app.GetCommands().Query(ID_EDIT_UNDO).m_bEnabled);
+    EXPECT_FALSE(app.GetCommands().Query(ID_EDIT_REDO).m_bEnabled);
+
+    RotateParams turn;
+    turn.Rotate = 1;
+    ASSERT_TRUE(app.m_image.GetUndoMan()->AddAction(new CActionRotateFlip(turn)));
+    app.GetMainFrame()->RefreshAfterCommand();
+    const std::vector<short> turned = Coefficients(app);
+    ASSERT_NE(turned, original);
+    EXPECT_TRUE(Modified(app));
+
+    Key(app, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Coefficients(app), original);
+    EXPECT_FALSE(Modified(app));
+    EXPECT_TRUE(app.m_image.HasDib());
+    EXPECT_FALSE(app.GetCommands().Query(ID_EDIT_UNDO).m_bEnabled);
+
+    Key(app, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Coefficients(app), turned);
+    EXPECT_TRUE(Modified(app));
+    EXPECT_TRUE(app.m_image.HasDib());
+
+    Key(app, Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_EQ(Coefficients(app), original);
+    EXPECT_FALSE(Modified(app));
+    app.ExitInstance(0);
+}
+
+// 4:2:2 blocks are 16 x 8; a quarter turn makes them 8 x 16 and its undo
+// makes them 16 x 8 again. A selection drawn afterwards snaps to the grid of
+// the moment.
+TEST_F(CommandsTest, SelectionSnapsToTheGridAfterATurnAndItsUndo)
+{
+    CPixmendApp app;
+    Start(app, {CorpusCopy(m_tmp, "syn_422_256x128.jpg", 256, 128, testjpeg::Sampled(90, {{2, 1}, {1, 1}, {1, 1}}))});
+    CChildView* view = app.GetMainFrame()->GetView();
+    ASSERT_EQ(view->McuWidth(), 16);
+    ASSERT_EQ(view->McuHeight(), 8);
+    view->ZoomActual();
+
+    const auto drawSelection = [&] {
+        app.SetMode(ID_EDIT_CROP);
+        QWidget* vp = view->viewport();
+        const auto client = [&](int x, int y) { return QPoint(view->OriginX() + x, view->OriginY() + y); };
+        QTest::mouseMove(vp, client(5, 5));
+        QTest::mousePress(vp, Qt::LeftButton, {}, client(5, 5));
+        QTest::mouseMove(vp, client(40, 40));
+        QTest::mouseMove(vp, client(75, 75));
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, client(75, 75));
+        EXPECT_TRUE(view->IsSelectionShown());
+        const auto& s = view->Host().Selection();
+        return QRect(QPoint(s.Left, s.Top), QPoint(s.Right, s.Bottom));
+    };
+
+    RotateParams turn;
+    turn.Rotate = 1;
+    ASSERT_TRUE(app.m_image.GetUndoMan()->AddAction(new CActionRotateFlip(turn)));
+    EXPECT_EQ(view->McuWidth(), 8);
+    EXPECT_EQ(view->McuHeight(), 16);
+    QRect r = drawSelection();
+    EXPECT_EQ(r.left() % 8, 0);
+    EXPECT_EQ(r.top() % 16, 0);
+    EXPECT_EQ(r.top(), 0) << "5 rounds down on a 16-pixel grid";
+
+    app.SetMode(ID_EDIT_DRAG);
+    Key(app, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(view->McuWidth(), 16);
+    EXPECT_EQ(view->McuHeight(), 8);
+    r = drawSelection();
+    EXPECT_EQ(r.left() % 16, 0);
+    EXPECT_EQ(r.top() % 8, 0);
+    EXPECT_EQ(r.top(), 8) << "5 rounds up on an 8-pixel grid";
+    app.ExitInstance(0);
+}
+
+TEST_F(CommandsTest, DragKeyKeepsTheSelectionAndEscCancelsIt)
+{
+    CPixmendApp app;
+    Start(app, {WritePhoto("a.jpg", 320, 240)});
+    CChildView* view = app.GetMainFrame()->GetView();
+    view->ZoomActual();
+    ASSERT_EQ(app.GetCurrentModeId(), ID_EDIT_DRAG);
+    EXPECT_TRUE(app.GetCommands().Action(ID_EDIT_DRAG)->isChecked());
+
+    // D in the default mode is nothing, not even a cancel.
+    view->SetSelectionShown(true);
+    Key(app, Qt::Key_D);
+    EXPECT_TRUE(view->IsSelectionShown());
+    EXPECT_EQ(app.GetCurrentModeId(), ID_EDIT_DRAG);
+
+    // S cancels, selects, and the select mode's selection goes with Esc.
+    Key(app, Qt::Key_S);
+    EXPECT_EQ(app.GetCurrentModeId(), ID_EDIT_SELECT);
+    EXPECT_FALSE(view->IsSelectionShown());
+    EXPECT_TRUE(view->IsTimerActive(1));
+    EXPECT_TRUE(app.GetCommands().Action(ID_EDIT_SELECT)->isChecked());
+    EXPECT_FALSE(app.GetCommands().Action(ID_EDIT_DRAG)->isChecked());
+    QWidget* vp = view->viewport();
+    const QPoint a(view->OriginX() + 10, view->OriginY() + 10);
+    const QPoint b(view->OriginX() + 90, view->OriginY() + 70);
+    QTest::mouseMove(vp, a);
+    QTest::mousePress(vp, Qt::LeftButton, {}, a);
+    QTest::mouseMove(vp, b);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
+    ASSERT_TRUE(view->IsSelectionShown());
+    EXPECT_TRUE(app.GetCommands().Query(ID_VIEW_ZOOM_SELECTION).m_bEnabled);
+    Key(app, Qt::Key_Escape);
+    EXPECT_FALSE(view->IsSelectionShown());
+    EXPECT_EQ(app.GetCurrentModeId(), ID_EDIT_SELECT);
+
+    // D leaves the select mode: cancel, default mode, timers stopped.
+    view->SetSelectionShown(true);
+    Key(app, Qt::Key_D);
+    EXPECT_EQ(app.GetCurrentModeId(), ID_EDIT_DRAG);
+    EXPECT_FALSE(view->IsSelectionShown());
+    EXPECT_FALSE(view->IsTimerActive(1));
     app.ExitInstance(0);
 }
 

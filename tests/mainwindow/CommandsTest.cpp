@@ -710,6 +710,39 @@ TEST_F(CommandsTest, DragKeyKeepsTheSelectionAndEscCancelsIt)
     app.ExitInstance(0);
 }
 
+// ---- the close query ----
+
+TEST_F(CommandsTest, AutoSaveSavesWithoutAsking)
+{
+    CPixmendApp app;
+    Start(app, {WritePhoto("a.jpg", 64, 48)});
+    RotateParams turn;
+    turn.Rotate = 2;
+    ASSERT_TRUE(app.m_image.GetUndoMan()->AddAction(new CActionRotateFlip(turn)));
+    int saves = 0;
+    app.m_saveImageHook = [&] {
+        ++saves;
+        return app.m_image.Save(QString()) != 0;
+    };
+    app.m_operSave.GetSettings().AutoSave = 1;
+    EXPECT_TRUE(app.QuerySaveModified());
+    EXPECT_EQ(m_boxes.asked, 0);
+    EXPECT_EQ(saves, 1);
+    EXPECT_FALSE(app.m_image.GetUndoMan()->IsModified());
+
+    // Without it the question comes; Cancel keeps the edits.
+    ASSERT_TRUE(app.m_image.GetUndoMan()->AddAction(new CActionRotateFlip(turn)));
+    app.m_operSave.GetSettings().AutoSave = 0;
+    m_boxes.answer = IMessageBoxes::Answer::Cancel;
+    EXPECT_FALSE(app.QuerySaveModified());
+    EXPECT_EQ(m_boxes.asked, 1);
+    EXPECT_EQ(saves, 1);
+    EXPECT_TRUE(app.m_image.GetUndoMan()->IsModified());
+    app.m_saveImageHook = nullptr;
+    m_boxes.answer = IMessageBoxes::Answer::No;
+    app.ExitInstance(0);
+}
+
 } // namespace
 
 #include "CommandsTest.moc"

@@ -14,6 +14,8 @@
 #include "MainFrame.h"
 #include "MenuResources.h"
 #include "MessageBoxes.h"
+#include "OperConvertGrayscale.h"
+#include "OperRotate.h"
 #include "PixmendApp.h"
 #include "TypingKeysFilter.h"
 #include "WebAddresses.h"
@@ -146,6 +148,20 @@ void EditFrame(CPixmendApp& app, bool cancelFirst, const std::function<void()>& 
         frame->ActivateCurrentMode(&app.m_image);
 }
 
+// Turns and flips: a clone of the rotate prototype set to the transform
+// (quarter turns clockwise; flip 1 horizontal, 2 vertical; or the EXIF
+// orientation), run inside the edit frame.
+void RunTransform(CPixmendApp& app, int rotate, int flip, int toFlag)
+{
+    EditFrame(app, false, [&] {
+        auto* operation = dynamic_cast<COperRotate*>(app.m_operRotate.Clone());
+        if (!operation)
+            return;
+        operation->SetTransform(rotate, flip, toFlag);
+        app.RunOperation(operation);
+    });
+}
+
 void OnEditDrag(CPixmendApp& app)
 {
     // Pressing D in the default mode keeps the selection.
@@ -235,7 +251,7 @@ void CPixmendApp::HideModePanel()
 
 bool CPixmendApp::HasImageOrSelectedFiles()
 {
-    return ImageOpen(*this);
+    return GetBrowserSelection().HasSelection() || ImageOpen(*this);
 }
 
 void CPixmendApp::UpdateModeCommandUI(CCmdUI& ui)
@@ -370,6 +386,26 @@ void CPixmendApp::RegisterCommands()
               });
           },
           [this](CCmdUI& ui) { ui.Enable(ImageOpen(*this) && m_image.GetUndoMan()->CanRedo()); });
+
+    // Turns, flips and grayscale: through the operations.
+    const auto imageOrSelection = [this](CCmdUI& ui) { ui.Enable(HasImageOrSelectedFiles()); };
+    const struct {
+        int id, rotate, flip, toFlag;
+    } transforms[] = {
+        {ID_EDIT_FLIP_HORIZONTAL, 0, 1, 0}, {ID_EDIT_FLIP_VERTICAL, 0, 2, 0}, {ID_EDIT_ROTATE_180, 2, 0, 0},
+        {ID_EDIT_ROTATE_LEFT, 3, 0, 0},     {ID_EDIT_ROTATE_RIGHT, 1, 0, 0},  {ID_EDIT_ROTATE_TO_FLAG, 0, 0, 1},
+    };
+    for (const auto& t : transforms)
+        route(t.id, [this, t] { RunTransform(*this, t.rotate, t.flip, t.toFlag); }, imageOrSelection);
+    route(ID_EDIT_GRAYSCALE,
+          [this] {
+              // The selection goes before the mode here.
+              EditFrame(*this, true, [this] { RunOperation(new COperConvertGrayscale); });
+          },
+          [this](CCmdUI& ui) {
+              IKestrel* lib = m_image.GetLibraryObject();
+              ui.Enable(ImageOpen(*this) && lib && lib->CanConvertToGrayscale() != 0);
+          });
 
     // Modes.
     route(ID_EDIT_DRAG, [this] { OnEditDrag(*this); }, modeRule);

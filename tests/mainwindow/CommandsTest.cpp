@@ -6,6 +6,7 @@
 #include "ClipboardImage.h"
 #include "CommandIds.h"
 #include "MainFrame.h"
+#include "Batch.h"
 #include "MessageBoxes.h"
 #include "PixmendApp.h"
 #include "ScopedConfigHome.h"
@@ -202,7 +203,7 @@ const int kWaiting[] = {57601, 57602, 57603, 57604, 32851, 32852, 32855, 32856, 
                         33039, 33040, 32839, 32917, 32880, 32901, 32799, 33019, 33034};
 
 // Commands routed here; each has its handler.
-const int kRouted[] = {57643, 57644, 32781, 57634, 32777, 32778, 32779, 32780, 32906, 32807, 32815,
+const int kRouted[] = {32774, 32775, 32800, 32801, 32802, 32904, 33041, 57643, 57644, 32781, 57634, 32777, 32778, 32779, 32780, 32906, 32807, 32815,
                        32828, 32837, 33048, 32808, 32816, 32829, 32831, 32838, 32820, 32866, 32857,
                        57680, 57681, 57664, 57665};
 
@@ -707,6 +708,104 @@ TEST_F(CommandsTest, DragKeyKeepsTheSelectionAndEscCancelsIt)
     EXPECT_EQ(app.GetCurrentModeId(), ID_EDIT_DRAG);
     EXPECT_FALSE(view->IsSelectionShown());
     EXPECT_FALSE(view->IsTimerActive(1));
+    app.ExitInstance(0);
+}
+
+// ---- turns and flips through the keys, against jpegtran ----
+
+// The coefficients of a JPEG file as libjpeg reads them.
+testjpeg::Coefficients FileCoefficients(const std::filesystem::path& path)
+{
+    return testjpeg::ReadCoefficients(testjpeg::ReadFile(path));
+}
+
+void ExpectSameCoefficients(const testjpeg::Coefficients& a, const testjpeg::Coefficients& b)
+{
+    ASSERT_TRUE(a.ok);
+    ASSERT_TRUE(b.ok);
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+    ASSERT_EQ(a.components.size(), b.components.size());
+    for (size_t c = 0; c < a.components.size(); ++c) {
+        EXPECT_EQ(a.components[c].h, b.components[c].h) << c;
+        EXPECT_EQ(a.components[c].v, b.components[c].v) << c;
+        EXPECT_TRUE(std::equal(std::begin(a.components[c].quant), std::end(a.components[c].quant),
+                               std::begin(b.components[c].quant)))
+            << c;
+        EXPECT_TRUE(a.components[c].blocks == b.components[c].blocks) << "component " << c;
+    }
+}
+
+TEST_F(CommandsTest, TurnsAndFlipsMatchJpegtranAndUndoExactly)
+{
+    if (!testjpeg::HaveTool("jpegtran"))
+        GTEST_SKIP() << "jpegtran is not installed";
+    const QString photo = CorpusCopy(m_tmp, "gox_orient6.jpg", 300, 200);
+    CPixmendApp app;
+    Start(app, {photo});
+    const struct {
+        int key; // 0: run the command by id
+        Qt::KeyboardModifiers mods;
+        int id;
+        const char* jpegtran;
+    } rows[] = {
+        {Qt::Key_R, Qt::NoModifier, ID_EDIT_ROTATE_RIGHT, "-rotate 90"},
+        {Qt::Key_R, Qt::ControlModifier, ID_EDIT_ROTATE_TO_FLAG, "-rotate 90"}, // orientation 6
+        {Qt::Key_H, Qt::NoModifier, ID_EDIT_FLIP_HORIZONTAL, "-flip horizontal"},
+        {Qt::Key_V, Qt::NoModifier, ID_EDIT_FLIP_VERTICAL, "-flip vertical"},
+        {Qt::Key_L, Qt::NoModifier, ID_EDIT_ROTATE_LEFT, "-rotate 270"},
+        {0, Qt::NoModifier, ID_EDIT_ROTATE_180, "-rotate 180"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.jpegtran);
+        app.OpenImage(photo, 0);
+        app.GetMainFrame()->GetViewWidget()->setFocus();
+        app.GetCommands().UpdateAll();
+        const std::vector<short> original = Coefficients(app);
+        ASSERT_FALSE(Modified(app));
+        if (row.key)
+            Key(app, row.key, row.mods);
+        else
+            EXPECT_TRUE(app.GetCommands().Execute(row.id));
+        EXPECT_TRUE(Modified(app));
+        EXPECT_TRUE(app.m_image.HasDib());
+
+        const auto ours = m_tmp / "ours.jpg";
+        const auto theirs = m_tmp / "theirs.jpg";
+        ASSERT_TRUE(app.m_image.Save(Q(ours)));
+        ASSERT_EQ(testjpeg::Run(std::string("jpegtran -copy none -trim ") + row.jpegtran + " -outfile '" +
+                                theirs.string() + "' '" + photo.toStdString() + "'"),
+                  0);
+        ExpectSameCoefficients(FileCoefficients(ours), FileCoefficients(theirs));
+        // The save moved the image to its new file; the photo stays as it was.
+        app.m_image.SetPath(photo);
+
+        Key(app, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(Coefficients(app), original);
+    }
+    app.ExitInstance(0);
+}
+
+TEST_F(CommandsTest, GrayscaleFollowsTheLibrary)
+{
+    CPixmendApp app;
+    Start(app, {CorpusCopy(m_tmp, "jxl_gray.jpg", 64, 48,
+                           [] {
+                               testjpeg::EncodeParams p;
+                               p.inColorSpace = JCS_GRAYSCALE;
+                               return p;
+                           }())});
+    ASSERT_TRUE(app.m_image.IsLoaded());
+    EXPECT_FALSE(app.GetCommands().Query(ID_EDIT_GRAYSCALE).m_bEnabled);
+    EXPECT_FALSE(app.GetCommands().Execute(ID_EDIT_GRAYSCALE));
+    EXPECT_FALSE(Modified(app));
+
+    app.OpenImage(WritePhoto("colour.jpg", 64, 48), 0);
+    app.GetCommands().UpdateAll();
+    ASSERT_TRUE(app.GetCommands().Query(ID_EDIT_GRAYSCALE).m_bEnabled);
+    EXPECT_TRUE(app.GetCommands().Execute(ID_EDIT_GRAYSCALE));
+    EXPECT_TRUE(Modified(app));
+    EXPECT_FALSE(app.GetCommands().Query(ID_EDIT_GRAYSCALE).m_bEnabled) << "gray now";
     app.ExitInstance(0);
 }
 

@@ -8,6 +8,8 @@
 #include "MainFrame.h"
 #include "Batch.h"
 #include "MessageBoxes.h"
+#include "OperRotate.h"
+#include "SaveSettings.h"
 #include "PixmendApp.h"
 #include "ScopedConfigHome.h"
 #include "TestJpeg.h"
@@ -27,6 +29,8 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QUrl>
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -811,34 +815,179 @@ TEST_F(CommandsTest, GrayscaleFollowsTheLibrary)
 
 // ---- the close query ----
 
-TEST_F(CommandsTest, AutoSaveSavesWithoutAsking)
+// The photo's pixels as the view shows them, as RGB rows.
+QImage Shown(CPixmendApp& app)
+{
+    return app.m_image.GetDibImage()
+        .copy(0, 0, app.m_image.GetWidth(), app.m_image.GetHeight())
+        .convertToFormat(QImage::Format_RGB888);
+}
+
+// The file decoded as djpeg -dct int -nosmooth does, the way the view renders.
+QImage Reloaded(const QString& path)
+{
+    const testjpeg::Pixels p = testjpeg::Decode(testjpeg::ReadFile(path.toStdString()));
+    QImage image(p.width, p.height, QImage::Format_RGB888);
+    for (int y = 0; y < p.height; ++y)
+        std::memcpy(image.scanLine(y), p.row(y), static_cast<size_t>(p.width) * 3);
+    return image;
+}
+
+void PlainSaves(CPixmendApp& app)
+{
+    SaveSettings& save = app.m_operSave.GetSettings();
+    save.UseSaveSuffix = 0;
+    save.UseDstFolder = 0;
+    save.ConfirmSave = 0;
+    save.AutoSave = 0;
+}
+
+TEST_F(CommandsTest, CloseQueryYesSavesWhatWasShownAndCloses)
+{
+    for (const bool autoSave : {false, true}) {
+        SCOPED_TRACE(autoSave ? "AutoSave" : "Yes");
+        const QString photo = WritePhoto(autoSave ? "b.jpg" : "a.jpg", 96, 64);
+        CPixmendApp app;
+        Start(app, {photo});
+        PlainSaves(app);
+        app.m_operSave.GetSettings().AutoSave = autoSave ? 1 : 0;
+        Key(app, Qt::Key_R);
+        ASSERT_TRUE(Modified(app));
+        const QImage shown = Shown(app);
+        ASSERT_EQ(shown.size(), QSize(64, 96));
+
+        m_boxes.asked = 0;
+        m_boxes.answer = IMessageBoxes::Answer::Yes;
+        QPointer<CMainFrame> frame = app.GetMainFrame();
+        EXPECT_TRUE(frame->close());
+        EXPECT_EQ(m_boxes.asked, autoSave ? 0 : 1);
+        EXPECT_EQ(Reloaded(photo), shown);
+        QTRY_VERIFY(frame.isNull());
+        app.ExitInstance(0);
+    }
+}
+
+TEST_F(CommandsTest, CloseQueryKeepsWindowAndEditsWithoutAWrittenFile)
+{
+    const struct {
+        const char* name;
+        IMessageBoxes::Answer answer;
+        bool blocked;  // the file cannot be written
+        IMessageBoxes::SaveErrorChoice choice;
+        bool confirm;  // "Do you want to save the image?" answered Cancel
+        int saveErrors;
+    } cases[] = {
+        {"Skip", IMessageBoxes::Answer::Yes, true, IMessageBoxes::SaveErrorChoice::Skip, false, 1},
+        {"Abort", IMessageBoxes::Answer::Yes, true, IMessageBoxes::SaveErrorChoice::Abort, false, 1},
+        {"declined", IMessageBoxes::Answer::Yes, false, IMessageBoxes::SaveErrorChoice::Abort, true, 0},
+        {"Cancel", IMessageBoxes::Answer::Cancel, false, IMessageBoxes::SaveErrorChoice::Abort, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString photo = WritePhoto(std::string(c.name) + ".jpg", 96, 64);
+        const std::vector<uint8_t> before = testjpeg::ReadFile(photo.toStdString());
+        CPixmendApp app;
+        Start(app, {photo});
+        PlainSaves(app);
+        app.m_operSave.GetSettings().ConfirmSave = c.confirm ? 1 : 0;
+        Key(app, Qt::Key_H);
+        ASSERT_TRUE(Modified(app));
+        if (c.blocked)
+            app.m_image.SetPath(Q(m_tmp / "no such folder" / "a.jpg"));
+
+        m_boxes.answer = c.answer;
+        m_boxes.saveErrorChoice = c.choice;
+        m_boxes.saveErrors = 0;
+        CMainFrame* frame = app.GetMainFrame();
+        EXPECT_FALSE(frame->close());
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_TRUE(app.m_image.GetUndoMan()->IsModified());
+        EXPECT_TRUE(Modified(app));
+        EXPECT_EQ(m_boxes.saveErrors, c.saveErrors);
+        EXPECT_EQ(testjpeg::ReadFile(photo.toStdString()), before);
+        m_boxes.answer = IMessageBoxes::Answer::No;
+        app.ExitInstance(0);
+    }
+}
+
+// "-q": the save that the close query makes ends the program once.
+TEST_F(CommandsTest, QuitAfterSaveWithYesSavesOnceAndExitsOnce)
+{
+    const QString photo = WritePhoto("a.jpg", 96, 64);
+    CPixmendApp app;
+    Start(app, {QStringLiteral("-q"), photo});
+    PlainSaves(app);
+    Key(app, Qt::Key_V);
+    const QImage shown = Shown(app);
+    int exits = 0;
+    QObject::connect(&app.GetCommands(), &CCommandTable::commandExecuted, [&](int id) { exits += id == ID_APP_EXIT; });
+    int closes = 0;
+    QPointer<CMainFrame> frame = app.GetMainFrame();
+    QObject::connect(frame, &QObject::destroyed, [&] { ++closes; });
+
+    m_boxes.asked = 0;
+    m_boxes.answer = IMessageBoxes::Answer::Yes;
+    EXPECT_TRUE(frame->close());
+    QTRY_VERIFY(frame.isNull());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_boxes.asked, 1);
+    EXPECT_EQ(closes, 1);
+    EXPECT_LE(exits, 1);
+    EXPECT_EQ(Reloaded(photo), shown);
+    app.ExitInstance(0);
+}
+
+// ---- macros ----
+
+TEST_F(CommandsTest, HundredMacroItemsTheLastRunsAStaleIdDoesNothing)
 {
     CPixmendApp app;
     Start(app, {WritePhoto("a.jpg", 64, 48)});
-    RotateParams turn;
-    turn.Rotate = 2;
-    ASSERT_TRUE(app.m_image.GetUndoMan()->AddAction(new CActionRotateFlip(turn)));
-    int saves = 0;
-    app.m_saveImageHook = [&] {
-        ++saves;
-        return app.m_image.Save(QString()) != 0;
-    };
-    app.m_operSave.GetSettings().AutoSave = 1;
-    EXPECT_TRUE(app.QuerySaveModified());
-    EXPECT_EQ(m_boxes.asked, 0);
-    EXPECT_EQ(saves, 1);
-    EXPECT_FALSE(app.m_image.GetUndoMan()->IsModified());
+    std::vector<CBatch*>& batches = app.m_batches.GetBatches();
+    for (CBatch* b : batches)
+        delete b;
+    batches.clear();
+    for (int i = 0; i < 101; ++i) {
+        auto* macro = new CBatch(QStringLiteral("Macro %1").arg(i + 1));
+        auto* turn = dynamic_cast<COperRotate*>(app.m_operRotate.Clone());
+        ASSERT_NE(turn, nullptr);
+        turn->SetTransform(2, 0, 0);
+        macro->GetOperations().push_back(turn);
+        batches.push_back(macro);
+    }
 
-    // Without it the question comes; Cancel keeps the edits.
-    ASSERT_TRUE(app.m_image.GetUndoMan()->AddAction(new CActionRotateFlip(turn)));
-    app.m_operSave.GetSettings().AutoSave = 0;
-    m_boxes.answer = IMessageBoxes::Answer::Cancel;
-    EXPECT_FALSE(app.QuerySaveModified());
-    EXPECT_EQ(m_boxes.asked, 1);
-    EXPECT_EQ(saves, 1);
-    EXPECT_TRUE(app.m_image.GetUndoMan()->IsModified());
-    app.m_saveImageHook = nullptr;
-    m_boxes.answer = IMessageBoxes::Answer::No;
+    QMenu* macros = nullptr;
+    for (QAction* top : app.GetMainFrame()->menuBar()->actions())
+        if (top->menu() && top->text() == "&Edit")
+            for (QAction* a : top->menu()->actions())
+                if (a->menu() && a->text() == "Macro Actions...")
+                    macros = a->menu();
+    ASSERT_NE(macros, nullptr);
+    emit macros->aboutToShow();
+    QList<QAction*> items;
+    for (QAction* a : macros->actions())
+        if (a->data().toInt() >= ID_MACRO_FIRST && a->data().toInt() <= ID_MACRO_LAST)
+            items.append(a);
+    ASSERT_EQ(items.size(), 100);
+    EXPECT_EQ(items[99]->text(), "Macro 100");
+    EXPECT_EQ(items[99]->data().toInt(), 33018);
+    EXPECT_TRUE(items[99]->isEnabled());
+
+    const std::vector<short> original = Coefficients(app);
+    items[99]->trigger();
+    EXPECT_TRUE(Modified(app));
+    EXPECT_NE(Coefficients(app), original);
+    Key(app, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Coefficients(app), original);
+
+    // The list shrinks under items built before: their ids run nothing.
+    for (size_t i = 50; i < batches.size(); ++i)
+        delete batches[i];
+    batches.resize(50);
+    items[60]->trigger();
+    items[99]->trigger();
+    EXPECT_FALSE(Modified(app));
+    EXPECT_EQ(Coefficients(app), original);
     app.ExitInstance(0);
 }
 

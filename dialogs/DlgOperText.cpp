@@ -44,6 +44,14 @@ void CDlgOperText::UpdatePages()
         m_scale->setChecked(p->ScaleSizes != 0);
 }
 
+void CDlgOperText::ReleaseParams()
+{
+    COperationDlg::ReleaseParams();
+    m_exif.SetParams(nullptr);
+    m_custom.SetParams(nullptr);
+    m_format.SetParams(nullptr);
+}
+
 void CDlgOperText::UpdateControls()
 {
     UpdatePages();

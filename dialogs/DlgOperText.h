@@ -19,6 +19,8 @@ public:
     CDlgOperText() : COperationDlg(kTemplateId) {}
 
     bool OnKillActive() override;
+    // The pages let go of the settings too.
+    void ReleaseParams() override;
     // Binds the settings to the three pages and shows ScaleSizes.
     void UpdatePages();
 

@@ -222,6 +222,11 @@ TEST_F(TextEditorTest, CustomSwitchBlanksAndKeepsValuesAndTemplateRoundTrips)
     EXPECT_FALSE(GetDlgItem(w, 1021)->isEnabled());
     EXPECT_FALSE(GetDlgItem(w, 1024)->isEnabled());
     host.Snap(QStringLiteral("editor-text-custom"));
+
+    // Released, the pages write nowhere.
+    op.GetExistingPage()->ReleaseParams();
+    QTest::keyClick(Item<QCheckBox>(w, 1018), Qt::Key_Space);
+    EXPECT_EQ(s.Custom.Use, 1);
 }
 
 TEST_F(TextEditorTest, FormatPageLanguagesAndPictures)
@@ -255,6 +260,12 @@ TEST_F(TextEditorTest, FormatPageLanguagesAndPictures)
     EXPECT_EQ(date->lineEdit()->text(), s.DateFormat);
     // Typing stores the text.
     TypeInto(date->lineEdit(), QStringLiteral("dd.MM"));
+    EXPECT_EQ(s.DateFormat, "dd.MM");
+    // Closing the list puts the stored picture back into the edit.
+    date->showPopup();
+    date->setCurrentIndex(0);
+    date->hidePopup();
+    EXPECT_EQ(date->lineEdit()->text(), "dd.MM");
     EXPECT_EQ(s.DateFormat, "dd.MM");
 
     QTest::keyClick(Item<QCheckBox>(w, 1084), Qt::Key_Space);

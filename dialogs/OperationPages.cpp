@@ -9,6 +9,7 @@
 #include "DlgOperRedEye.h"
 #include "DlgOperResize.h"
 #include "DlgOperRotate.h"
+#include "DlgOperText.h"
 #include "OperationPage.h"
 
 namespace {
@@ -31,6 +32,7 @@ void RegisterOperationPages()
     RegisterPage<CDlgOperRedEye>("RedEye");
     RegisterPage<CDlgOperReconstruct>("Reconstruct");
     RegisterPage<CDlgOperEmail>("Email");
+    RegisterPage<CDlgOperText>("Text");
     // The engine's "Edit..." of the crop presets reaches the preset editor here.
     CCustCropPresetsDlg::InstallAsPresetsEditor();
 }

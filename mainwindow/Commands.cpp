@@ -2,12 +2,16 @@
 // keys. Handlers and update rules are attached here as the commands are built;
 // an entry without a handler stays disabled.
 #include "AboutDlg.h"
+#include "ChildView.h"
 #include "CommandIds.h"
 #include "MainFrame.h"
 #include "MenuResources.h"
 #include "PixmendApp.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeySequence>
+#include <QMimeData>
 
 namespace {
 
@@ -117,6 +121,21 @@ void CPixmendApp::RegisterCommands()
     m_commands.SetHandler(ID_APP_ABOUT, [this] {
         CAboutDlg dlg(m_pMainFrame);
         dlg.exec();
+    });
+    // Copy applies the select mode; it needs a selection in that mode.
+    m_commands.SetHandler(ID_EDIT_COPY_SELECTION, [this] {
+        if (m_pMainFrame)
+            m_pMainFrame->ApplyCurrentMode();
+    });
+    m_commands.SetUpdate(ID_EDIT_COPY_SELECTION, [this](CCmdUI& ui) {
+        const CChildView* view = m_pMainFrame ? m_pMainFrame->GetView() : nullptr;
+        ui.Enable(m_image.IsLoaded() && view && view->IsSelectionShown() &&
+                  m_pMainFrame->GetCurrentModeId() == ID_EDIT_SELECT);
+    });
+    m_commands.SetUpdate(ID_EDIT_PASTE, [this](CCmdUI& ui) {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        ui.Enable(m_image.IsLoaded() && data && data->hasImage());
+        ui.SetCheck(m_pMainFrame && m_pMainFrame->GetCurrentModeId() == ID_EDIT_PASTE);
     });
     m_commands.SetHandler(ID_APP_EXIT, [this] {
         if (m_pMainFrame)

@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     frame->GetPasteMode().StartPaste(&block);
     if (frame->GetCurrentModeId() != ID_EDIT_PASTE)
         return 1;
-    const SelectionRect& s = view.Host().Selection();
+    const auto& s = view.Host().Selection();
     const QPoint inside(view.OriginX() + (s.Left + 100), view.OriginY() + (s.Top + 100));
     const double paste = MsPerMovePaint(view, target, inside, QPoint(7, 5));
     std::printf("%-44s %8.2f ms\n", "paste mode, dragging an 800 x 600 block", paste);

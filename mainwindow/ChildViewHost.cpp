@@ -104,7 +104,7 @@ void CViewHost::DrawCropOverlay(QPainter& painter, CChildView& view)
     // outside the image shows the canvas colour.
     const QRect frame = view.SelectionClientRect().adjusted(1, 1, 0, 0);
     const QRect drawn(view.OriginX(), view.OriginY(), view.GetZoomedWidth(), view.GetZoomedHeight());
-    const CropViewOptions& crop = view.Host().CropOptions();
+    const auto& crop = view.Host().CropOptions();
     const int color = crop.AllowOutwardSel ? crop.CanvasColor : view.Host().Settings().BackgroundColor;
     const QColor fill(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
     for (const QRect& r : QRegion(frame) - QRegion(drawn))

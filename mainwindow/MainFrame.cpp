@@ -559,9 +559,9 @@ void CMainFrame::UpdateZoomCombo(bool force)
 void CMainFrame::OnZoomChanged(bool force)
 {
     UpdateZoomCombo(force);
+    UpdateStatusTexts();
     if (IMode* mode = GetCurrentMode())
         mode->RefreshPanel();
-    UpdateStatusTexts();
 }
 
 QMenu* CMainFrame::CreateContextMenu(int index)

@@ -126,7 +126,7 @@ void CMode::ClampSelection(bool allowOutward)
     CKsImage* image = Image();
     if (!view || !image)
         return;
-    SelectionRect& s = view->Host().Selection();
+    auto& s = view->Host().Selection();
     const bool outward = allowOutward && view->Host().CropOptions().AllowOutwardSel != 0;
     ClampRect(s.Left, s.Top, s.Right, s.Bottom, image->GetWidth(), image->GetHeight(), view->McuWidth(),
               view->McuHeight(), outward);

@@ -80,7 +80,7 @@ void CModeCopy::Apply()
     CKsImage* image = Image();
     if (!view || !image || !view->IsSelectionShown())
         return;
-    const SelectionRect& s = view->Host().Selection();
+    const auto& s = view->Host().Selection();
     const QImage picture = CopyRect(*image, s.Left, s.Top, s.Right, s.Bottom);
     if (picture.isNull())
         return;

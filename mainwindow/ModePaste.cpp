@@ -55,7 +55,7 @@ void CModePaste::CenterSelection(CChildView* view)
     CKsImage* image = view ? view->GetImage() : nullptr;
     if (!image || !image->IsLoaded())
         return;
-    SelectionRect& s = view->Host().Selection();
+    auto& s = view->Host().Selection();
     CenterAxis(s.Left, static_cast<int64_t>(s.Right) - s.Left, image->GetWidth(), s.Left, s.Right);
     CenterAxis(s.Top, static_cast<int64_t>(s.Bottom) - s.Top, image->GetHeight(), s.Top, s.Bottom);
 }
@@ -73,7 +73,7 @@ void CModePaste::StartPaste(const CDib24* source)
     view->SetSelectionShown(true);
     // Sized from the stored corner in 64 bits, then placed: Left + width
     // may pass the int range.
-    SelectionRect& s = view->Host().Selection();
+    auto& s = view->Host().Selection();
     if (CKsImage* image = Image()) {
         CenterAxis(s.Left, source->Width(), image->GetWidth(), s.Left, s.Right);
         CenterAxis(s.Top, source->Height(), image->GetHeight(), s.Top, s.Bottom);
@@ -85,7 +85,7 @@ int CModePaste::OnClick(CChildView* view, int x, int y)
 {
     if (!view)
         return 0;
-    SelectionRect& s = view->Host().Selection();
+    auto& s = view->Host().Selection();
     const int64_t w = static_cast<int64_t>(s.Right) - s.Left;
     const int64_t h = static_cast<int64_t>(s.Bottom) - s.Top;
     s.Left = x;
@@ -126,7 +126,7 @@ QImage CModePaste::SelectDisplayBitmap(CChildView* view)
         m_drawnClip = QRect();
     }
 
-    const SelectionRect& s = view->Host().Selection();
+    const auto& s = view->Host().Selection();
     // The block at its own size, cut to the bitmap; in 64 bits.
     const int64_t x0 = std::max<int64_t>(s.Left, 0);
     const int64_t y0 = std::max<int64_t>(s.Top, 0);
@@ -167,7 +167,11 @@ void CModePaste::Apply()
     CKsImage* image = Image();
     if (!view || !image || !m_source || m_source->IsNull())
         return;
-    const SelectionRect s = view->Host().Selection();
+    // The edges before the edit frame cancels the selection.
+    const auto& s = view->Host().Selection();
+    const int left = s.Left, top = s.Top;
+    const int width = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(s.Right) - s.Left, 0, INT32_MAX));
+    const int height = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(s.Bottom) - s.Top, 0, INT32_MAX));
     CPixmendApp* app = CPixmendApp::Instance();
     CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
     // SEAM: the paste operation and the application's run of an operation
@@ -176,9 +180,7 @@ void CModePaste::Apply()
     if (frame)
         frame->DeactivateCurrentMode();
     view->CancelSelection(false);
-    image->GetUndoMan()->AddAction(new CActionPaste(m_source->View(), s.Left, s.Top,
-                                                    static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(s.Right) - s.Left, 0, INT32_MAX)),
-                                                    static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(s.Bottom) - s.Top, 0, INT32_MAX))));
+    image->GetUndoMan()->AddAction(new CActionPaste(m_source->View(), left, top, width, height));
     if (frame)
         frame->ActivateCurrentMode(image);
 }

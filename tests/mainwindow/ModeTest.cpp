@@ -160,7 +160,14 @@ protected:
         QTest::mouseMove(vp, to);
         QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
     }
-    SelectionRect& Sel() { return m_view->Host().Selection(); }
+    auto& Sel() { return m_view->Host().Selection(); }
+    void SetSel(int l, int t, int r, int b)
+    {
+        Sel().Left = l;
+        Sel().Top = t;
+        Sel().Right = r;
+        Sel().Bottom = b;
+    }
     QString Caption() const { return m_frame->GetModePane()->windowTitle(); }
     bool ButtonChecked(int id) const
     {
@@ -407,7 +414,7 @@ TEST_F(ModeTest, CopyOfASelectionOutsideTheImageChangesNothing)
 {
     Start(WritePhoto(64, 48));
     EnterSelectMode();
-    Sel() = SelectionRect{200, 10, 260, 30};
+    SetSel(200, 10, 260, 30);
     m_view->SetSelectionShown(true);
     QApplication::clipboard()->setText(QStringLiteral("kept"));
     m_frame->ApplyCurrentMode();
@@ -498,7 +505,7 @@ TEST_F(ModeTest, BlockCopiedAndPastedInPlaceChangesNoCoefficient)
     const QImage copied = QApplication::clipboard()->image();
     ASSERT_EQ(copied.size(), QSize(64, 64));
 
-    Sel() = SelectionRect{48, 32, 48, 32};
+    SetSel(48, 32, 48, 32);
     Paste(copied);
     EXPECT_EQ((std::array{Sel().Left, Sel().Top, Sel().Right, Sel().Bottom}), (std::array{48, 32, 112, 96}));
     Enter();
@@ -508,7 +515,7 @@ TEST_F(ModeTest, BlockCopiedAndPastedInPlaceChangesNoCoefficient)
 TEST_F(ModeTest, WideBlockGetsANegativeLeftAndEscapeReturnsToDrag)
 {
     Start(WritePhoto(200, 120));
-    Sel() = SelectionRect{30, 30, 30, 30};
+    SetSel(30, 30, 30, 30);
     Paste(SmoothPicture(300, 20));
     EXPECT_EQ((std::array{Sel().Left, Sel().Top, Sel().Right, Sel().Bottom}), (std::array{-50, 30, 250, 50}));
     Escape();

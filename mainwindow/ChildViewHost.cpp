@@ -9,19 +9,16 @@
 #include <QPainter>
 #include <QRegion>
 
-#include <utility>
-
-void SelectionRect::Normalize()
-{
-    if (Left > Right)
-        std::swap(Left, Right);
-    if (Top > Bottom)
-        std::swap(Top, Bottom);
-}
-
 CViewHost::CViewHost() : m_modeId(ID_EDIT_DRAG) {}
 
 CViewHost::~CViewHost() = default;
+
+CropParams& CViewHost::CropOptions()
+{
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        return app->m_operCrop.Params();
+    return m_crop;
+}
 
 CAppSettings& CViewHost::Settings()
 {

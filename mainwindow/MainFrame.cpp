@@ -410,9 +410,15 @@ void CMainFrame::ShowImage()
 
 void CMainFrame::CreateModes()
 {
-    // SEAM: each mode that edits through an operation gets the application's
-    // prototype here once the operation kinds exist (crop and red eye their
-    // parameter blocks, text, colour, resize and reconstruct their operations).
+    // The modes that edit through an operation work on the application's prototypes.
+    if (CPixmendApp* app = App()) {
+        m_modeCrop.SetParams(&app->m_operCrop.Params());
+        m_modeRedEye.SetParams(&app->m_operRedEye.Params());
+        m_modeText.SetOperation(&app->m_operText);
+        m_modeColor.SetOperation(&app->m_operColor);
+        m_modeResize.SetOperation(&app->m_operResize);
+        m_modeReconstruct.SetOperation(&app->m_operReconstruct);
+    }
     for (IMode* mode : std::initializer_list<IMode*>{&m_modeDefault, &m_modeCrop, &m_modeRedEye, &m_modeText,
                                                      &m_modeCopy, &m_modePaste, &m_modeColor, &m_modeResize,
                                                      &m_modeReconstruct})
@@ -528,7 +534,7 @@ void CMainFrame::UpdateStatusTexts()
 #ifdef PIXMEND_HAVE_CHILD_VIEW
         CChildView* view = GetView();
         if (view && view->IsSelectionShown()) {
-            const SelectionRect& s = view->Host().Selection();
+            const CropParams& s = view->Host().Selection();
             text = SelectionStatusText(s.Left, s.Top, s.Right, s.Bottom);
             // The print resolution joins once the crop mode's rules exist
             // (PrintResolution with the current rule while crop mode is current).

@@ -1,10 +1,11 @@
 #include "ModePaste.h"
 
-#include "ActionPaste.h"
+#include "Action.h"
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
 #include "MainFrame.h"
+#include "OperPaste.h"
 #include "PixmendApp.h"
 #include "ViewCursors.h"
 
@@ -167,20 +168,21 @@ void CModePaste::Apply()
     CKsImage* image = Image();
     if (!view || !image || !m_source || m_source->IsNull())
         return;
-    // The edges before the edit frame cancels the selection.
+    // The operation copies the edges before the edit frame cancels the
+    // selection; the picture is read in place until the edit copies it.
     const auto& s = view->Host().Selection();
-    const int left = s.Left, top = s.Top;
-    const int width = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(s.Right) - s.Left, 0, INT32_MAX));
-    const int height = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(s.Bottom) - s.Top, 0, INT32_MAX));
+    const QImage source = m_source->View();
+    COperPaste paste(&source, s.Left, s.Top, s.Right, s.Bottom);
     CPixmendApp* app = CPixmendApp::Instance();
     CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
-    // SEAM: the paste operation and the application's run of an operation
-    // take this over; until then the edit goes straight to the undo manager
-    // inside the same edit frame.
+    // SEAM: the application's run of an operation takes this over; until
+    // then the edit goes to the undo manager inside the same edit frame.
     if (frame)
         frame->DeactivateCurrentMode();
     view->CancelSelection(false);
-    image->GetUndoMan()->AddAction(new CActionPaste(m_source->View(), left, top, width, height));
+    int stop = 0;
+    if (IAction* action = paste.CreateAction(image, &stop))
+        image->GetUndoMan()->AddAction(action);
     if (frame)
         frame->ActivateCurrentMode(image);
 }

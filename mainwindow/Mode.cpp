@@ -189,3 +189,8 @@ void CModeList::SetMode(int commandId)
 // ---- the drag mode ----
 
 CModeDefault::CModeDefault() : CMode(ID_EDIT_DRAG, 1, kCursorOpenHand) {}
+
+void CModeDefault::Cancel(bool /*lastOnly*/)
+{
+    HideSelection();
+}

@@ -138,5 +138,8 @@ public:
     CModeDefault();
     void Activate() override {}
     void Deactivate() override {}
+    // The drag mode shows no selection: a cancel (a mode command, an edit)
+    // leaves none behind.
+    void Cancel(bool lastOnly) override;
     bool UsesSelectionRect() const override { return false; }
 };

@@ -85,8 +85,6 @@ void CModeCopy::Apply()
     if (picture.isNull())
         return;
     QApplication::clipboard()->setImage(picture);
-    // The drag mode cancels nothing, so the selection goes here.
-    Cancel(false);
     SwitchToDefaultMode();
     view->OnImageChanged();
 }

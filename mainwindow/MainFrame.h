@@ -8,6 +8,7 @@
 // every command the frame refreshes its status texts and the title.
 #pragma once
 
+#include "BrowserSelection.h"
 #include "Mode.h"
 #include "ModeCopy.h"
 #include "ModeCrop.h"
@@ -86,6 +87,11 @@ public:
     void SetMacroNamesSource(std::function<QStringList()> source) { m_macroNames = std::move(source); }
     void FillMacroMenu(QMenu* menu);
 
+    // The browser's selection and listing calls; the empty selection until a
+    // browser (or a test) installs one. Not owned; null restores the empty one.
+    IBrowserSelection& GetBrowserSelection() { return m_browserSelection ? *m_browserSelection : m_noSelection; }
+    void SetBrowserSelection(IBrowserSelection* selection) { m_browserSelection = selection; }
+
     // Toolbar and status bar commands.
     void OnViewToolbar();
     void OnViewStatusBar();
@@ -146,4 +152,6 @@ private:
     QString m_strSkinFolder;
     QString m_strStatusText;
     std::function<QStringList()> m_macroNames;
+    CNoBrowserSelection m_noSelection;
+    IBrowserSelection* m_browserSelection = nullptr;
 };

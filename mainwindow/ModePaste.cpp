@@ -1,6 +1,5 @@
 #include "ModePaste.h"
 
-#include "Action.h"
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
@@ -168,21 +167,10 @@ void CModePaste::Apply()
     CKsImage* image = Image();
     if (!view || !image || !m_source || m_source->IsNull())
         return;
-    // The operation copies the edges before the edit frame cancels the
-    // selection; the picture is read in place until the edit copies it.
+    // The operation keeps the picture's address: it is read in place until
+    // the edit copies it, within this call.
     const auto& s = view->Host().Selection();
     const QImage source = m_source->View();
-    COperPaste paste(&source, s.Left, s.Top, s.Right, s.Bottom);
-    CPixmendApp* app = CPixmendApp::Instance();
-    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
-    // SEAM: the application's run of an operation takes this over; until
-    // then the edit goes to the undo manager inside the same edit frame.
-    if (frame)
-        frame->DeactivateCurrentMode();
-    view->CancelSelection(false);
-    int stop = 0;
-    if (IAction* action = paste.CreateAction(image, &stop))
-        image->GetUndoMan()->AddAction(action);
-    if (frame)
-        frame->ActivateCurrentMode(image);
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        app->RunOperation(new COperPaste(&source, s.Left, s.Top, s.Right, s.Bottom));
 }

@@ -69,6 +69,8 @@ public:
     virtual SaveErrorChoice AskSaveError(const QString& path) = 0;
     // Progress of a long edit in percent; false when the user cancels.
     virtual bool ReportProgress(int percent) = 0;
+    // An error message with an OK button and the error icon. By default the message.
+    virtual void ShowError(const QString& text) { ShowMessage(text); }
     // A new progress window for one long edit. By default a silent one that
     // shows nothing and is never cancelled.
     virtual std::unique_ptr<IProgressWindow> CreateProgressWindow();

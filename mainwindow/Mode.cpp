@@ -56,25 +56,20 @@ void CMode::HideSelection()
 
 void CMode::ShowPanel(QWidget* page, const QString& caption)
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    if (CMainFrame* frame = app ? app->GetMainFrame() : nullptr)
-        frame->ShowModePanel(page, caption);
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        app->ShowModePanel(page, caption);
 }
 
 void CMode::HidePanel()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    if (CMainFrame* frame = app ? app->GetMainFrame() : nullptr)
-        frame->ShowEmptyPanel();
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        app->HideModePanel();
 }
 
 void CMode::SwitchToDefaultMode()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    if (CMainFrame* frame = app ? app->GetMainFrame() : nullptr)
-        frame->SetMode(ID_EDIT_DRAG);
-    if (CChildView* view = View())
-        view->StopTimers();
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        app->SwitchToDefaultMode();
 }
 
 void CMode::ClampRect(int& left, int& top, int& right, int& bottom, int width, int height, int mcuWidth,

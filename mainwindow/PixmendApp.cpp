@@ -297,7 +297,11 @@ bool CPixmendApp::QuerySaveModified()
     if (!m_image.IsLoaded() || !m_image.GetUndoMan()->IsModified())
         return true;
     const QString text = QStringLiteral("The image ") + m_image.GetPath() + QStringLiteral(" was modified.\nSave the image ?");
-    switch (MessageBoxes().AskYesNoCancel(text, QStringLiteral("Save"))) {
+    // With AutoSave the answer is Yes without asking.
+    const IMessageBoxes::Answer answer = m_operSave.GetSettings().AutoSave != 0
+                                             ? IMessageBoxes::Answer::Yes
+                                             : MessageBoxes().AskYesNoCancel(text, QStringLiteral("Save"));
+    switch (answer) {
     case IMessageBoxes::Answer::Cancel:
         return false;
     case IMessageBoxes::Answer::Yes:

@@ -38,6 +38,7 @@
 #include <vector>
 
 class CBatch;
+class CClipboardImage;
 class CMainFrame;
 class IBrowserSelection;
 class IOperation;
@@ -72,6 +73,35 @@ public:
     CMainFrame* GetMainFrame() const;
     CCommandTable& GetCommands() { return m_commands; }
     CLocaleManager& GetLocaleManager() { return m_localeManager; }
+
+    // What the command handlers (Commands.cpp) share with the modes, the
+    // view and the frame; each forwards to the frame or the view and does
+    // nothing (or answers "none") without them.
+    int GetCurrentModeId() const;
+    void SetMode(int id);
+    // The default mode without cancelling the selection; the view's timers stop.
+    void SwitchToDefaultMode();
+    void InvalidateView();
+    void ShowModePanel(QWidget* page, const QString& caption);
+    void HideModePanel();
+    // The browser's selection is not empty, or else an image is open.
+    bool HasImageOrSelectedFiles();
+    // Enabled while an image is open, checked while the mode is current.
+    void UpdateModeCommandUI(CCmdUI& ui);
+    void UpdateZoomCombo(bool force);
+    // The view's double click: edits the text mode's text, else applies the mode.
+    void OnViewDoubleClick();
+    void OnModeApply();
+    void OnEditTextAndFont();
+    // Takes the clipboard's picture as the paste bitmap, replacing the
+    // previous one; false (nothing changed) when there is none to take.
+    bool TakeClipboardBitmap();
+    const CDib24& GetPasteBitmap() const { return m_pasteBitmap; }
+    bool HasClipboardImage() const;
+    // The help file: the program's path with its extension replaced by ".chm".
+    static QString HelpFilePath(const QString& programPath);
+    void OnHelpContents();
+    void OnHelpWebPage();
 
     // Minimal file routines: open into the main image, make a folder current.
     void OpenImage(const QString& path, int showMode);
@@ -158,6 +188,10 @@ private:
     CCommandTable m_commands;
     CIdleDriver m_idle;
     int m_nExitCode = 0;
+    // The picture the paste command took from the clipboard; owned here so
+    // the paste mode can keep showing it.
+    CDib24 m_pasteBitmap;
+    CClipboardImage* m_clipboardImage = nullptr;
 };
 
 #define theApp (*CPixmendApp::Instance())

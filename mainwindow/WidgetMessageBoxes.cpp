@@ -144,3 +144,13 @@ bool CWidgetMessageBoxes::ReportProgress(int)
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return true;
 }
+
+void CWidgetMessageBoxes::ShowError(const QString& text)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}

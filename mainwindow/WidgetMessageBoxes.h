@@ -21,6 +21,7 @@ public:
     bool AskOkCancel(const QString& text) override;
     SaveErrorChoice AskSaveError(const QString& path) override;
     bool ReportProgress(int percent) override;
+    void ShowError(const QString& text) override;
     // The progress bar dialog over the application's main frame.
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
 

@@ -62,6 +62,14 @@ public:
         (void)caption;
         return AskQuestion(text) ? Answer::Yes : Answer::No;
     }
+    // A Yes/No question under `caption`; a warning shows the warning icon and
+    // makes No the default button. By default the plain question.
+    virtual bool AskYesNo(const QString& text, const QString& caption, bool warning)
+    {
+        (void)caption;
+        (void)warning;
+        return AskQuestion(text);
+    }
     // A warning question with OK and Cancel; true for OK. By default the
     // Yes/No question.
     virtual bool AskOkCancel(const QString& text) { return AskQuestion(text); }

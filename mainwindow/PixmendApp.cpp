@@ -70,6 +70,7 @@ CPixmendApp::CPixmendApp()
     SetCropAllowOutwardHook([this] { return m_operCrop.Params().AllowOutwardSel; });
     RegisterCommands();
     RegisterRunCommands();
+    RegisterFileCommands();
     connect(&m_commands, &CCommandTable::commandExecuted, this, [this] { RequestIdle(); });
     m_idle.SetHandler([this](long count) { return OnIdle(count); });
     // A relative destination folder of a save hangs below the folder shown.
@@ -264,32 +265,6 @@ QString CPixmendApp::SetCurrentFolderFromPath(const QString& path)
     // The root keeps its "/": an empty folder would mean none.
     m_strCurrentFolder = slash < 0 ? QString() : slash == 0 ? QStringLiteral("/") : path.left(slash);
     return m_strCurrentFolder;
-}
-
-void CPixmendApp::OpenImage(const QString& path, int /*showMode*/)
-{
-    SetCurrentFolderFromPath(path);
-    m_bOpenFirstImage = 0;
-    m_image.Load(path, 1);
-    m_settings.DefaultPath = path;
-    if (m_pMainFrame)
-        m_pMainFrame->ShowImage();
-    if (m_image.IsLoaded() && m_bCropOnOpen)
-        m_commands.Execute(ID_EDIT_CROP);
-    UpdateTitle();
-}
-
-void CPixmendApp::ChangeFolder(const QString& folder, int openFirst)
-{
-    SetCurrentFolderFromPath(folder);
-    if (!folder.isEmpty()) {
-        m_settings.DefaultPath = folder;
-        m_strCurrentFolder = folder;
-        if (!m_settings.DefaultPath.endsWith(QLatin1Char('/')))
-            m_settings.DefaultPath += QLatin1Char('/');
-        m_bOpenFirstImage = openFirst;
-    }
-    UpdateTitle();
 }
 
 bool CPixmendApp::QuerySaveModified()

@@ -43,6 +43,7 @@ class CMainFrame;
 class IBrowserSelection;
 class IOperation;
 class QWidget;
+class CChildBrowseView;
 
 class CPixmendApp : public QObject {
     Q_OBJECT
@@ -103,11 +104,36 @@ public:
     void OnHelpContents();
     void OnHelpWebPage();
 
-    // Minimal file routines: open into the main image, make a folder current.
+    // The file routines (FileCommands.cpp): open a file into the view (a
+    // folder path selects the folder's item), make a folder current and list
+    // it. showMode 0 lists the folder, 1 keeps the listing as it is.
     void OpenImage(const QString& path, int showMode);
     void ChangeFolder(const QString& folder, int openFirst);
     QString SetCurrentFolderFromPath(const QString& path);
     void UpdateTitle();
+    void OpenDroppedFile(const QString& path);
+    // Deletes (to the trash with allowUndo), copies or moves the open image
+    // and the browser's selected files; after a delete or move the nearest
+    // remaining file opens. True when files were removed.
+    bool ShellFileOperation(int code, int allowUndo, const QString& destination);
+    void CopyMoveToFolder(int move);
+    // The browser's pane (null without a frame).
+    CChildBrowseView* GetBrowser() const;
+    // The folder picker; tests answer it through this hook when set.
+    static bool BrowseForFolder(QString& folder, const QString& title, QWidget* owner);
+    static std::function<bool(QString& folder, const QString& title)> s_browseForFolderHook;
+
+    void OnFileOpen();
+    void OnFileSave();
+    void SaveAs();
+    void OnFileClose();
+    void OnFileNextImage();
+    void OnFilePrevImage();
+    void OnFileFirstImage();
+    void OnFileLastImage();
+    void OnFolderChange();
+    void OnFolderUp();
+    void OnFolderRefresh();
     // Before the open image is given up: a modified image asks whether to
     // save it first. False means the caller must not go on (Cancel, or a
     // save that failed).
@@ -180,6 +206,9 @@ private:
     // lands on the open image.
     void RunMacro(CBatch* macro, IOperation* fileRunSave);
     void RegisterCommands();
+    void RegisterFileCommands();
+    void StepToImage(int which);
+    void OpenNeighbour(int index, const QStringList& removed);
     // The idle work of the framework itself: the update pass.
     bool BaseOnIdle(long count);
 

@@ -18,6 +18,7 @@ public:
     BatchChoice AskBatchConfirm(const QString& macroName, int count, bool currentOnly) override;
     bool AskQuestion(const QString& text) override;
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
+    bool AskYesNo(const QString& text, const QString& caption, bool warning) override;
     bool AskOkCancel(const QString& text) override;
     SaveErrorChoice AskSaveError(const QString& path) override;
     bool ReportProgress(int percent) override;

@@ -89,17 +89,23 @@ void CViewHost::ModeDrawOverlay(QPainter& painter, CChildView& view)
     const int mode = CurrentModeId();
     if (!view.IsSelectionShown() || !(ModeKeepsSelection() || mode == ID_EDIT_PASTE))
         return;
-    if (mode == ID_EDIT_CROP) {
-        // The view leaves the crop selection's area to the crop mode: what
-        // lies outside the image shows the canvas colour.
-        const QRect frame = view.SelectionClientRect().adjusted(1, 1, 0, 0);
-        const QRect drawn(view.OriginX(), view.OriginY(), view.GetZoomedWidth(), view.GetZoomedHeight());
-        const CropParams& crop = CropOptions();
-        const int color = crop.AllowOutwardSel ? crop.CanvasColor : Settings().BackgroundColor;
-        const QColor fill(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-        for (const QRect& r : QRegion(frame) - QRegion(drawn))
-            painter.fillRect(r, fill);
-    }
+    if (mode == ID_EDIT_CROP)
+        DrawCropOverlay(painter, view);
+    else
+        view.DrawSelectionFrame(painter);
+}
+
+void CViewHost::DrawCropOverlay(QPainter& painter, CChildView& view)
+{
+    // The view leaves the crop selection's area to the crop mode: what lies
+    // outside the image shows the canvas colour.
+    const QRect frame = view.SelectionClientRect().adjusted(1, 1, 0, 0);
+    const QRect drawn(view.OriginX(), view.OriginY(), view.GetZoomedWidth(), view.GetZoomedHeight());
+    const auto& crop = view.Host().CropOptions();
+    const int color = crop.AllowOutwardSel ? crop.CanvasColor : view.Host().Settings().BackgroundColor;
+    const QColor fill(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    for (const QRect& r : QRegion(frame) - QRegion(drawn))
+        painter.fillRect(r, fill);
     view.DrawSelectionFrame(painter);
 }
 

@@ -468,6 +468,19 @@ void CPixmendApp::RegisterCommands()
         CAboutDlg dlg(m_pMainFrame);
         dlg.exec();
     });
+    // Copy applies the select mode and needs a selection there; paste takes
+    // the clipboard's picture and hands it to the paste mode.
+    route(ID_EDIT_COPY_SELECTION, [this] { OnModeApply(); }, [this](CCmdUI& ui) {
+        const CChildView* view = View(*this);
+        ui.Enable(ImageOpen(*this) && view && view->IsSelectionShown() && GetCurrentModeId() == ID_EDIT_SELECT);
+    });
+    route(ID_EDIT_PASTE, [this] {
+        if (m_pMainFrame && TakeClipboardBitmap())
+            m_pMainFrame->GetPasteMode().StartPaste(&m_pasteBitmap);
+    }, [this](CCmdUI& ui) {
+        ui.Enable(ImageOpen(*this) && HasClipboardImage());
+        ui.SetCheck(GetCurrentModeId() == ID_EDIT_PASTE ? 1 : 0);
+    });
     route(ID_APP_EXIT, [this] {
         if (m_pMainFrame)
             m_pMainFrame->close();

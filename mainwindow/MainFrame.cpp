@@ -37,6 +37,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace {
 
@@ -52,10 +53,54 @@ CMainFrame* Frame()
 }
 
 #ifdef PIXMEND_HAVE_CHILD_VIEW
-// The view reaches the frame through its host: context menus and zoom changes.
+// The view reaches the frame through its host: the current mode, context
+// menus and zoom changes.
 class CFrameViewHost : public CViewHost {
 public:
     explicit CFrameViewHost(CMainFrame* frame) : m_frame(frame) {}
+
+    int CurrentModeId() const override { return m_frame ? m_frame->GetCurrentModeId() : -1; }
+    bool ModeKeepsSelection() const override
+    {
+        const IMode* mode = Mode();
+        return mode && mode->KeepsSelection();
+    }
+    void ModeResetSelection(CChildView&) override
+    {
+        if (IMode* mode = Mode())
+            mode->ResetSelection();
+    }
+    int ModeOnClick(CChildView& view, int x, int y) override
+    {
+        IMode* mode = Mode();
+        return mode ? mode->OnClick(&view, x, y) : 0;
+    }
+    int ModeCursorId() const override { return m_frame ? m_frame->GetModeCursorId() : -1; }
+    int ModeContextMenuIndex(const CChildView&) const override
+    {
+        return m_frame ? m_frame->GetModeContextMenuIndex() : 1;
+    }
+    void ModeCancel(CChildView&, bool lastOnly) override
+    {
+        if (m_frame)
+            m_frame->CancelModeSelection(lastOnly);
+    }
+    void ModeApply(CChildView&) override
+    {
+        if (m_frame)
+            m_frame->ApplyCurrentMode();
+    }
+    QImage ModeDisplayImage(CChildView& view, CKsImage& image) override
+    {
+        IMode* mode = Mode();
+        return mode ? mode->SelectDisplayBitmap(&view) : CViewHost::ModeDisplayImage(view, image);
+    }
+    void ModeDrawOverlay(QPainter& painter, CChildView& view) override
+    {
+        if (IMode* mode = Mode())
+            mode->DrawOverlay(painter, &view);
+    }
+
     void OnViewChanged(CChildView&) override
     {
         // Forced: the box holds its last step as its selection, so a step
@@ -70,6 +115,8 @@ public:
     }
 
 private:
+    IMode* Mode() const { return m_frame ? m_frame->GetCurrentMode() : nullptr; }
+
     QPointer<CMainFrame> m_frame;
 };
 #else
@@ -121,6 +168,7 @@ CMainFrame::CMainFrame()
     CreateClient();
     setWindowIcon(QIcon(QLatin1String(kProgramIcon)));
     RegisterFrameCommands();
+    CreateModes();
     SetMode(ID_EDIT_DRAG);
     ShowImage();
 }
@@ -367,62 +415,70 @@ void CMainFrame::ShowImage()
         UpdateStatusTexts();
 }
 
+void CMainFrame::CreateModes()
+{
+    // The modes that edit through an operation work on the application's prototypes.
+    if (CPixmendApp* app = App()) {
+        m_modeCrop.SetParams(&app->m_operCrop.Params());
+        m_modeRedEye.SetParams(&app->m_operRedEye.Params());
+        m_modeText.SetOperation(&app->m_operText);
+        m_modeColor.SetOperation(&app->m_operColor);
+        m_modeResize.SetOperation(&app->m_operResize);
+        m_modeReconstruct.SetOperation(&app->m_operReconstruct);
+    }
+    for (IMode* mode : std::initializer_list<IMode*>{&m_modeDefault, &m_modeCrop, &m_modeRedEye, &m_modeText,
+                                                     &m_modeCopy, &m_modePaste, &m_modeColor, &m_modeResize,
+                                                     &m_modeReconstruct})
+        AddMode(mode);
+}
+
+int CMainFrame::GetCurrentModeId() const
+{
+    const IMode* mode = GetCurrentMode();
+    return mode ? mode->GetCommandId() : -1;
+}
+
 int CMainFrame::SetMode(int id)
 {
-    if (id != m_nCurrentModeId) {
-        m_nCurrentModeId = id;
-#ifdef PIXMEND_HAVE_CHILD_VIEW
-        if (CChildView* view = GetView())
-            view->Host().SetModeId(id);
-#endif
-    }
+    if (id != GetCurrentModeId())
+        m_modeList.SetMode(id);
     return id;
 }
 
-void CMainFrame::ActivateCurrentMode(CKsImage*)
+void CMainFrame::ActivateCurrentMode(CKsImage* image)
 {
-    // The modes' Activate comes with the mode objects.
+    if (IMode* mode = GetCurrentMode(); mode && mode->IsAvailable(image))
+        mode->Activate();
 }
 
 void CMainFrame::DeactivateCurrentMode()
 {
-    // The modes' Deactivate comes with the mode objects.
+    if (IMode* mode = GetCurrentMode())
+        mode->Deactivate();
 }
 
 void CMainFrame::ApplyCurrentMode()
 {
-#ifdef PIXMEND_HAVE_CHILD_VIEW
-    if (CChildView* view = GetView(); view && m_nCurrentModeId != -1)
-        view->Host().ModeApply(*view);
-#endif
+    if (IMode* mode = GetCurrentMode())
+        mode->Apply();
 }
 
 void CMainFrame::CancelModeSelection(bool lastOnly)
 {
-#ifdef PIXMEND_HAVE_CHILD_VIEW
-    if (CChildView* view = GetView(); view && m_nCurrentModeId != -1)
-        view->Host().ModeCancel(*view, lastOnly);
-#else
-    (void)lastOnly;
-#endif
+    if (IMode* mode = GetCurrentMode())
+        mode->Cancel(lastOnly);
 }
 
 int CMainFrame::GetModeContextMenuIndex() const
 {
-#ifdef PIXMEND_HAVE_CHILD_VIEW
-    if (CChildView* view = GetView(); view && m_nCurrentModeId != -1)
-        return view->Host().ModeContextMenuIndex(*view);
-#endif
-    return 1;
+    const IMode* mode = GetCurrentMode();
+    return mode ? mode->GetContextMenuIndex() : 1;
 }
 
 int CMainFrame::GetModeCursorId() const
 {
-#ifdef PIXMEND_HAVE_CHILD_VIEW
-    if (CChildView* view = GetView(); view && m_nCurrentModeId != -1)
-        return view->Host().ModeCursorId();
-#endif
-    return -1;
+    const IMode* mode = GetCurrentMode();
+    return mode ? mode->GetCursorId() : -1;
 }
 
 void CMainFrame::ShowModePanel(QWidget* page, const QString& caption)
@@ -516,8 +572,9 @@ void CMainFrame::UpdateZoomCombo(bool force)
 void CMainFrame::OnZoomChanged(bool force)
 {
     UpdateZoomCombo(force);
-    // Then the current mode's RefreshPanel, once the mode objects exist.
     UpdateStatusTexts();
+    if (IMode* mode = GetCurrentMode())
+        mode->RefreshPanel();
 }
 
 QMenu* CMainFrame::CreateContextMenu(int index)

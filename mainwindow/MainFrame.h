@@ -9,6 +9,11 @@
 #pragma once
 
 #include "BrowserSelection.h"
+#include "Mode.h"
+#include "ModeCopy.h"
+#include "ModeCrop.h"
+#include "ModePaste.h"
+#include "ModeText.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -39,18 +44,21 @@ public:
     // Shows the application's open image (or none) in the view.
     void ShowImage();
 
-    // The interactive modes. Until the mode objects exist the frame keeps
-    // only the current mode's command id (-1: none) and the view's host
-    // stands in for the mode's behaviour.
-    int GetCurrentModeId() const { return m_nCurrentModeId; }
+    // The interactive modes, through the mode list. Without a current mode
+    // the id is -1, the cursor -1 and the context submenu 1.
+    IMode* GetCurrentMode() const { return m_modeList.GetCurrentMode(); }
+    void AddMode(IMode* mode) { m_modeList.AddMode(mode); }
+    int GetCurrentModeId() const;
     // Switches only when `id` differs from the current mode; returns `id`.
     int SetMode(int id);
+    // Activates the current mode when it is available for `image`.
     void ActivateCurrentMode(CKsImage* image);
     void DeactivateCurrentMode();
     void ApplyCurrentMode();
     void CancelModeSelection(bool lastOnly);
     int GetModeContextMenuIndex() const;
     int GetModeCursorId() const;
+    CModePaste& GetPasteMode() { return m_modePaste; }
 
     // The mode pane: a mode's panel with its caption, or the empty page
     // captioned "Edit".
@@ -117,8 +125,22 @@ private:
     void CreateBars(int dpiScale);
     void CreateModePane(int dpiScale);
     void CreateClient();
+    void CreateModes();
     void RegisterFrameCommands();
     QAction* CreateZoomComboAction(int dpiScale);
+
+    // The modes, in declaration order; the list holds them in the order
+    // they are added.
+    CModeDefault m_modeDefault;
+    CModeCrop m_modeCrop;
+    CModeRedEye m_modeRedEye;
+    CModeCopy m_modeCopy;
+    CModePaste m_modePaste;
+    CModeText m_modeText;
+    CModeColor m_modeColor;
+    CModeResize m_modeResize;
+    CModeReconstruct m_modeReconstruct;
+    CModeList m_modeList;
 
     QWidget* m_view = nullptr;
     CChildBrowseView* m_browser = nullptr;
@@ -131,7 +153,6 @@ private:
     QWidget* m_emptyPanel = nullptr;
     QString m_strSkinFolder;
     QString m_strStatusText;
-    int m_nCurrentModeId = -1;
     std::function<QStringList()> m_macroNames;
     CNoBrowserSelection m_noSelection;
     IBrowserSelection* m_browserSelection = nullptr;

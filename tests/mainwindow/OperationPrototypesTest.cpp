@@ -59,7 +59,7 @@ TEST_F(OperationPrototypesTest, DrawnSelectionIsKeptInTheCropSection)
         ASSERT_EQ(app.m_operations.size(), 9u);
         CChildView* view = app.GetMainFrame()->GetView();
         ASSERT_NE(view, nullptr);
-        view->Host().SetModeId(ID_EDIT_CROP);
+        app.GetMainFrame()->SetMode(ID_EDIT_CROP);
         view->ZoomActual();
         QCoreApplication::processEvents();
         const auto client = [&](int x, int y) {

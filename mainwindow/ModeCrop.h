@@ -1,0 +1,45 @@
+// The crop and red-eye modes: their table values, their bare panels and the
+// crop selection's overlay. Their panels and edits come later.
+#pragma once
+
+#include "Mode.h"
+
+struct CropParams;
+struct RedEyeParams;
+
+class CModeCrop : public CMode {
+public:
+    CModeCrop();
+    void Activate() override;
+    void Deactivate() override;
+    // Hides the selection.
+    void Cancel(bool lastOnly) override;
+    // 2 while the view shows a selection, else 1.
+    int GetContextMenuIndex() const override;
+    // The selection outline, with the canvas colour where the selection
+    // reaches past the image.
+    void DrawOverlay(QPainter& painter, CChildView* view) override;
+    bool UsesSelectionRect() const override { return true; }
+
+    // The application's crop operation's parameter block (not owned).
+    void SetParams(CropParams* params) { m_pParams = params; }
+
+private:
+    CropParams* m_pParams = nullptr;
+};
+
+class CModeRedEye : public CMode {
+public:
+    CModeRedEye();
+    void Activate() override;
+    void Deactivate() override;
+    // 3 while eyes are marked, else 1.
+    int GetContextMenuIndex() const override;
+    bool UsesSelectionRect() const override { return false; }
+
+    // The application's red-eye operation's parameter block (not owned).
+    void SetParams(RedEyeParams* params) { m_pParams = params; }
+
+private:
+    RedEyeParams* m_pParams = nullptr;
+};

@@ -36,6 +36,8 @@ public:
     virtual ~IMessageBoxes() = default;
     // An information or error message with an OK button.
     virtual void ShowMessage(const QString& text) = 0;
+    // The same with an error icon; by default a plain message.
+    virtual void ShowError(const QString& text) { ShowMessage(text); }
     // A question with OK/Cancel (Yes/No); true for OK/Yes.
     virtual bool AskQuestion(const QString& text) = 0;
     enum class Answer { Yes, No, Cancel };

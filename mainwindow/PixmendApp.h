@@ -20,6 +20,7 @@
 #include "OperColor.h"
 #include "OperConvertGrayscale.h"
 #include "OperCrop.h"
+#include "OperEmail.h"
 #include "OperRedEye.h"
 #include "OperReconstruct.h"
 #include "OperResize.h"
@@ -125,6 +126,7 @@ public:
     COperText m_operText{m_localeManager};
     COperReconstruct m_operReconstruct;
     COperSave m_operSave;
+    COperEmail m_operEmail;
     CJPEGlib m_jpegLib;
     CKsImage m_image;
 

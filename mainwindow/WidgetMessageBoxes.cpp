@@ -30,11 +30,21 @@ CWidgetMessageBoxes::CWidgetMessageBoxes()
 
 void CWidgetMessageBoxes::ShowMessage(const QString& text)
 {
+    ShowWithIcon(text, QMessageBox::NoIcon);
+}
+
+void CWidgetMessageBoxes::ShowError(const QString& text)
+{
+    ShowWithIcon(text, QMessageBox::Critical);
+}
+
+void CWidgetMessageBoxes::ShowWithIcon(const QString& text, int icon)
+{
     if (!m_bInteractive) {
         PrintLine(text);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Icon(icon), kCaption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }
 

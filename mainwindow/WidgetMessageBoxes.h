@@ -14,6 +14,7 @@ public:
     CWidgetMessageBoxes();
 
     void ShowMessage(const QString& text) override;
+    void ShowError(const QString& text) override;
     bool AskQuestion(const QString& text) override;
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
     bool AskOkCancel(const QString& text) override;
@@ -25,5 +26,7 @@ public:
     bool IsInteractive() const { return m_bInteractive; }
 
 private:
+    // A message with an OK button and a QMessageBox::Icon.
+    void ShowWithIcon(const QString& text, int icon);
     bool m_bInteractive;
 };

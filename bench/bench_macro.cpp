@@ -3,38 +3,16 @@
 // without undo, a lossless save into a destination folder), against
 // `jpegtran -copy all -optimize -rotate 90 -trim` over the same ten files in
 // one shell loop.
-#include "ActionRotateFlip.h"
 #include "Batch.h"
 #include "BenchProgram.h"
 #include "JPEGlib.h"
 #include "KsImage.h"
+#include "OperRotate.h"
 #include "OperSave.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-// The rotate step of the macro: a clockwise quarter turn.
-class CBenchRotate : public COperation {
-public:
-    CBenchRotate()
-        : COperation("Rotate/Flip", "")
-    {
-    }
-    COperation* CreateNew() const override { return new CBenchRotate; }
-    void UpdatePage() override {}
-    IOperationPage* GetPage() override { return nullptr; }
-    IAction* CreateAction(CKsImage*, int*) override
-    {
-        RotateParams p;
-        p.Rotate = 1;
-        return new CActionRotateFlip(p);
-    }
-};
-
-} // namespace
 
 int main()
 {
@@ -60,8 +38,10 @@ int main()
     auto* save = new COperSave;
     save->GetSettings().UseDstFolder = 1;
     save->GetSettings().DstFolder = QString::fromStdString((dir / "ours").string());
+    auto* rotate = new COperRotate;
+    rotate->SetTransform(1, 0, 0); // a clockwise quarter turn
     CBatch macro(QStringLiteral("Rotate + Save"));
-    macro.GetOperations() = {new CBenchRotate, save};
+    macro.GetOperations() = {rotate, save};
 
     const double ours = bench::TimeMs(
         [&] {

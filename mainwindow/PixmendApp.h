@@ -95,6 +95,8 @@ public:
     void RunMacro(CBatch* macro);
     bool SaveImage(const QString& path);
     void OnMacroCommand(int id);
+    // The macro manager over m_batches, modal (BatchManager.cpp).
+    void OnMacroManager();
     // Appends the JPEG files of `folder` (and of its folders when recursive).
     static void CollectFiles(QStringList* out, const QString& folder, int recursive);
     // The browser's selection as the frame hands it out (empty without a frame).

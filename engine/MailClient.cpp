@@ -6,6 +6,17 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+namespace {
+
+int g_pending = 0; // UI thread only
+
+} // namespace
+
+int PendingMailSends()
+{
+    return g_pending;
+}
+
 QString MapiErrorName(int result)
 {
     static const char* const kNames[] = {
@@ -94,6 +105,7 @@ void SendMapiMail(const MailMessage& message, std::function<void(int result)> on
     QObject::connect(process, &QProcess::finished, process,
                      [process, onEnd](int exitCode, QProcess::ExitStatus status) {
                          process->deleteLater();
+                         --g_pending;
                          onEnd(status == QProcess::NormalExit ? MapXdgEmailExitCode(exitCode) : kMapiFailure);
                      });
     // A program that ran reports through finished; only a failed start ends here.
@@ -101,7 +113,9 @@ void SendMapiMail(const MailMessage& message, std::function<void(int result)> on
         if (error != QProcess::FailedToStart)
             return;
         process->deleteLater();
+        --g_pending;
         onEnd(kMapiFailure);
     });
+    ++g_pending;
     process->start();
 }

@@ -44,3 +44,6 @@ int MapXdgEmailExitCode(int exitCode);
 // nor the application's quitting stops the program. Needs a running event
 // loop for the report.
 void SendMapiMail(const MailMessage& message, std::function<void(int result)> onEnd);
+
+// How many started mail programs have not reported yet.
+int PendingMailSends();

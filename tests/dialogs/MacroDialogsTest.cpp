@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -222,6 +223,13 @@ TEST_F(MacroDialogsTest, EditorButtonsPagesAndRoutesOut)
     ASSERT_TRUE(selected && available && up && down && check);
     EXPECT_EQ(available->count(), 4);
     EXPECT_EQ(selected->currentRow(), 0);
+    // The crop page in macro context: no "Preview" tab.
+    auto* tabs = GetDlgItem(w, 1119)->findChild<QTabBar*>(QStringLiteral("DlgTabRow"));
+    ASSERT_NE(tabs, nullptr);
+    QStringList titles;
+    for (int i = 0; i < tabs->count(); ++i)
+        titles << tabs->tabText(i);
+    EXPECT_EQ(titles, QStringList{QStringLiteral("General")});
     EXPECT_FALSE(up->isEnabled());
     page.OnMoveUp(); // first: nothing
     EXPECT_EQ(page.GetWorkingCopy().SaveToString(), original);

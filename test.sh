@@ -12,7 +12,7 @@ JOBS=$(nproc 2>/dev/null || echo 4)
 export QT_QPA_PLATFORM=offscreen
 
 # Test programs that run again under ASan+UBSan (one sanitizer build of all).
-SANITIZED_TESTS=(kestrel_tests platform_tests engine_tests worker_tests dialogs_tests)
+SANITIZED_TESTS=(kestrel_tests platform_tests engine_tests mail_tests worker_tests dialogs_tests)
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"

@@ -481,6 +481,7 @@ void CPixmendApp::RegisterCommands()
         ui.Enable(ImageOpen(*this) && HasClipboardImage());
         ui.SetCheck(GetCurrentModeId() == ID_EDIT_PASTE ? 1 : 0);
     });
+    route(ID_MACRO_MANAGER, [this] { OnMacroManager(); });
     route(ID_APP_EXIT, [this] {
         if (m_pMainFrame)
             m_pMainFrame->close();

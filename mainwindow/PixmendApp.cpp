@@ -119,7 +119,7 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     // them in this order); then each loads its parameters.
     m_operations = {&m_operRotate,    &m_operCrop,   &m_operResize, &m_operColor,
                     &m_operGrayscale, &m_operRedEye, &m_operText,   &m_operReconstruct,
-                    &m_operSave};
+                    &m_operSave,      &m_operEmail};
     for (IOperation* op : m_operations)
         op->LoadFromRegistry();
 

@@ -20,6 +20,7 @@
 #include "OperColor.h"
 #include "OperConvertGrayscale.h"
 #include "OperCrop.h"
+#include "OperEmail.h"
 #include "OperRedEye.h"
 #include "OperReconstruct.h"
 #include "OperResize.h"
@@ -150,6 +151,8 @@ public:
     void RunMacro(CBatch* macro);
     bool SaveImage(const QString& path);
     void OnMacroCommand(int id);
+    // The macro manager over m_batches, modal (BatchManager.cpp).
+    void OnMacroManager();
     // Appends the JPEG files of `folder` (and of its folders when recursive).
     static void CollectFiles(QStringList* out, const QString& folder, int recursive);
     // The browser's selection as the frame hands it out (empty without a frame).
@@ -195,6 +198,7 @@ public:
     COperText m_operText{m_localeManager};
     COperReconstruct m_operReconstruct;
     COperSave m_operSave;
+    COperEmail m_operEmail;
     CJPEGlib m_jpegLib;
     CKsImage m_image;
 

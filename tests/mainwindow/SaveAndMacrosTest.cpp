@@ -96,7 +96,7 @@ TEST(SaveAndMacros, PrototypeMacroListAndCurrentFolder)
         const auto at = std::find(ops.begin(), ops.end(), &app.m_operSave);
         ASSERT_NE(at, ops.end());
         for (auto it = at + 1; it != ops.end(); ++it)
-            EXPECT_EQ((*it)->GetName(), QStringLiteral("E-mail"));
+            EXPECT_EQ((*it)->GetName(), QStringLiteral("Email"));
 
         // No stored list: the sample macro, named in the macro menu.
         const QString sample = QStringLiteral("Sample - 4x6 Fit-in Crop + Datestamp");

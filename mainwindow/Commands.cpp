@@ -118,6 +118,7 @@ void CPixmendApp::RegisterCommands()
         CAboutDlg dlg(m_pMainFrame);
         dlg.exec();
     });
+    m_commands.SetHandler(ID_FILE_PREFERENCES, [this] { OnFilePreferences(); });
     m_commands.SetHandler(ID_APP_EXIT, [this] {
         if (m_pMainFrame)
             m_pMainFrame->close();

@@ -70,6 +70,9 @@ public:
     // save it first. False means the caller must not go on (Cancel, or a
     // save that failed).
     bool QuerySaveModified();
+    // Preferences: the sheet on the settings record, then the browser sorts
+    // its listing again for a new sort order.
+    void OnFilePreferences();
     // The file commands' save of the open image under its own path; false
     // when it failed. Until they exist nothing can be saved, so "Yes" keeps
     // the image open.

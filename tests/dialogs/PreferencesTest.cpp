@@ -3,6 +3,7 @@
 // and the prototypes left alone unless "Defaults" was opened.
 #include "CButton.h"
 #include "Operation.h"
+#include "OperationDlg.h"
 #include "PrefsTestKit.h"
 #include "SettingsDlg.h"
 
@@ -10,7 +11,9 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QVBoxLayout>
 #include <QSlider>
 
 using namespace prefstest;
@@ -47,7 +50,131 @@ CPageView* ViewPage(QWidget* sheet)
     return nullptr;
 }
 
+// A kind with one number, edited by a one-edit page (section "PrefsValue"),
+// or without any page (any other section).
+class CStandIn : public COperation {
+public:
+    CStandIn(const char* name, const char* section) : COperation(name, section), m_name(name), m_section(section)
+    {
+        AddIntParam(QStringLiteral("Value"), &value);
+    }
+    COperation* CreateNew() const override { return new CStandIn(m_name, m_section); }
+    void UpdatePage() override
+    {
+        if (m_pPage)
+            m_pPage->BindParams(&value);
+    }
+    IOperationPage* GetPage() override { return CreatePageOnce(); }
+    IAction* CreateAction(CKsImage*, int*) override { return nullptr; }
+    int value = 0;
+
+private:
+    const char* m_name;
+    const char* m_section;
+};
+
+class CValuePage : public COperationDlg {
+public:
+    CValuePage() : COperationDlg(9999) {}
+    QLineEdit* edit = nullptr;
+
+protected:
+    void CreateControls(QWidget* window) override
+    {
+        edit = new QLineEdit(window);
+        SetDlgItemId(edit, 4242);
+        (new QVBoxLayout(window))->addWidget(edit);
+        connect(edit, &QLineEdit::textEdited, this, [this](const QString& text) {
+            *static_cast<int*>(GetParams()) = text.toInt();
+        });
+    }
+    void UpdateControls() override { edit->setText(QString::number(*static_cast<int*>(GetParams()))); }
+    void OnDestroyWindow() override { edit = nullptr; }
+};
+
+// Preferences over three stand-in prototypes: Alpha and Gamma with a page,
+// Beta without one.
+class DefaultsTest : public PreferencesTest {
+protected:
+    void SetUp() override
+    {
+        RegisterOperationPageFactory(QStringLiteral("PrefsValue"), [](COperation&) -> IOperationPage* { return new CValuePage; });
+        PreferencesTest::SetUp();
+        m_saved = m_app->m_operations;
+        m_app->m_operations = {&m_alpha, &m_beta, &m_gamma};
+    }
+    void TearDown() override
+    {
+        m_app->m_operations = m_saved;
+        PreferencesTest::TearDown();
+        RegisterOperationPageFactory(QStringLiteral("PrefsValue"), {});
+    }
+    void Pick(QWidget* sheet, int row)
+    {
+        auto* list = Item<QListWidget>(sheet, 1118);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        EXPECT_EQ(list->currentRow(), row);
+    }
+
+    // The shown page's edit (every page that has a window holds one).
+    static QLineEdit* ShownEdit(QWidget* sheet)
+    {
+        for (QLineEdit* edit : sheet->findChildren<QLineEdit*>(QStringLiteral("4242")))
+            if (edit->isVisible())
+                return edit;
+        return nullptr;
+    }
+
+    CStandIn m_alpha{"Alpha", "PrefsValue"};
+    CStandIn m_beta{"Beta", "PrefsNone"};
+    CStandIn m_gamma{"Gamma", "PrefsValue"};
+    std::vector<IOperation*> m_saved;
+};
+
 } // namespace
+
+TEST_F(DefaultsTest, ReopensWhereCancelLeftIt)
+{
+    Preferences([this](QWidget* sheet) {
+        PickTab(SheetTabs(sheet), QStringLiteral("Defaults"));
+        Pick(sheet, 2);
+        Click(sheet, 2);
+    });
+    Preferences([](QWidget* sheet) {
+        EXPECT_EQ(SheetTabs(sheet)->currentIndex(), 1);
+        EXPECT_EQ(Item<QListWidget>(sheet, 1118)->currentRow(), 2);
+        Click(sheet, 2);
+    });
+    QSettings* conf = Exit();
+    EXPECT_EQ(conf->value("Settings/CurrentTab").toInt(), 1);
+    EXPECT_EQ(conf->value("Settings/CurDefaultOper").toInt(), 2);
+}
+
+TEST_F(DefaultsTest, OKCopiesTheClonesCancelDropsThem)
+{
+    for (const bool ok : {false, true}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        m_app->m_settings.CurrentTab = 1;
+        m_app->m_settings.CurDefaultOper = 0;
+        Preferences([this, ok](QWidget* sheet) {
+            Pick(sheet, 2);
+            QLineEdit* edit = ShownEdit(sheet);
+            ASSERT_NE(edit, nullptr);
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, QStringLiteral("42"));
+            // A kind without a page shows the placeholder, not Gamma's page.
+            Pick(sheet, 1);
+            EXPECT_EQ(ShownEdit(sheet), nullptr);
+            Pick(sheet, 2);
+            ASSERT_NE(ShownEdit(sheet), nullptr);
+            EXPECT_EQ(ShownEdit(sheet)->text(), QStringLiteral("42"));
+            Click(sheet, ok ? 1 : 2);
+        });
+        EXPECT_EQ(m_gamma.value, ok ? 42 : 0);
+        EXPECT_EQ(m_alpha.value, 0);
+    }
+}
 
 TEST_F(PreferencesTest, ViewPreviewFollowsTheTrackbarsAndCancelKeepsTheRecord)
 {
@@ -147,29 +274,6 @@ TEST_F(PreferencesTest, StoredTabOutsideThePagesOpensView)
     }
 }
 
-TEST_F(PreferencesTest, DefaultsReopensWhereCancelLeftIt)
-{
-    const int count = int(m_app->m_operations.size());
-    if (count == 0)
-        GTEST_SKIP() << "no operation prototypes";
-    const int pick = std::min(2, count - 1);
-    Preferences([pick](QWidget* sheet) {
-        PickTab(SheetTabs(sheet), QStringLiteral("Defaults"));
-        auto* list = Item<QListWidget>(sheet, 1118);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(pick)).center());
-        EXPECT_EQ(list->currentRow(), pick);
-        Click(sheet, 2);
-    });
-    Preferences([pick](QWidget* sheet) {
-        EXPECT_EQ(SheetTabs(sheet)->currentIndex(), 1);
-        EXPECT_EQ(Item<QListWidget>(sheet, 1118)->currentRow(), pick);
-        Click(sheet, 2);
-    });
-    QSettings* conf = Exit();
-    EXPECT_EQ(conf->value("Settings/CurrentTab").toInt(), 1);
-    EXPECT_EQ(conf->value("Settings/CurDefaultOper").toInt(), pick);
-}
-
 TEST_F(PreferencesTest, NeverOpeningDefaultsLeavesThePrototypesOnOK)
 {
     QStringList before;
@@ -185,4 +289,21 @@ TEST_F(PreferencesTest, NeverOpeningDefaultsLeavesThePrototypesOnOK)
         after.append(op->SaveToString());
     EXPECT_EQ(after, before);
     EXPECT_EQ(m_app->m_settings.ThumbWidth, CAppSettings().ThumbWidth + 1);
+}
+
+TEST_F(DefaultsTest, AClonePairedWithNoPrototypeEndsTheWalk)
+{
+    m_app->m_settings.CurrentTab = 1;
+    m_app->m_settings.CurDefaultOper = 0;
+    Preferences([this](QWidget* sheet) {
+        QLineEdit* edit = ShownEdit(sheet);
+        ASSERT_NE(edit, nullptr);
+        QTest::keyClicks(edit, QStringLiteral("7"));
+        // Gamma's clone now finds no prototype of its name: the walk stops
+        // at the end of the prototypes instead of reading past it.
+        m_gamma.SetName(QStringLiteral("Renamed"));
+        Click(sheet, 1);
+    });
+    EXPECT_EQ(m_alpha.value, 7);
+    EXPECT_EQ(m_gamma.value, 0);
 }

@@ -4,6 +4,8 @@
 #include "MainFrame.h"
 #include "PixmendApp.h"
 
+#include <QWidget>
+
 namespace {
 
 CChildView* View()
@@ -41,6 +43,10 @@ CSettingsDlg::CSettingsDlg(CAppSettings* settings, QWidget* parent)
 bool CSettingsDlg::OnInitDialog()
 {
     CPropertySheet::OnInitDialog();
+    // "Defaults" gets its window only when first shown: leave it the room
+    // its editors need from the start.
+    if (QWidget* window = GetSafeHwnd())
+        window->setMinimumSize(780, 540);
     m_working = *m_pSettings;
     const int tab = m_working.CurrentTab;
     SetActivePage(tab >= 0 && tab < GetPageCount() ? tab : 0);

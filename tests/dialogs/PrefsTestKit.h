@@ -40,10 +40,15 @@ inline void OnNextModal(std::function<void(QWidget*)> answer, QWidget* notThis =
     timer->start();
 }
 
+// The control with that id, the shown one first: pages of one sheet reuse ids.
 template <class T>
 T* Item(const QWidget* window, int id)
 {
-    T* control = qobject_cast<T*>(GetDlgItem(window, id));
+    T* control = nullptr;
+    for (QWidget* w : window->findChildren<QWidget*>(QString::number(id))) {
+        if (!control || (w->isVisible() && !control->isVisible()))
+            control = qobject_cast<T*>(w) ? qobject_cast<T*>(w) : control;
+    }
     EXPECT_NE(control, nullptr) << "control " << id;
     return control;
 }

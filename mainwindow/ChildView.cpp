@@ -188,7 +188,7 @@ void CChildView::OnImageChanged()
 void CChildView::SwapDimensions()
 {
     std::swap(m_mcuWidth, m_mcuHeight);
-    SelectionRect& s = m_host->Selection();
+    CropParams& s = m_host->Selection();
     std::swap(s.Left, s.Top);
     std::swap(s.Right, s.Bottom);
 }
@@ -332,8 +332,8 @@ void CChildView::ZoomToSelection()
 {
     if (!m_selectionShown || m_host->CurrentModeId() != ID_EDIT_SELECT || !IsImageLoaded())
         return;
-    SelectionRect& s = m_host->Selection();
-    s.Normalize();
+    CropParams& s = m_host->Selection();
+    NormalizeSelection(s);
     const int64_t sw = static_cast<int64_t>(s.Right) - s.Left;
     const int64_t sh = static_cast<int64_t>(s.Bottom) - s.Top;
     // A selection without width or height has no zoom that shows it.
@@ -451,7 +451,7 @@ QPoint CChildView::ImagePoint(int x, int y) const
 
 QRect CChildView::SelectionClientRect() const
 {
-    const SelectionRect& s = m_host->Selection();
+    const CropParams& s = m_host->Selection();
     QPoint a;
     QPoint b;
     ScalePoint(&a, s.Left, s.Top, static_cast<int>(m_zoom), 256);
@@ -594,20 +594,20 @@ void CChildView::CancelSelection(bool lastOnly)
 
 void CChildView::ResetModeSelection()
 {
-    const SelectionRect& s = m_host->Selection();
+    const CropParams& s = m_host->Selection();
     if (m_host->ModeKeepsSelection() && s.Right > s.Left && s.Bottom > s.Top)
         m_host->ModeResetSelection(*this);
 }
 
 void CChildView::AlignSelection()
 {
-    const CropViewOptions& crop = m_host->CropOptions();
+    const CropParams& crop = m_host->CropOptions();
     const int mode = m_host->CurrentModeId();
     if ((crop.AlignSelectionByBlock == 0 && m_host->TextModeHasText()) || mode == ID_EDIT_PASTE || mode == ID_EDIT_SELECT)
         return;
     if (!IsImageLoaded() || m_mcuWidth <= 0 || m_mcuHeight <= 0)
         return;
-    SelectionRect& s = m_host->Selection();
+    CropParams& s = m_host->Selection();
     const bool alignEnd = crop.AlignSelectionByBlockSE != 0 && crop.CropPreset.isEmpty();
     AlignAxis(s.Top, s.Bottom, m_mcuHeight, m_image->GetHeight(), m_movingSelection, alignEnd);
     AlignAxis(s.Left, s.Right, m_mcuWidth, m_image->GetWidth(), m_movingSelection, alignEnd);
@@ -618,15 +618,15 @@ void CChildView::SelectAll()
     if (!IsImageLoaded())
         return;
     m_selectionShown = true;
-    SelectionRect& s = m_host->Selection();
-    s = SelectionRect{0, 0, m_image->GetWidth(), m_image->GetHeight()};
+    CropParams& s = m_host->Selection();
+    SetSelectionRect(s, 0, 0, m_image->GetWidth(), m_image->GetHeight());
     AlignSelection();
     UpdateView(true);
 }
 
 int CChildView::FindHandle(QPoint p) const
 {
-    const SelectionRect& s = m_host->Selection();
+    const CropParams& s = m_host->Selection();
     const int64_t z = m_zoom;
     const bool nearLeft = std::abs(static_cast<int64_t>(s.Left) - p.x()) * z / 256 < 5;
     const bool nearTop = std::abs(static_cast<int64_t>(s.Top) - p.y()) * z / 256 < 5;
@@ -683,13 +683,13 @@ void CChildView::LeftButtonDown(int x, int y)
     m_lastY = y;
     const QPoint p = ImagePoint(x, y);
     const int mode = m_host->CurrentModeId();
-    const CropViewOptions& crop = m_host->CropOptions();
-    SelectionRect& s = m_host->Selection();
+    const CropParams& crop = m_host->CropOptions();
+    CropParams& s = m_host->Selection();
     m_panning = false;
     if (m_spaceHeld) {
         m_dragging = true;
         m_panning = true;
-    } else if (m_selectionShown && s.Contains(p.x(), p.y())) {
+    } else if (m_selectionShown && SelectionContains(s, p.x(), p.y())) {
         m_pressX = x;
         m_pressY = y;
         m_movingSelection = m_handle == 0;
@@ -704,7 +704,7 @@ void CChildView::LeftButtonDown(int x, int y)
             m_dragging = true;
             m_pressX = x;
             m_pressY = y;
-            s = SelectionRect{p.x(), p.y(), p.x(), p.y()};
+            SetSelectionRect(s, p.x(), p.y(), p.x(), p.y());
             m_selectionShown = true;
             AlignSelection();
         }
@@ -723,8 +723,8 @@ void CChildView::mouseMoveEvent(QMouseEvent* event)
 void CChildView::MouseMoveTo(int x, int y)
 {
     const int mode = m_host->CurrentModeId();
-    const CropViewOptions& crop = m_host->CropOptions();
-    SelectionRect& s = m_host->Selection();
+    const CropParams& crop = m_host->CropOptions();
+    CropParams& s = m_host->Selection();
     int dxComputed = 0;
     int dyComputed = 0;
     int dx = 0;
@@ -734,7 +734,7 @@ void CChildView::MouseMoveTo(int x, int y)
             setFocus(Qt::OtherFocusReason);
         const QPoint p = ImagePoint(x, y);
         m_handle = 0;
-        if (m_selectionShown && s.Contains(p.x(), p.y()) && !IsPasteMode())
+        if (m_selectionShown && SelectionContains(s, p.x(), p.y()) && !IsPasteMode())
             m_handle = FindHandle(p);
     } else if ((m_spaceHeld || mode == ID_EDIT_DRAG) && IsPointInImage(x, y)) {
         m_centerX += m_lastX - x;
@@ -840,9 +840,9 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event)
 
 void CChildView::LeftButtonUp()
 {
-    SelectionRect& s = m_host->Selection();
+    CropParams& s = m_host->Selection();
     if (s.Right != s.Left && s.Bottom != s.Top) {
-        s.Normalize();
+        NormalizeSelection(s);
         AlignSelection();
         UpdateView(true);
     } else if (m_selectionShown) {
@@ -901,10 +901,10 @@ void CChildView::UpdateCursor(int x, int y)
     const bool crop = mode == ID_EDIT_CROP;
     const bool active = IsPasteMode() || (crop && m_host->CropOptions().AllowOutwardSel) || IsPointInImage(x, y);
     const QPoint p = ImagePoint(x, y);
-    const SelectionRect& s = m_host->Selection();
+    const CropParams& s = m_host->Selection();
     int id = -1;
     bool chosen = true;
-    if (m_selectionShown && s.Contains(p.x(), p.y())) {
+    if (m_selectionShown && SelectionContains(s, p.x(), p.y())) {
         const int idle = crop ? kCursorCrop : kCursorSelect;
         if (m_dragging)
             id = m_movingSelection ? -6 : (m_handle ? HandleCursor(m_handle) : idle);
@@ -983,7 +983,7 @@ bool CChildView::ArrowKey(int key)
         m_blinkOn = true;
         m_host->RedEyeRefreshPreview(*this);
     } else if (m_selectionShown || IsPasteMode()) {
-        SelectionRect& s = m_host->Selection();
+        CropParams& s = m_host->Selection();
         const bool free = IsPasteMode() || m_host->CropOptions().AllowOutwardSel;
         const int width = m_image ? m_image->GetWidth() : 0;
         const int height = m_image ? m_image->GetHeight() : 0;

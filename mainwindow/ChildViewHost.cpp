@@ -9,19 +9,16 @@
 #include <QPainter>
 #include <QRegion>
 
-#include <utility>
-
-void SelectionRect::Normalize()
-{
-    if (Left > Right)
-        std::swap(Left, Right);
-    if (Top > Bottom)
-        std::swap(Top, Bottom);
-}
-
 CViewHost::CViewHost() : m_modeId(ID_EDIT_DRAG) {}
 
 CViewHost::~CViewHost() = default;
+
+CropParams& CViewHost::CropOptions()
+{
+    if (CPixmendApp* app = CPixmendApp::Instance())
+        return app->m_operCrop.Params();
+    return m_crop;
+}
 
 CAppSettings& CViewHost::Settings()
 {
@@ -97,7 +94,7 @@ void CViewHost::ModeDrawOverlay(QPainter& painter, CChildView& view)
         // lies outside the image shows the canvas colour.
         const QRect frame = view.SelectionClientRect().adjusted(1, 1, 0, 0);
         const QRect drawn(view.OriginX(), view.OriginY(), view.GetZoomedWidth(), view.GetZoomedHeight());
-        const CropViewOptions& crop = CropOptions();
+        const CropParams& crop = CropOptions();
         const int color = crop.AllowOutwardSel ? crop.CanvasColor : Settings().BackgroundColor;
         const QColor fill(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
         for (const QRect& r : QRegion(frame) - QRegion(drawn))

@@ -2,14 +2,14 @@
 // operation's selection and options, the current interactive mode, the main
 // frame and the file commands.
 //
-// SEAM: the modes, the crop operation, the frame's zoom box and status bar and
-// the dropped-file opener are built later. Until then this default host keeps
-// the selection and its options itself, models the current mode by its
-// command id only, and leaves the frame's parts out. The later pieces derive
-// from it (or replace the bodies) and hand their host to the view.
+// SEAM: the modes, the frame's zoom box and status bar and the dropped-file
+// opener are built later. Until then this default host models the current
+// mode by its command id only and leaves the frame's parts out. The later
+// pieces derive from it (or replace the bodies) and hand their host to the view.
 #pragma once
 
 #include "AppSettings.h"
+#include "OperCrop.h"
 
 #include <QImage>
 #include <QPoint>
@@ -18,30 +18,6 @@
 class CChildView;
 class CKsImage;
 class QPainter;
-
-// The selection in image pixels; right and bottom are exclusive. It may be
-// reversed while a new selection is drawn.
-struct SelectionRect {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-
-    bool Contains(int x, int y) const { return x >= Left && x < Right && y >= Top && y < Bottom; }
-    void Normalize();
-};
-
-// The crop operation's parameters that steer the selection in the view.
-struct CropViewOptions {
-    int AllowOutwardSel = 1;
-    int AutoCancelSelection = 1;
-    int AlignSelectionByBlock = 0;
-    int AlignSelectionByBlockSE = 0;
-    int RunningAnts = 1;
-    int FadeOutsideArea = 1;
-    int CanvasColor = 0xFFFFFF; // COLORREF
-    QString CropPreset;         // empty: free crop
-};
 
 // The range of the red-eye radius the red-eye panel allows.
 inline constexpr int kRedEyeRadiusMin = 1;
@@ -54,9 +30,11 @@ public:
     CViewHost(const CViewHost&) = delete;
     CViewHost& operator=(const CViewHost&) = delete;
 
-    // The crop operation's Left/Top/Right/Bottom and its selection options.
-    virtual SelectionRect& Selection() { return m_selection; }
-    virtual CropViewOptions& CropOptions() { return m_crop; }
+    // The application's crop block (a private one without an application):
+    // its Left/Top/Right/Bottom are the selection (SelectionRect), the rest
+    // steers how the view shows and moves it.
+    virtual CropParams& Selection() { return CropOptions(); }
+    virtual CropParams& CropOptions();
     // The application's settings record (a private one without an application).
     virtual CAppSettings& Settings();
 
@@ -108,8 +86,7 @@ public:
     void SetModeId(int id) { m_modeId = id; }
 
 private:
-    SelectionRect m_selection;
-    CropViewOptions m_crop;
+    CropParams m_crop;
     CAppSettings m_ownSettings;
     int m_modeId;
     int m_redEyeRadius = 10;

@@ -478,7 +478,7 @@ void CMainFrame::UpdateStatusTexts()
 #ifdef PIXMEND_HAVE_CHILD_VIEW
         CChildView* view = GetView();
         if (view && view->IsSelectionShown()) {
-            const SelectionRect& s = view->Host().Selection();
+            const CropParams& s = view->Host().Selection();
             text = SelectionStatusText(s.Left, s.Top, s.Right, s.Bottom);
             // The print resolution joins once the crop mode's rules exist
             // (PrintResolution with the current rule while crop mode is current).

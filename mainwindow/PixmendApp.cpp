@@ -1,6 +1,7 @@
 #include "PixmendApp.h"
 
 #include "CommandIds.h"
+#include "CropPresets.h"
 #include "FontHeight.h"
 #include "MainFrame.h"
 #include "MessageBoxes.h"
@@ -67,6 +68,7 @@ CPixmendApp::CPixmendApp()
 {
     s_instance = this;
     CAppSettings::SetDpiScaleSource(AppDpiScale);
+    SetCropAllowOutwardHook([this] { return m_operCrop.Params().AllowOutwardSel; });
     RegisterCommands();
     connect(&m_commands, &CCommandTable::commandExecuted, this, [this] { RequestIdle(); });
     m_idle.SetHandler([this](long count) { return OnIdle(count); });
@@ -77,6 +79,7 @@ CPixmendApp::~CPixmendApp()
     m_idle.Stop();
     delete m_pMainFrame;
     CAppSettings::SetDpiScaleSource(nullptr);
+    SetCropAllowOutwardHook(nullptr);
     if (s_instance == this)
         s_instance = nullptr;
 }
@@ -107,9 +110,11 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     m_settings.Load();
     // Each kind's editor page comes from the dialogs' factories.
     RegisterOperationPages();
-    // Operation prototypes are registered here, in the order rotate, crop,
-    // resize, colour, grayscale, red eye, text, reconstruct, save, e-mail;
-    // then each loads its parameters.
+    // The operation prototypes in the order rotate, crop, resize, colour,
+    // grayscale, red eye, text, reconstruct, save, e-mail (the lists offer
+    // them in this order); then each loads its parameters.
+    m_operations = {&m_operRotate,    &m_operCrop,   &m_operResize, &m_operColor,
+                    &m_operGrayscale, &m_operRedEye, &m_operText,   &m_operReconstruct};
     for (IOperation* op : m_operations)
         op->LoadFromRegistry();
 

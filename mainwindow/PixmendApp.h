@@ -16,6 +16,14 @@
 #include "JPEGlib.h"
 #include "KsImage.h"
 #include "LocaleManager.h"
+#include "OperColor.h"
+#include "OperConvertGrayscale.h"
+#include "OperCrop.h"
+#include "OperRedEye.h"
+#include "OperReconstruct.h"
+#include "OperResize.h"
+#include "OperRotate.h"
+#include "OperText.h"
 
 #include <QFont>
 #include <QObject>
@@ -96,6 +104,8 @@ public:
     // State reached through theApp, as the rest of the program expects it.
     QString m_strAppTitle;
     QFont m_font;
+    // Before the operations: the text operation takes its defaults from it.
+    CLocaleManager m_localeManager;
     std::vector<IOperation*> m_operations; // OperationPrototypes, not owned
     CAppSettings m_settings;
     QString m_strCurrentFolder;
@@ -104,9 +114,18 @@ public:
     int m_bQuitAfterSave = 0;
     int m_bOpenFirstImage = 0;
     int m_nDpiScale = 0;
+    // The prototypes; m_operCrop's Left/Top/Right/Bottom are the program's
+    // selection (SelectionRect).
+    COperRotate m_operRotate;
+    COperCrop m_operCrop;
+    COperResize m_operResize;
+    COperColor m_operColor;
+    COperConvertGrayscale m_operGrayscale;
+    COperRedEye m_operRedEye;
+    COperText m_operText{m_localeManager};
+    COperReconstruct m_operReconstruct;
     CJPEGlib m_jpegLib;
     CKsImage m_image;
-    CLocaleManager m_localeManager;
 
 private:
     bool Fail(const QString& message);

@@ -122,12 +122,12 @@ protected:
     }
     void SetSelection(int l, int t, int r, int b)
     {
-        m_host.Selection() = SelectionRect{l, t, r, b};
+        SetSelectionRect(m_host.Selection(), l, t, r, b);
         m_view->SetSelectionShown(true);
     }
     void ExpectSelection(int l, int t, int r, int b)
     {
-        const SelectionRect& s = m_host.Selection();
+        const CropParams& s = m_host.Selection();
         EXPECT_EQ(s.Left, l);
         EXPECT_EQ(s.Top, t);
         EXPECT_EQ(s.Right, r);
@@ -341,8 +341,8 @@ TEST_F(ChildViewTest, ZoomToSelectionFramesTheSelectionAndIgnoresAnEmptyOne)
     EXPECT_EQ(m_view->horizontalScrollBar()->value(), m_view->CenterX() - cw / 2);
 
     m_view->ZoomActual();
-    for (SelectionRect empty : {SelectionRect{10, 10, 10, 50}, SelectionRect{10, 10, 60, 10}}) {
-        SetSelection(empty.Left, empty.Top, empty.Right, empty.Bottom);
+    for (CropRect empty : {CropRect{10, 10, 10, 50}, CropRect{10, 10, 60, 10}}) {
+        SetSelection(empty.left, empty.top, empty.right, empty.bottom);
         m_view->ZoomToSelection();
         EXPECT_EQ(m_view->Zoom(), 256u);
     }
@@ -357,7 +357,7 @@ TEST_F(ChildViewTest, ZoomToSelectionFramesTheSelectionAndIgnoresAnEmptyOne)
 
 struct AlignCase {
     int mode, alignEnd;
-    SelectionRect in, out;
+    CropRect in, out;
 };
 
 class ChildViewAlignTest : public ChildViewTest, public ::testing::WithParamInterface<AlignCase> {};
@@ -370,9 +370,9 @@ TEST_P(ChildViewAlignTest, SnapsToTheMcuGrid)
     ASSERT_EQ(m_view->McuWidth(), 16);
     m_host.SetModeId(c.mode);
     m_host.CropOptions().AlignSelectionByBlockSE = c.alignEnd;
-    m_host.Selection() = c.in;
+    SetSelectionRect(m_host.Selection(), c.in.left, c.in.top, c.in.right, c.in.bottom);
     m_view->AlignSelection();
-    ExpectSelection(c.out.Left, c.out.Top, c.out.Right, c.out.Bottom);
+    ExpectSelection(c.out.left, c.out.top, c.out.right, c.out.bottom);
 }
 
 INSTANTIATE_TEST_SUITE_P(

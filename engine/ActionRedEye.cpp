@@ -38,11 +38,23 @@ void CActionRedEye::SetParameters(const RedEyeParams& params)
     m_params.Points = params.Points;
 }
 
+namespace {
+
+// A centre further outside than the radius clips to an empty square either
+// way; bringing it near keeps every sum of centre and radius within int.
+QPoint NearCentre(const QPoint& centre, int width, int height, int r)
+{
+    return QPoint(std::clamp(centre.x(), -r - 2, width + r + 2), std::clamp(centre.y(), -r - 2, height + r + 2));
+}
+
+} // namespace
+
 template <typename Visit>
-void CActionRedEye::ForSavedSquare(const QPoint& centre, bool reverse, Visit&& visit) const
+void CActionRedEye::ForSavedSquare(const QPoint& point, bool reverse, Visit&& visit) const
 {
     // One pixel more to the right and below than the corrected square.
     const int r = m_params.RedEyeRadius;
+    const QPoint centre = NearCentre(point, m_clipWidth, m_clipHeight, r);
     const int x0 = std::max(centre.x() - r, 0), x1 = std::min(centre.x() + r + 1, m_clipWidth - 1);
     const int y0 = std::max(centre.y() - r, 0), y1 = std::min(centre.y() + r + 1, m_clipHeight - 1);
     if (x0 > x1 || y0 > y1)
@@ -109,9 +121,10 @@ void CActionRedEye::Revert()
     m_saved.clear();
 }
 
-void CActionRedEye::CorrectPoint(CDib24& dib, int width, int height, const QPoint& centre) const
+void CActionRedEye::CorrectPoint(CDib24& dib, int width, int height, const QPoint& point) const
 {
     const int r = m_params.RedEyeRadius;
+    const QPoint centre = NearCentre(point, width, height, r);
     const int cx = centre.x(), cy = centre.y();
     // The square clipped to the image; cells are addressed from its corner.
     const int x0 = std::max(cx - r, 0), x1 = std::min(cx + r, width - 1);

@@ -91,6 +91,6 @@ private:
     QString m_path;
 };
 
-// The library's save options for one save. Until the save settings exist
-// this gives the library's defaults whatever `settings` holds.
+// The library's save options for one save, field by field from `settings`;
+// the library's defaults for null settings. The bitmap fields stay empty.
 SaveOptions SaveOptionsFromSettings(const SaveSettings* settings);

@@ -46,6 +46,9 @@ public:
         (void)caption;
         return AskQuestion(text) ? Answer::Yes : Answer::No;
     }
+    // A warning question with OK and Cancel; true for OK. By default the
+    // Yes/No question.
+    virtual bool AskOkCancel(const QString& text) { return AskQuestion(text); }
     // A file could not be written: retry, skip the file or abort the run.
     virtual SaveErrorChoice AskSaveError(const QString& path) = 0;
     // Progress of a long edit in percent; false when the user cancels.

@@ -1,9 +1,22 @@
-// How one save's options are chosen. The save settings record does not
-// exist yet, so every save uses the library's defaults: a lossless transcode
-// that keeps comments and EXIF.
+// How one save's options are chosen: the fields of the save settings that
+// the library reads, by meaning. SaveSettings keeps OptHuffmanTable before
+// RetainOriginalTime; SaveOptions has them the other way round.
 #include "KsImage.h"
+#include "SaveSettings.h"
 
-SaveOptions SaveOptionsFromSettings(const SaveSettings* /*settings*/)
+SaveOptions SaveOptionsFromSettings(const SaveSettings* settings)
 {
-    return DefaultSaveOptions();
+    SaveOptions options = DefaultSaveOptions();
+    if (!settings)
+        return options;
+    options.CompressionMode = settings->CompressionMode;
+    options.Quality = settings->Quality;
+    options.ColorSampling = settings->ColorSampling;
+    options.RetainOriginalTime = settings->RetainOriginalTime;
+    options.OptHuffmanTable = settings->OptHuffmanTable;
+    options.SaveComments = settings->SaveComments;
+    options.SaveEXIF = settings->SaveEXIF;
+    options.GenerateEXIFThumb = settings->GenerateEXIFThumb;
+    options.EXIFThumbSize = settings->EXIFThumbSize;
+    return options;
 }

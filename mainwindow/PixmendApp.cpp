@@ -72,12 +72,15 @@ CPixmendApp::CPixmendApp()
     RegisterCommands();
     connect(&m_commands, &CCommandTable::commandExecuted, this, [this] { RequestIdle(); });
     m_idle.SetHandler([this](long count) { return OnIdle(count); });
+    // A relative destination folder of a save hangs below the folder shown.
+    COperSave::SetCurrentFolderSource([this] { return m_strCurrentFolder; });
 }
 
 CPixmendApp::~CPixmendApp()
 {
     m_idle.Stop();
     delete m_pMainFrame;
+    COperSave::SetCurrentFolderSource(nullptr);
     CAppSettings::SetDpiScaleSource(nullptr);
     SetCropAllowOutwardHook(nullptr);
     if (s_instance == this)
@@ -114,7 +117,8 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     // grayscale, red eye, text, reconstruct, save, e-mail (the lists offer
     // them in this order); then each loads its parameters.
     m_operations = {&m_operRotate,    &m_operCrop,   &m_operResize, &m_operColor,
-                    &m_operGrayscale, &m_operRedEye, &m_operText,   &m_operReconstruct};
+                    &m_operGrayscale, &m_operRedEye, &m_operText,   &m_operReconstruct,
+                    &m_operSave};
     for (IOperation* op : m_operations)
         op->LoadFromRegistry();
 
@@ -138,6 +142,9 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     m_pMainFrame->show();
 
     m_strAppTitle = QStringLiteral("Pixmend");
+
+    m_batches.Load(&m_operations);
+    m_pMainFrame->SetMacroNamesSource([this] { return m_batches.GetNames(); });
 
     if (!cl.path.isEmpty()) {
         OpenImage(cl.path, 0);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "AppSettings.h"
+#include "Batch.h"
 #include "CommandTable.h"
 #include "DashedLine.h"
 #include "IdleDriver.h"
@@ -23,6 +24,7 @@
 #include "OperReconstruct.h"
 #include "OperResize.h"
 #include "OperRotate.h"
+#include "OperSave.h"
 #include "OperText.h"
 
 #include <QFont>
@@ -107,6 +109,7 @@ public:
     // Before the operations: the text operation takes its defaults from it.
     CLocaleManager m_localeManager;
     std::vector<IOperation*> m_operations; // OperationPrototypes, not owned
+    CBatchList m_batches;                   // all macros, loaded after the frame
     CAppSettings m_settings;
     QString m_strCurrentFolder;
     int m_bShowBrowser = 1;
@@ -124,6 +127,7 @@ public:
     COperRedEye m_operRedEye;
     COperText m_operText{m_localeManager};
     COperReconstruct m_operReconstruct;
+    COperSave m_operSave;
     CJPEGlib m_jpegLib;
     CKsImage m_image;
 

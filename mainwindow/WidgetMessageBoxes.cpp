@@ -67,6 +67,17 @@ IMessageBoxes::Answer CWidgetMessageBoxes::AskYesNoCancel(const QString& text, c
     }
 }
 
+bool CWidgetMessageBoxes::AskOkCancel(const QString& text)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return false;
+    }
+    QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    return box.exec() == QMessageBox::Ok;
+}
+
 IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& path)
 {
     if (!m_bInteractive) {

@@ -16,6 +16,7 @@ public:
     void ShowMessage(const QString& text) override;
     bool AskQuestion(const QString& text) override;
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
+    bool AskOkCancel(const QString& text) override;
     SaveErrorChoice AskSaveError(const QString& path) override;
     bool ReportProgress(int percent) override;
     // The progress bar dialog over the application's main frame.

@@ -10,6 +10,7 @@
 
 #include <QImage>
 
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -199,7 +200,7 @@ TEST_F(PixelActionTest, RedEyePointsAtAndPastTheEdges)
     Open(RedDiscPhoto(40, 24, 0, 0));
     const std::vector<BYTE> original = DibBytes();
     const std::vector<short> coefficients = Coefficients(*m_image);
-    const std::vector<QPoint> points = {{0, 0}, {39, 23}, {-30, 5}, {20, -60}, {45, 30}, {39, 0}, {1000000, -1000000}};
+    const std::vector<QPoint> points = {{0, 0}, {39, 23}, {-30, 5}, {20, -60}, {45, 30}, {39, 0}, {1000000, -1000000}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, {INT_MAX, 10}};
 
     CActionRedEye clamped(Eyes(1000000, 1000, points, -30));
     EXPECT_EQ(clamped.GetParams().RedEyeRadius, 50);

@@ -56,7 +56,7 @@ TEST_F(OperationPrototypesTest, DrawnSelectionIsKeptInTheCropSection)
         CPixmendApp app;
         ASSERT_TRUE(app.InitInstance({Q(photo)}));
         ASSERT_TRUE(app.m_image.IsLoaded());
-        ASSERT_EQ(app.m_operations.size(), 8u);
+        ASSERT_EQ(app.m_operations.size(), 9u);
         CChildView* view = app.GetMainFrame()->GetView();
         ASSERT_NE(view, nullptr);
         view->Host().SetModeId(ID_EDIT_CROP);
@@ -93,8 +93,8 @@ TEST_F(OperationPrototypesTest, DrawnSelectionIsKeptInTheCropSection)
         EXPECT_EQ(settings.value("Crop/Bottom").toInt(), bottom);
         for (const auto& [section, key] : keys)
             EXPECT_TRUE(settings.contains(section + u'/' + key)) << (section + u'/' + key).toStdString();
-        // 8 + 21 + 10 + 2 + 2 + 5 + 54 + 3 entries, ManualInput and Auto in each.
-        EXPECT_EQ(keys.size(), 105u);
+        // 8 + 21 + 10 + 2 + 2 + 5 + 54 + 3 + 21 entries, ManualInput and Auto in each.
+        EXPECT_EQ(keys.size(), 126u);
     }
     CPixmendApp again;
     ASSERT_TRUE(again.InitInstance({}));

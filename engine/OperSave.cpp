@@ -1,0 +1,132 @@
+// The save operation: its settings' keys and one save of one image.
+//
+// Reads the image's path and the current-folder hook; writes the target file
+// through CKsImage::Save (the library writes a temporary file and replaces
+// the target only when writing succeeded) and creates missing levels of the
+// destination folder. A failed write never ends silently: the user retries,
+// skips or aborts.
+#include "OperSave.h"
+
+#include "FileNames.h"
+#include "KsImage.h"
+#include "MessageBoxes.h"
+#include "OperationPage.h"
+
+#include <QDir>
+
+namespace {
+
+std::function<QString()>& CurrentFolderSource()
+{
+    static std::function<QString()> source;
+    return source;
+}
+
+QString WithSlash(const QString& folder)
+{
+    return folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+QString FolderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+} // namespace
+
+const QString COperSave::kConfirmText = QStringLiteral("Do you want to save the image?");
+
+COperSave::COperSave()
+    : COperation("Save", "Saving")
+{
+    SaveSettings& s = m_settings;
+    AddIntParam(QStringLiteral("CurTab"), &s.CurTab);
+    AddIntParam(QStringLiteral("CompressionMode"), &s.CompressionMode);
+    AddIntParam(QStringLiteral("Quality"), &s.Quality);
+    AddIntParam(QStringLiteral("ColorSampling"), &s.ColorSampling);
+    AddIntParam(QStringLiteral("OptHuffmanTable"), &s.OptHuffmanTable);
+    AddIntParam(QStringLiteral("UseSaveAsSuffix"), &s.UseSaveAsSuffix);
+    AddStringParam(QStringLiteral("SaveAsSuffix"), &s.SaveAsSuffix);
+    AddIntParam(QStringLiteral("RetainOriginalTime"), &s.RetainOriginalTime);
+    AddIntParam(QStringLiteral("OriginalSaveAsFolder"), &s.OriginalSaveAsFolder);
+    AddIntParam(QStringLiteral("AutoSave"), &s.AutoSave);
+    AddIntParam(QStringLiteral("ConfirmSave"), &s.ConfirmSave);
+    AddIntParam(QStringLiteral("SaveComments"), &s.SaveComments);
+    AddIntParam(QStringLiteral("SaveEXIF"), &s.SaveEXIF);
+    AddIntParam(QStringLiteral("GenerateEXIFThumb"), &s.GenerateEXIFThumb);
+    AddIntParam(QStringLiteral("EXIFThumbSize"), &s.EXIFThumbSize);
+    AddIntParam(QStringLiteral("UseSaveSuffix"), &s.UseSaveSuffix);
+    AddStringParam(QStringLiteral("SaveSuffix"), &s.SaveSuffix);
+    AddIntParam(QStringLiteral("UseDstFolder"), &s.UseDstFolder);
+    AddStringParam(QStringLiteral("DstFolder"), &s.DstFolder);
+}
+
+void COperSave::UpdatePage()
+{
+    if (m_pPage)
+        m_pPage->BindParams(&m_settings);
+}
+
+void COperSave::SetCurrentFolderSource(std::function<QString()> source)
+{
+    CurrentFolderSource() = std::move(source);
+}
+
+QString COperSave::ChooseTarget(const QString& imagePath) const
+{
+    const SaveSettings& s = m_settings;
+    if (!s.TargetPath.isEmpty())
+        return s.TargetPath;
+    if (!s.UseDstFolder)
+        return s.UseSaveSuffix ? MakeUniquePath(imagePath, s.SaveSuffix) : QString();
+
+    // Without a current folder a relative destination hangs below the
+    // image's own folder, never below the process's working directory.
+    QString base = CurrentFolderSource() ? CurrentFolderSource()() : QString();
+    if (base.isEmpty())
+        base = FolderOf(imagePath);
+    base = WithSlash(base);
+    QString folder = WithSlash(s.DstFolder);
+    if (QDir::isRelativePath(folder))
+        folder = base + folder;
+    // A level that cannot be made shows up as a failed save.
+    QDir().mkpath(folder);
+    const QString name = imagePath.mid(imagePath.lastIndexOf(u'/') + 1);
+    // The suffixed name is made free in the folder written, so no file there
+    // is replaced.
+    return s.UseSaveSuffix ? MakeUniquePath(folder + name, s.SaveSuffix) : folder + name;
+}
+
+IAction* COperSave::CreateAction(CKsImage* image, int* stopFlag)
+{
+    m_lastTarget.clear();
+    if (!image || !image->IsLoaded()) {
+        m_lastOutcome = SaveOutcome::NotLoaded;
+        return nullptr;
+    }
+    if (!GetAuto() && m_settings.ConfirmSave && !MessageBoxes().AskOkCancel(kConfirmText)) {
+        m_lastOutcome = SaveOutcome::Declined;
+        return nullptr;
+    }
+    const QString target = ChooseTarget(image->GetPath());
+    m_lastTarget = target.isEmpty() ? image->GetPath() : target;
+    for (;;) {
+        if (image->Save(target, &m_settings)) {
+            m_lastOutcome = SaveOutcome::Saved;
+            return nullptr;
+        }
+        switch (MessageBoxes().AskSaveError(m_lastTarget)) {
+        case IMessageBoxes::SaveErrorChoice::Skip:
+            m_lastOutcome = SaveOutcome::Skipped;
+            return nullptr;
+        case IMessageBoxes::SaveErrorChoice::Abort:
+            if (stopFlag)
+                *stopFlag = 1;
+            m_lastOutcome = SaveOutcome::Aborted;
+            return nullptr;
+        case IMessageBoxes::SaveErrorChoice::Retry:
+            break;
+        }
+    }
+}

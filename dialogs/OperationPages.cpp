@@ -9,6 +9,7 @@
 #include "DlgOperRedEye.h"
 #include "DlgOperResize.h"
 #include "DlgOperRotate.h"
+#include "DlgOperSave.h"
 #include "OperationPage.h"
 
 namespace {
@@ -30,6 +31,7 @@ void RegisterOperationPages()
     RegisterPage<CDlgOperGrayscale>("Grayscale");
     RegisterPage<CDlgOperRedEye>("RedEye");
     RegisterPage<CDlgOperReconstruct>("Reconstruct");
+    RegisterPage<CDlgOperSave>("Saving");
     RegisterPage<CDlgOperEmail>("Email");
     // The engine's "Edit..." of the crop presets reaches the preset editor here.
     CCustCropPresetsDlg::InstallAsPresetsEditor();

@@ -3,6 +3,7 @@
 #include "AppSettings.h"
 #include "CButton.h"
 #include "DlgItems.h"
+#include "DlgOperControls.h"
 #include "PixmendApp.h"
 
 #include <QCheckBox>
@@ -16,27 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QComboBox* MakeDropList(const QStringList& items, QWidget* parent, int id)
-{
-    auto* combo = new QComboBox(parent);
-    SetDlgItemId(combo, id);
-    combo->addItems(items);
-    return combo;
-}
-
-QCheckBox* MakeCheckBox(const QString& text, QWidget* parent, int id)
-{
-    auto* check = new QCheckBox(text, parent);
-    SetDlgItemId(check, id);
-    return check;
-}
-
-// Selects `index`, or nothing when the list lacks it.
-void SelectItem(QComboBox* combo, int index)
-{
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
 
 QSlider* MakePlainTrackbar(QWidget* parent, int id)
 {
@@ -63,11 +43,11 @@ void CPageView::CreateControls(QWidget* window)
 
     auto* images = new QGroupBox(QStringLiteral("Images"), window);
     auto* imageGrid = new QGridLayout(images);
-    m_scale = MakeDropList({QStringLiteral("Keep Selected Scale"), QStringLiteral("Shrink to Fit"),
+    m_scale = MakeList({QStringLiteral("Keep Selected Scale"), QStringLiteral("Shrink to Fit"),
                         QStringLiteral("Scale to Original Size")},
                        images, 1061);
-    m_drawMode = MakeDropList({QStringLiteral("ColorOnColor (Speed)"), QStringLiteral("HalfTone (Quality)")}, images, 1063);
-    m_sort = MakeDropList({QStringLiteral("File Name"), QStringLiteral("Modification Time")}, images, 1062);
+    m_drawMode = MakeList({QStringLiteral("ColorOnColor (Speed)"), QStringLiteral("HalfTone (Quality)")}, images, 1063);
+    m_sort = MakeList({QStringLiteral("File Name"), QStringLiteral("Modification Time")}, images, 1062);
     imageGrid->addWidget(new QLabel(QStringLiteral("Scale on Open:"), images), 0, 0);
     imageGrid->addWidget(m_scale, 0, 1);
     imageGrid->addWidget(new QLabel(QStringLiteral("Draw Mode:"), images), 1, 0);
@@ -77,8 +57,8 @@ void CPageView::CreateControls(QWidget* window)
 
     auto* style = new QGroupBox(QStringLiteral("Thumbnail style"), window);
     auto* styleLayout = new QVBoxLayout(style);
-    m_border = MakeCheckBox(QStringLiteral("Show border"), style, 1153);
-    m_shadow = MakeCheckBox(QStringLiteral("Show drop shadow"), style, 1154);
+    m_border = MakeCheck(QStringLiteral("Show border"), style, 1153);
+    m_shadow = MakeCheck(QStringLiteral("Show drop shadow"), style, 1154);
     styleLayout->addWidget(m_border);
     styleLayout->addWidget(m_shadow);
 
@@ -89,7 +69,7 @@ void CPageView::CreateControls(QWidget* window)
 
     auto* thumbs = new QGroupBox(QStringLiteral("Browser PaneThumbnails"), window);
     auto* thumbGrid = new QGridLayout(thumbs);
-    m_names = MakeCheckBox(QStringLiteral("Show File Names"), thumbs, 1009);
+    m_names = MakeCheck(QStringLiteral("Show File Names"), thumbs, 1009);
     m_spacing = MakePlainTrackbar(thumbs, 1077);
     m_size = MakePlainTrackbar(thumbs, 1078);
     m_preview = new QFrame(thumbs);
@@ -159,9 +139,9 @@ void CPageView::LoadSettings()
         return;
     const CAppSettings& s = *m_pSettings;
     m_color->SetColor(uint32_t(s.BackgroundColor));
-    SelectItem(m_scale, s.ScaleOnOpen);
-    SelectItem(m_drawMode, s.DrawMode);
-    SelectItem(m_sort, s.SortType);
+    SelectIndex(m_scale, s.ScaleOnOpen);
+    SelectIndex(m_drawMode, s.DrawMode);
+    SelectIndex(m_sort, s.SortType);
     m_names->setChecked(s.ShowThumbFilename != 0);
     // Read both before either trackbar writes its field back.
     const int space = s.ThumbSpace;

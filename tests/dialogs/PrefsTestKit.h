@@ -76,6 +76,16 @@ inline void PickTab(QTabBar* bar, const QString& title)
     ADD_FAILURE() << "no tab " << title.toStdString();
 }
 
+// The tab row of the shown tabbed editor whose tab control has that id.
+inline QTabBar* EditorTabs(const QWidget* sheet, int id)
+{
+    for (QWidget* w : sheet->findChildren<QWidget*>(QString::number(id)))
+        if (auto* row = w->findChild<QTabBar*>(QStringLiteral("DlgTabRow")); row && w->isVisible())
+            return row;
+    ADD_FAILURE() << "no tabbed editor " << id;
+    return nullptr;
+}
+
 inline QTabBar* SheetTabs(const QWidget* sheet)
 {
     return sheet->findChild<QTabBar*>(QStringLiteral("SheetTabs"));

@@ -18,7 +18,11 @@ bool IsJpegFileName(const QString& name)
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot < 0)
         return false;
-    const QString key = u',' + name.mid(dot + 1).toUpper() + u',';
+    const QString extension = name.mid(dot + 1);
+    // "a.jpg,jpeg" would match across two entries of the list.
+    if (extension.contains(u','))
+        return false;
+    const QString key = u',' + extension.toUpper() + u',';
     return QStringView(kJpegExtensions).contains(key);
 }
 

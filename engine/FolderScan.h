@@ -18,7 +18,8 @@
 inline constexpr char16_t kJpegExtensions[] = u",JPG,JPEG,JPE,";
 
 // True when the text after the last '.' of `name`, upper-cased and enclosed
-// in commas, occurs in kJpegExtensions. A name without '.' is no JPEG.
+// in commas, occurs in kJpegExtensions. A name without '.' is no JPEG, nor
+// one whose extension holds a comma.
 bool IsJpegFileName(const QString& name);
 
 // Called once per listed entry; returns false to end the scan early.

@@ -36,6 +36,22 @@ public:
     virtual ~IMessageBoxes() = default;
     // An information or error message with an OK button.
     virtual void ShowMessage(const QString& text) = 0;
+    // A warning with an OK button under `caption`. By default the message.
+    virtual void ShowWarning(const QString& text, const QString& caption)
+    {
+        (void)caption;
+        ShowMessage(text);
+    }
+    // Before a macro runs over `count` selected images: all of them, the open
+    // image only (offered when `currentOnly`), or nothing. By default nothing.
+    enum class BatchChoice { AllSelected, CurrentOnly, Cancel };
+    virtual BatchChoice AskBatchConfirm(const QString& macroName, int count, bool currentOnly)
+    {
+        (void)macroName;
+        (void)count;
+        (void)currentOnly;
+        return BatchChoice::Cancel;
+    }
     // A question with OK/Cancel (Yes/No); true for OK/Yes.
     virtual bool AskQuestion(const QString& text) = 0;
     enum class Answer { Yes, No, Cancel };

@@ -8,6 +8,8 @@
 // every command the frame refreshes its status texts and the title.
 #pragma once
 
+#include "BrowserSelection.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -77,6 +79,11 @@ public:
     void SetMacroNamesSource(std::function<QStringList()> source) { m_macroNames = std::move(source); }
     void FillMacroMenu(QMenu* menu);
 
+    // The browser's selection and listing calls; the empty selection until a
+    // browser (or a test) installs one. Not owned; null restores the empty one.
+    IBrowserSelection& GetBrowserSelection() { return m_browserSelection ? *m_browserSelection : m_noSelection; }
+    void SetBrowserSelection(IBrowserSelection* selection) { m_browserSelection = selection; }
+
     // Toolbar and status bar commands.
     void OnViewToolbar();
     void OnViewStatusBar();
@@ -124,4 +131,6 @@ private:
     QString m_strStatusText;
     int m_nCurrentModeId = -1;
     std::function<QStringList()> m_macroNames;
+    CNoBrowserSelection m_noSelection;
+    IBrowserSelection* m_browserSelection = nullptr;
 };

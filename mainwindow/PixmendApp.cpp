@@ -70,6 +70,7 @@ CPixmendApp::CPixmendApp()
     CAppSettings::SetDpiScaleSource(AppDpiScale);
     SetCropAllowOutwardHook([this] { return m_operCrop.Params().AllowOutwardSel; });
     RegisterCommands();
+    RegisterRunCommands();
     connect(&m_commands, &CCommandTable::commandExecuted, this, [this] { RequestIdle(); });
     m_idle.SetHandler([this](long count) { return OnIdle(count); });
     // A relative destination folder of a save hangs below the folder shown.

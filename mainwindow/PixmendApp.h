@@ -37,7 +37,9 @@
 #include <functional>
 #include <vector>
 
+class CBatch;
 class CMainFrame;
+class IBrowserSelection;
 class IOperation;
 class QWidget;
 
@@ -83,10 +85,22 @@ public:
     // Preferences: the sheet on the settings record, then the browser sorts
     // its listing again for a new sort order.
     void OnFilePreferences();
-    // The file commands' save of the open image under its own path; false
-    // when it failed. Until they exist nothing can be saved, so "Yes" keeps
-    // the image open.
+    // The close query's save of the open image under its own path; false
+    // when no file was written. SaveImage, set at construction.
     std::function<bool()> m_saveImageHook;
+
+    // Runs over the open image or the browser's selection (RunOperations.cpp).
+    // RunOperation takes ownership of the operation; the macro stays the
+    // caller's. SaveImage saves the open image under `path` (empty: its own)
+    // and says whether the file was written.
+    void RunOperation(IOperation* operation);
+    void RunMacro(CBatch* macro);
+    bool SaveImage(const QString& path);
+    void OnMacroCommand(int id);
+    // Appends the JPEG files of `folder` (and of its folders when recursive).
+    static void CollectFiles(QStringList* out, const QString& folder, int recursive);
+    // The browser's selection as the frame hands it out (empty without a frame).
+    IBrowserSelection& GetBrowserSelection();
 
     struct CommandLine {
         bool quitAfterSave = false;
@@ -133,6 +147,11 @@ public:
 
 private:
     bool Fail(const QString& message);
+    // The macro commands and the single-image save handed to the close query.
+    void RegisterRunCommands();
+    // fileRunSave: the save RunOperation appended, left out when the run
+    // lands on the open image.
+    void RunMacro(CBatch* macro, IOperation* fileRunSave);
     void RegisterCommands();
     // The idle work of the framework itself: the update pass.
     bool BaseOnIdle(long count);

@@ -1,5 +1,6 @@
 #include "WidgetMessageBoxes.h"
 
+#include "BatchConfirm.h"
 #include "FileSaveErrorDlg.h"
 #include "MainFrame.h"
 #include "PixmendApp.h"
@@ -36,6 +37,34 @@ void CWidgetMessageBoxes::ShowMessage(const QString& text)
     }
     QMessageBox box(QMessageBox::NoIcon, kCaption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
+}
+
+void CWidgetMessageBoxes::ShowWarning(const QString& text, const QString& caption)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+IMessageBoxes::BatchChoice CWidgetMessageBoxes::AskBatchConfirm(const QString& macroName, int count,
+                                                                bool currentOnly)
+{
+    if (!m_bInteractive) {
+        PrintLine(CBatchConfirm::Text(count, macroName));
+        return BatchChoice::Cancel;
+    }
+    CBatchConfirm dlg(QApplication::activeWindow(), macroName, count, currentOnly);
+    switch (dlg.DoModal()) {
+    case CBatchConfirm::IDC_ALL_SELECTED:
+        return BatchChoice::AllSelected;
+    case CBatchConfirm::IDC_CURRENT_ONLY:
+        return BatchChoice::CurrentOnly;
+    default:
+        return BatchChoice::Cancel;
+    }
 }
 
 bool CWidgetMessageBoxes::AskQuestion(const QString& text)

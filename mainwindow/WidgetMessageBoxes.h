@@ -14,6 +14,8 @@ public:
     CWidgetMessageBoxes();
 
     void ShowMessage(const QString& text) override;
+    void ShowWarning(const QString& text, const QString& caption) override;
+    BatchChoice AskBatchConfirm(const QString& macroName, int count, bool currentOnly) override;
     bool AskQuestion(const QString& text) override;
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
     bool AskOkCancel(const QString& text) override;

@@ -292,8 +292,9 @@ TEST_F(MainFrameTest, CloseAsksToSaveAModifiedImage)
     EXPECT_EQ(m_boxes.lastCaption, "Save");
     EXPECT_TRUE(frame->isVisible());
 
-    // Yes with a save that fails (or none yet) keeps the edits and the window.
+    // Yes with a save that fails (or no save routine) keeps the edits and the window.
     m_boxes.answer = IMessageBoxes::Answer::Yes;
+    app.m_saveImageHook = nullptr;
     EXPECT_FALSE(frame->close());
     int saves = 0;
     app.m_saveImageHook = [&] {

@@ -25,13 +25,13 @@ namespace prefstest {
 
 // Runs `answer` on the next modal window once it is up and active. The
 // answer must end that window (or open and answer further ones).
-inline void OnNextModal(std::function<void(QWidget*)> answer, QWidget* notThis = nullptr)
+inline void OnNextModal(std::function<void(QWidget*)> answer)
 {
     auto* timer = new QTimer;
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer, notThis] {
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == notThis || !modal->isVisible())
+        if (!modal || !modal->isVisible())
             return;
         timer->stop();
         timer->deleteLater();

@@ -10,7 +10,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -74,12 +73,6 @@ QLineEdit* MakeTextEdit(QWidget* parent, int id, QObject* page, SaveSettings* co
             (*params)->*member = text;
     });
     return edit;
-}
-
-CPageSaveFile::FolderPicker& Picker()
-{
-    static CPageSaveFile::FolderPicker picker;
-    return picker;
 }
 
 QWidget* MainWindow()
@@ -289,11 +282,6 @@ void CPageSaveEXIF::UpdateThumbSizeState()
 
 // --- File ---
 
-void CPageSaveFile::SetFolderPicker(FolderPicker picker)
-{
-    Picker() = std::move(picker);
-}
-
 void CPageSaveFile::CreateControls(QWidget* window)
 {
     auto* layout = new QVBoxLayout(window);
@@ -369,17 +357,7 @@ void CPageSaveFile::OnBrowseFolder()
     QString folder = m_pParams->DstFolder;
     while (folder.size() > 1 && folder.endsWith(u'/'))
         folder.chop(1);
-    const QString title = QStringLiteral("Select a folder");
-    bool chosen;
-    if (Picker()) {
-        chosen = Picker()(folder, title, MainWindow());
-    } else {
-        const QString dir = QFileDialog::getExistingDirectory(MainWindow(), title, folder);
-        chosen = !dir.isEmpty();
-        if (chosen)
-            folder = dir;
-    }
-    if (!chosen)
+    if (!CPixmendApp::BrowseForFolder(folder, QStringLiteral("Select a folder"), MainWindow()))
         return;
     m_pParams->DstFolder = folder;
     if (m_folder)

@@ -13,8 +13,6 @@
 
 #include <QString>
 
-#include <functional>
-
 class CIntEdit;
 class CSpinButton;
 class QCheckBox;
@@ -86,11 +84,6 @@ public:
     void SetParams(SaveSettings* params);
     // The "..." button: the folder picker, started at the stored folder.
     void OnBrowseFolder();
-
-    // The folder picker: path in (the start) and out (the choice); false when
-    // cancelled. Installed by the file commands; null falls back to Qt's own.
-    using FolderPicker = std::function<bool(QString& path, const QString& title, QWidget* owner)>;
-    static void SetFolderPicker(FolderPicker picker);
 
 protected:
     void CreateControls(QWidget* window) override;

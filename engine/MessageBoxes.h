@@ -62,6 +62,14 @@ public:
         (void)caption;
         return AskQuestion(text) ? Answer::Yes : Answer::No;
     }
+    // A Yes/No question under `caption`; a warning shows the warning icon and
+    // makes No the default button. By default the plain question.
+    virtual bool AskYesNo(const QString& text, const QString& caption, bool warning)
+    {
+        (void)caption;
+        (void)warning;
+        return AskQuestion(text);
+    }
     // A warning question with OK and Cancel; true for OK. By default the
     // Yes/No question.
     virtual bool AskOkCancel(const QString& text) { return AskQuestion(text); }
@@ -69,6 +77,8 @@ public:
     virtual SaveErrorChoice AskSaveError(const QString& path) = 0;
     // Progress of a long edit in percent; false when the user cancels.
     virtual bool ReportProgress(int percent) = 0;
+    // An error message with an OK button and the error icon. By default the message.
+    virtual void ShowError(const QString& text) { ShowMessage(text); }
     // A new progress window for one long edit. By default a silent one that
     // shows nothing and is never cancelled.
     virtual std::unique_ptr<IProgressWindow> CreateProgressWindow();

@@ -5,6 +5,7 @@
 #include "CommandTable.h"
 #include "DashedLine.h"
 #include "KsImage.h"
+#include "MainFrame.h"
 #include "PixmendApp.h"
 #include "TextUtil.h"
 #include "ViewCursors.h"
@@ -182,6 +183,12 @@ bool CChildView::IsPasteMode() const
 
 void CChildView::OnImageChanged()
 {
+    // A quarter turn, or its undo or redo, may have changed the grid (a 4:2:2
+    // image's 16 x 8 MCU becomes 8 x 16): the selection snaps to the new one.
+    if (IKestrel* lib = m_image ? m_image->GetLibraryObject() : nullptr) {
+        m_mcuHeight = lib->GetMcuHeight();
+        m_mcuWidth = lib->GetMcuWidth();
+    }
     CancelSelection(false);
 }
 
@@ -860,7 +867,11 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event)
         event->ignore();
         return;
     }
-    if (m_host->TextModeHasText()) {
+    // The application's view goes through its command router.
+    CPixmendApp* app = CPixmendApp::Instance();
+    if (app && app->GetMainFrame() && app->GetMainFrame()->GetView() == this) {
+        app->OnViewDoubleClick();
+    } else if (m_host->TextModeHasText()) {
         UpdateView(true);
         m_host->TextModeEditTextAndFont(*this);
         UpdateView(true);

@@ -112,5 +112,5 @@ void CViewHost::SendCommand(int id)
 void CViewHost::OpenDroppedFile(const QString& path)
 {
     if (CPixmendApp* app = CPixmendApp::Instance())
-        app->OpenImage(path, 0);
+        app->OpenDroppedFile(path);
 }

@@ -1,13 +1,30 @@
 // The command table of the main window: id, menu text, prompt and tooltip,
-// keys. Handlers and update rules are attached here as the commands are built;
-// an entry without a handler stays disabled.
+// keys, and the handler and update rule of every command the application
+// routes. An entry without a handler stays disabled: a rule is attached only
+// together with its handler.
+//
+// Edit frame: a command that changes the open image through an operation or
+// the undo history first deactivates the current mode and cancels the
+// view's selection, makes the change, and activates the mode again when it
+// is available for the image.
 #include "AboutDlg.h"
+#include "ChildView.h"
+#include "ClipboardImage.h"
 #include "CommandIds.h"
 #include "MainFrame.h"
 #include "MenuResources.h"
+#include "MessageBoxes.h"
+#include "OperConvertGrayscale.h"
+#include "OperRotate.h"
 #include "PixmendApp.h"
+#include "TypingKeysFilter.h"
+#include "WebAddresses.h"
 
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QKeySequence>
+#include <QUrl>
 
 namespace {
 
@@ -60,7 +77,7 @@ const CommandText kCommands[] = {
     {ID_EDIT_RED_EYE, "Red &Eye\tE", "Remove red eye\nRed Eye (E)", "E"},
     {ID_EDIT_TEXT, "&Text\tT", "Insert text into image(s)\nInsert Text (T)", "T"},
     {ID_EDIT_RECONSTRUCT, "Reco&nstruct...\tCtrl+Shift+R", "Reconstruct the Image", "Ctrl+Shift+R"},
-    {ID_VIEW_ZOOM_IN, "Zoom &In\t+", "Zoom image in\nZoom In (+)", "Num++; Ctrl+Num++; +; Shift++"},
+    {ID_VIEW_ZOOM_IN, "Zoom &In\t+", "Zoom image in\nZoom In (+)", "Num++; Ctrl+Num++; +; Shift++; ="},
     {ID_VIEW_ZOOM_OUT, "Zoom &Out\t-", "Zoom image out\nZoom Out (-)", "Num+-; Ctrl+Num+-; -; Shift+-"},
     {ID_VIEW_ZOOM_ACTUAL, "Zoom to &Actual Size\t/", "Zoom image to actual size\nZoom to Actual Size (/)",
      "Num+/; /"},
@@ -97,10 +114,227 @@ const CommandText kCommands[] = {
 
 QList<QKeySequence> ParseKeys(const char* keys)
 {
+    // No keys is no shortcut, not one empty sequence.
+    if (!*keys)
+        return {};
     return QKeySequence::listFromString(QString::fromUtf8(keys), QKeySequence::PortableText);
 }
 
+CChildView* View(const CPixmendApp& app)
+{
+    const CMainFrame* frame = app.GetMainFrame();
+    return frame ? frame->GetView() : nullptr;
+}
+
+bool ImageOpen(const CPixmendApp& app)
+{
+    return app.m_image.IsLoaded() != 0;
+}
+
+// The edit frame around `change`. Grayscale cancels the selection before the
+// mode goes; every other edit the other way round.
+void EditFrame(CPixmendApp& app, bool cancelFirst, const std::function<void()>& change)
+{
+    CMainFrame* frame = app.GetMainFrame();
+    CChildView* view = View(app);
+    if (cancelFirst && view)
+        view->CancelSelection(false);
+    if (frame)
+        frame->DeactivateCurrentMode();
+    if (!cancelFirst && view)
+        view->CancelSelection(false);
+    change();
+    if (frame)
+        frame->ActivateCurrentMode(&app.m_image);
+}
+
+// Turns and flips: a clone of the rotate prototype set to the transform
+// (quarter turns clockwise; flip 1 horizontal, 2 vertical; or the EXIF
+// orientation), run inside the edit frame.
+void RunTransform(CPixmendApp& app, int rotate, int flip, int toFlag)
+{
+    EditFrame(app, false, [&] {
+        auto* operation = dynamic_cast<COperRotate*>(app.m_operRotate.Clone());
+        if (!operation)
+            return;
+        operation->SetTransform(rotate, flip, toFlag);
+        app.RunOperation(operation);
+    });
+}
+
+void OnEditDrag(CPixmendApp& app)
+{
+    // Pressing D in the default mode keeps the selection.
+    if (app.GetCurrentModeId() == ID_EDIT_DRAG)
+        return;
+    CChildView* view = View(app);
+    if (view)
+        view->CancelSelection(false);
+    app.SetMode(ID_EDIT_DRAG);
+    if (view)
+        view->StopTimers();
+}
+
+void OnEditSelect(CPixmendApp& app)
+{
+    CChildView* view = View(app);
+    if (view)
+        view->CancelSelection(false);
+    app.SetMode(ID_EDIT_SELECT);
+    if (view) {
+        view->StartSelectionTimer();
+        view->ResetModeSelection();
+    }
+}
+
+void OnCancelSelection(CPixmendApp& app, bool lastOnly)
+{
+    if (CChildView* view = View(app))
+        view->CancelSelection(lastOnly);
+}
+
+// F6 and Shift+F6: with two panes both move the focus to the other one.
+void SwitchPane(CPixmendApp& app)
+{
+    CMainFrame* frame = app.GetMainFrame();
+    if (!frame || !app.m_bShowBrowser)
+        return;
+    QWidget* view = frame->GetViewWidget();
+    QWidget* browser = frame->GetBrowserView();
+    const QWidget* focus = QApplication::focusWidget();
+    const bool inView = focus && view && (focus == view || view->isAncestorOf(focus));
+    QWidget* target = inView ? browser : view;
+    if (target)
+        target->setFocus(Qt::OtherFocusReason);
+}
+
 } // namespace
+
+// ---- forwarding to the frame and the view ----
+
+int CPixmendApp::GetCurrentModeId() const
+{
+    const CMainFrame* frame = GetMainFrame();
+    return frame ? frame->GetCurrentModeId() : -1;
+}
+
+void CPixmendApp::SetMode(int id)
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->SetMode(id);
+}
+
+void CPixmendApp::SwitchToDefaultMode()
+{
+    SetMode(ID_EDIT_DRAG);
+    if (CChildView* view = View(*this))
+        view->StopTimers();
+}
+
+void CPixmendApp::InvalidateView()
+{
+    if (CChildView* view = View(*this))
+        view->viewport()->update();
+}
+
+void CPixmendApp::ShowModePanel(QWidget* page, const QString& caption)
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->ShowModePanel(page, caption);
+}
+
+void CPixmendApp::HideModePanel()
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->ShowEmptyPanel();
+}
+
+bool CPixmendApp::HasImageOrSelectedFiles()
+{
+    return GetBrowserSelection().HasSelection() || ImageOpen(*this);
+}
+
+void CPixmendApp::UpdateModeCommandUI(CCmdUI& ui)
+{
+    ui.Enable(ImageOpen(*this));
+    ui.SetCheck(ui.m_nID == GetCurrentModeId() ? 1 : 0);
+}
+
+void CPixmendApp::UpdateZoomCombo(bool force)
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->UpdateZoomCombo(force);
+}
+
+void CPixmendApp::OnModeApply()
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->ApplyCurrentMode();
+}
+
+void CPixmendApp::OnEditTextAndFont()
+{
+    CChildView* view = View(*this);
+    if (!view)
+        return;
+    view->UpdateView(true);
+    view->Host().TextModeEditTextAndFont(*view);
+    view->UpdateView(true);
+}
+
+void CPixmendApp::OnViewDoubleClick()
+{
+    CChildView* view = View(*this);
+    if (view && view->Host().TextModeHasText())
+        OnEditTextAndFont();
+    else
+        OnModeApply();
+}
+
+// ---- paste: the clipboard half ----
+
+bool CPixmendApp::HasClipboardImage() const
+{
+    return m_clipboardImage && m_clipboardImage->HasImage();
+}
+
+bool CPixmendApp::TakeClipboardBitmap()
+{
+    CDib24 taken;
+    if (!m_clipboardImage || !m_clipboardImage->Take(&taken))
+        return false;
+    // The previous picture is freed as the new one takes its place.
+    m_pasteBitmap = std::move(taken);
+    return true;
+}
+
+// ---- help ----
+
+QString CPixmendApp::HelpFilePath(const QString& programPath)
+{
+    // Only the file name's extension goes: a dot in a folder name (".local")
+    // is no extension, and neither is the leading dot of a hidden file.
+    const qsizetype nameStart = programPath.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype dot = programPath.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > nameStart ? programPath.left(dot) : programPath;
+    return stem + QStringLiteral(".chm");
+}
+
+void CPixmendApp::OnHelpContents()
+{
+    const QString path = HelpFilePath(QCoreApplication::applicationFilePath());
+    // A file that is not there would only make the desktop's opener complain
+    // in its own words, or not at all.
+    if (!QFileInfo(path).isFile() || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        MessageBoxes().ShowError(QStringLiteral("Could not display help."));
+}
+
+void CPixmendApp::OnHelpWebPage()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePageAddress)));
+}
+
+// ---- the table ----
 
 void CPixmendApp::RegisterCommands()
 {
@@ -113,13 +347,129 @@ void CPixmendApp::RegisterCommands()
         entry.icon = CommandIconPath(c.id);
         m_commands.Add(std::move(entry));
     }
+    // The macro items: the frame names them each time their popup opens.
+    for (int id = ID_MACRO_FIRST; id <= ID_MACRO_LAST; ++id) {
+        CommandEntry entry;
+        entry.id = id;
+        m_commands.Add(std::move(entry));
+    }
 
-    m_commands.SetHandler(ID_APP_ABOUT, [this] {
+    // Typing into a field is not taken by the window's keys; the paste rule
+    // reads the clipboard flag. Both live as long as the application object.
+    if (qApp) {
+        qApp->installEventFilter(new CTypingKeysFilter(this));
+        m_clipboardImage = new CClipboardImage(this);
+    }
+
+    const auto route = [this](int id, std::function<void()> handler, std::function<void(CCmdUI&)> update = {}) {
+        m_commands.SetHandler(id, std::move(handler));
+        if (update)
+            m_commands.SetUpdate(id, std::move(update));
+    };
+    const auto imageOpen = [this](CCmdUI& ui) { ui.Enable(ImageOpen(*this)); };
+    const auto modeRule = [this](CCmdUI& ui) { UpdateModeCommandUI(ui); };
+
+    // Undo and redo.
+    route(ID_EDIT_UNDO,
+          [this] {
+              EditFrame(*this, false, [this] {
+                  m_image.GetUndoMan()->Undo();
+                  m_image.CreateDib();
+              });
+          },
+          [this](CCmdUI& ui) { ui.Enable(ImageOpen(*this) && m_image.GetUndoMan()->CanUndo()); });
+    route(ID_EDIT_REDO,
+          [this] {
+              EditFrame(*this, false, [this] {
+                  m_image.GetUndoMan()->Redo();
+                  m_image.CreateDib();
+              });
+          },
+          [this](CCmdUI& ui) { ui.Enable(ImageOpen(*this) && m_image.GetUndoMan()->CanRedo()); });
+
+    // Turns, flips and grayscale: through the operations.
+    const auto imageOrSelection = [this](CCmdUI& ui) { ui.Enable(HasImageOrSelectedFiles()); };
+    const struct {
+        int id, rotate, flip, toFlag;
+    } transforms[] = {
+        {ID_EDIT_FLIP_HORIZONTAL, 0, 1, 0}, {ID_EDIT_FLIP_VERTICAL, 0, 2, 0}, {ID_EDIT_ROTATE_180, 2, 0, 0},
+        {ID_EDIT_ROTATE_LEFT, 3, 0, 0},     {ID_EDIT_ROTATE_RIGHT, 1, 0, 0},  {ID_EDIT_ROTATE_TO_FLAG, 0, 0, 1},
+    };
+    for (const auto& t : transforms)
+        route(t.id, [this, t] { RunTransform(*this, t.rotate, t.flip, t.toFlag); }, imageOrSelection);
+    route(ID_EDIT_GRAYSCALE,
+          [this] {
+              // The selection goes before the mode here.
+              EditFrame(*this, true, [this] { RunOperation(new COperConvertGrayscale); });
+          },
+          [this](CCmdUI& ui) {
+              IKestrel* lib = m_image.GetLibraryObject();
+              ui.Enable(ImageOpen(*this) && lib && lib->CanConvertToGrayscale() != 0);
+          });
+
+    // Modes.
+    route(ID_EDIT_DRAG, [this] { OnEditDrag(*this); }, modeRule);
+    route(ID_EDIT_SELECT, [this] { OnEditSelect(*this); }, modeRule);
+
+    // Apply and cancel: whatever mode is current.
+    route(ID_CROP_NOW, [this] { OnModeApply(); }, [this](CCmdUI& ui) {
+        const CChildView* view = View(*this);
+        ui.Enable(ImageOpen(*this) && view && view->IsSelectionShown());
+    });
+    for (int id : {ID_RED_EYE_APPLY, ID_PASTE_NOW, ID_TEXT_INSERT_NOW, ID_APPLY_NOW})
+        route(id, [this] { OnModeApply(); });
+    for (int id : {ID_CROP_CANCEL, ID_RED_EYE_CANCEL_ALL, ID_PASTE_CANCEL, ID_COPY_CANCEL, ID_TEXT_CANCEL})
+        route(id, [this] { OnCancelSelection(*this, false); });
+    route(ID_RED_EYE_CANCEL_LAST, [this] { OnCancelSelection(*this, true); });
+
+    // Zoom.
+    route(ID_VIEW_ZOOM_IN, [this] {
+        if (CChildView* view = View(*this))
+            view->ZoomIn();
+    }, [this](CCmdUI& ui) {
+        const CChildView* view = View(*this);
+        ui.Enable(ImageOpen(*this) && view && view->CanZoom(true));
+    });
+    route(ID_VIEW_ZOOM_OUT, [this] {
+        if (CChildView* view = View(*this))
+            view->ZoomOut();
+    }, [this](CCmdUI& ui) {
+        const CChildView* view = View(*this);
+        ui.Enable(ImageOpen(*this) && view && view->CanZoom(false));
+    });
+    route(ID_VIEW_ZOOM_ACTUAL, [this] {
+        if (CChildView* view = View(*this))
+            view->ZoomActual();
+    }, imageOpen);
+    route(ID_VIEW_ZOOM_FIT, [this] {
+        if (CChildView* view = View(*this))
+            view->ZoomToFit(false);
+    }, imageOpen);
+    route(ID_VIEW_ZOOM_SELECTION, [this] {
+        if (CChildView* view = View(*this)) {
+            view->ZoomToSelection();
+            view->CancelSelection(false);
+        }
+    }, [this](CCmdUI& ui) {
+        const CChildView* view = View(*this);
+        ui.Enable(ImageOpen(*this) && view && view->IsSelectionShown());
+    });
+
+    // Panes: only beside the browser.
+    for (int id : {ID_NEXT_PANE, ID_PREV_PANE})
+        route(id, [this] { SwitchPane(*this); }, [this](CCmdUI& ui) {
+            ui.Enable(m_bShowBrowser != 0 && GetMainFrame() != nullptr);
+        });
+
+    // Help.
+    route(ID_HELP_CONTENTS, [this] { OnHelpContents(); });
+    route(ID_HELP_WEB_PAGE, [this] { OnHelpWebPage(); });
+    route(ID_APP_ABOUT, [this] {
         CAboutDlg dlg(m_pMainFrame);
         dlg.exec();
     });
-    m_commands.SetHandler(ID_FILE_PREFERENCES, [this] { OnFilePreferences(); });
-    m_commands.SetHandler(ID_APP_EXIT, [this] {
+    route(ID_FILE_PREFERENCES, [this] { OnFilePreferences(); });
+    route(ID_APP_EXIT, [this] {
         if (m_pMainFrame)
             m_pMainFrame->close();
     });

@@ -1,5 +1,7 @@
 #include "MainFrame.h"
 
+#include "ChildBrowseView.h"
+
 #include "CommandIds.h"
 #include "CommandTable.h"
 #include "CustomStatusBar.h"
@@ -125,6 +127,8 @@ CMainFrame::CMainFrame()
 
 CMainFrame::~CMainFrame()
 {
+    // The browser goes with the child widgets, after this body.
+    SetBrowserSelection(nullptr);
     if (CPixmendApp* app = App()) {
         // The frame's position and its client size: what move() and resize()
         // restore. A minimised window keeps its normal geometry in Qt.
@@ -261,12 +265,10 @@ void CMainFrame::CreateClient()
 #endif
     m_view->setObjectName(QStringLiteral("ImageView"));
 
-    // The folder browser comes later: an empty pane keeps its place.
     if (!app || app->m_bShowBrowser) {
         m_splitter = new QSplitter(Qt::Horizontal, this);
         m_splitter->setObjectName(QStringLiteral("Splitter"));
-        m_browser = new QWidget(m_splitter);
-        m_browser->setObjectName(QStringLiteral("BrowserView"));
+        m_browser = new CChildBrowseView(m_splitter);
         m_splitter->addWidget(m_browser);
         m_splitter->addWidget(m_view);
         m_splitter->setStretchFactor(1, 1);
@@ -276,15 +278,20 @@ void CMainFrame::CreateClient()
     } else {
         setCentralWidget(m_view);
         // The browser exists without being shown, so its commands keep their list.
-        m_browser = new QWidget(this);
-        m_browser->setObjectName(QStringLiteral("BrowserView"));
+        m_browser = new CChildBrowseView(this);
         m_browser->hide();
     }
+    SetBrowserSelection(m_browser);
     setFocusProxy(m_view);
     // Recorded even before the window is shown or active: activation then
     // gives the keyboard to the view, not to the first control that takes
     // focus (the toolbar's zoom box).
     m_view->setFocus();
+}
+
+QWidget* CMainFrame::GetBrowserView() const
+{
+    return m_browser;
 }
 
 CChildView* CMainFrame::GetView() const

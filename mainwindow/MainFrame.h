@@ -17,6 +17,7 @@
 
 #include <functional>
 
+class CChildBrowseView;
 class CChildView;
 class CCustomStatusBar;
 class CKsImage;
@@ -95,7 +96,8 @@ public:
     QSplitter* GetSplitter() const { return m_splitter; }
     QWidget* GetViewWidget() const { return m_view; }
     CChildView* GetView() const;
-    QWidget* GetBrowserView() const { return m_browser; }
+    QWidget* GetBrowserView() const;
+    CChildBrowseView* GetBrowser() const { return m_browser; }
     QString GetSkinFolder() const { return m_strSkinFolder; }
 
     // The status texts, kept apart from their widgets so they can be tested.
@@ -119,7 +121,7 @@ private:
     QAction* CreateZoomComboAction(int dpiScale);
 
     QWidget* m_view = nullptr;
-    QWidget* m_browser = nullptr;
+    CChildBrowseView* m_browser = nullptr;
     QSplitter* m_splitter = nullptr;
     QToolBar* m_toolBar = nullptr;
     QComboBox* m_zoomCombo = nullptr;

@@ -71,6 +71,7 @@ CPixmendApp::CPixmendApp()
     SetCropAllowOutwardHook([this] { return m_operCrop.Params().AllowOutwardSel; });
     RegisterCommands();
     RegisterRunCommands();
+    RegisterFileCommands();
     connect(&m_commands, &CCommandTable::commandExecuted, this, [this] { RequestIdle(); });
     m_idle.SetHandler([this](long count) { return OnIdle(count); });
     // A relative destination folder of a save hangs below the folder shown.
@@ -267,38 +268,16 @@ QString CPixmendApp::SetCurrentFolderFromPath(const QString& path)
     return m_strCurrentFolder;
 }
 
-void CPixmendApp::OpenImage(const QString& path, int /*showMode*/)
-{
-    SetCurrentFolderFromPath(path);
-    m_bOpenFirstImage = 0;
-    m_image.Load(path, 1);
-    m_settings.DefaultPath = path;
-    if (m_pMainFrame)
-        m_pMainFrame->ShowImage();
-    if (m_image.IsLoaded() && m_bCropOnOpen)
-        m_commands.Execute(ID_EDIT_CROP);
-    UpdateTitle();
-}
-
-void CPixmendApp::ChangeFolder(const QString& folder, int openFirst)
-{
-    SetCurrentFolderFromPath(folder);
-    if (!folder.isEmpty()) {
-        m_settings.DefaultPath = folder;
-        m_strCurrentFolder = folder;
-        if (!m_settings.DefaultPath.endsWith(QLatin1Char('/')))
-            m_settings.DefaultPath += QLatin1Char('/');
-        m_bOpenFirstImage = openFirst;
-    }
-    UpdateTitle();
-}
-
 bool CPixmendApp::QuerySaveModified()
 {
     if (!m_image.IsLoaded() || !m_image.GetUndoMan()->IsModified())
         return true;
     const QString text = QStringLiteral("The image ") + m_image.GetPath() + QStringLiteral(" was modified.\nSave the image ?");
-    switch (MessageBoxes().AskYesNoCancel(text, QStringLiteral("Save"))) {
+    // With AutoSave the answer is Yes without asking.
+    const IMessageBoxes::Answer answer = m_operSave.GetSettings().AutoSave != 0
+                                             ? IMessageBoxes::Answer::Yes
+                                             : MessageBoxes().AskYesNoCancel(text, QStringLiteral("Save"));
+    switch (answer) {
     case IMessageBoxes::Answer::Cancel:
         return false;
     case IMessageBoxes::Answer::Yes:

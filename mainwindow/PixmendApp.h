@@ -38,10 +38,12 @@
 #include <vector>
 
 class CBatch;
+class CClipboardImage;
 class CMainFrame;
 class IBrowserSelection;
 class IOperation;
 class QWidget;
+class CChildBrowseView;
 
 class CPixmendApp : public QObject {
     Q_OBJECT
@@ -73,11 +75,65 @@ public:
     CCommandTable& GetCommands() { return m_commands; }
     CLocaleManager& GetLocaleManager() { return m_localeManager; }
 
-    // Minimal file routines: open into the main image, make a folder current.
+    // What the command handlers (Commands.cpp) share with the modes, the
+    // view and the frame; each forwards to the frame or the view and does
+    // nothing (or answers "none") without them.
+    int GetCurrentModeId() const;
+    void SetMode(int id);
+    // The default mode without cancelling the selection; the view's timers stop.
+    void SwitchToDefaultMode();
+    void InvalidateView();
+    void ShowModePanel(QWidget* page, const QString& caption);
+    void HideModePanel();
+    // The browser's selection is not empty, or else an image is open.
+    bool HasImageOrSelectedFiles();
+    // Enabled while an image is open, checked while the mode is current.
+    void UpdateModeCommandUI(CCmdUI& ui);
+    void UpdateZoomCombo(bool force);
+    // The view's double click: edits the text mode's text, else applies the mode.
+    void OnViewDoubleClick();
+    void OnModeApply();
+    void OnEditTextAndFont();
+    // Takes the clipboard's picture as the paste bitmap, replacing the
+    // previous one; false (nothing changed) when there is none to take.
+    bool TakeClipboardBitmap();
+    const CDib24& GetPasteBitmap() const { return m_pasteBitmap; }
+    bool HasClipboardImage() const;
+    // The help file: the program's path with its extension replaced by ".chm".
+    static QString HelpFilePath(const QString& programPath);
+    void OnHelpContents();
+    void OnHelpWebPage();
+
+    // The file routines (FileCommands.cpp): open a file into the view (a
+    // folder path selects the folder's item), make a folder current and list
+    // it. showMode 0 lists the folder, 1 keeps the listing as it is.
     void OpenImage(const QString& path, int showMode);
     void ChangeFolder(const QString& folder, int openFirst);
     QString SetCurrentFolderFromPath(const QString& path);
     void UpdateTitle();
+    void OpenDroppedFile(const QString& path);
+    // Deletes (to the trash with allowUndo), copies or moves the open image
+    // and the browser's selected files; after a delete or move the nearest
+    // remaining file opens. True when files were removed.
+    bool ShellFileOperation(int code, int allowUndo, const QString& destination);
+    void CopyMoveToFolder(int move);
+    // The browser's pane (null without a frame).
+    CChildBrowseView* GetBrowser() const;
+    // The folder picker; tests answer it through this hook when set.
+    static bool BrowseForFolder(QString& folder, const QString& title, QWidget* owner);
+    static std::function<bool(QString& folder, const QString& title)> s_browseForFolderHook;
+
+    void OnFileOpen();
+    void OnFileSave();
+    void SaveAs();
+    void OnFileClose();
+    void OnFileNextImage();
+    void OnFilePrevImage();
+    void OnFileFirstImage();
+    void OnFileLastImage();
+    void OnFolderChange();
+    void OnFolderUp();
+    void OnFolderRefresh();
     // Before the open image is given up: a modified image asks whether to
     // save it first. False means the caller must not go on (Cancel, or a
     // save that failed).
@@ -153,6 +209,9 @@ private:
     // lands on the open image.
     void RunMacro(CBatch* macro, IOperation* fileRunSave);
     void RegisterCommands();
+    void RegisterFileCommands();
+    void StepToImage(int which);
+    void OpenNeighbour(int index, const QStringList& removed);
     // The idle work of the framework itself: the update pass.
     bool BaseOnIdle(long count);
 
@@ -161,6 +220,10 @@ private:
     CCommandTable m_commands;
     CIdleDriver m_idle;
     int m_nExitCode = 0;
+    // The picture the paste command took from the clipboard; owned here so
+    // the paste mode can keep showing it.
+    CDib24 m_pasteBitmap;
+    CClipboardImage* m_clipboardImage = nullptr;
 };
 
 #define theApp (*CPixmendApp::Instance())

@@ -96,6 +96,18 @@ IMessageBoxes::Answer CWidgetMessageBoxes::AskYesNoCancel(const QString& text, c
     }
 }
 
+bool CWidgetMessageBoxes::AskYesNo(const QString& text, const QString& caption, bool warning)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return false;
+    }
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Question, caption, text,
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setDefaultButton(warning ? QMessageBox::No : QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
 bool CWidgetMessageBoxes::AskOkCancel(const QString& text)
 {
     if (!m_bInteractive) {
@@ -138,4 +150,14 @@ bool CWidgetMessageBoxes::ReportProgress(int)
     if (m_bInteractive)
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return true;
+}
+
+void CWidgetMessageBoxes::ShowError(const QString& text)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
 }

@@ -18,9 +18,11 @@ public:
     BatchChoice AskBatchConfirm(const QString& macroName, int count, bool currentOnly) override;
     bool AskQuestion(const QString& text) override;
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
+    bool AskYesNo(const QString& text, const QString& caption, bool warning) override;
     bool AskOkCancel(const QString& text) override;
     SaveErrorChoice AskSaveError(const QString& path) override;
     bool ReportProgress(int percent) override;
+    void ShowError(const QString& text) override;
     // The progress bar dialog over the application's main frame.
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
 

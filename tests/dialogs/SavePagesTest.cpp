@@ -149,14 +149,14 @@ TEST_F(SavePagesTest, FolderPickerStartsWithoutTheTrailingSlash)
 {
     QStringList starts;
     QString answer;
-    CPageSaveFile::SetFolderPicker([&](QString& path, const QString& title, QWidget*) {
+    CPixmendApp::s_browseForFolderHook = [&](QString& path, const QString& title) {
         EXPECT_EQ(title, QStringLiteral("Select a folder"));
         starts.append(path);
         if (answer.isEmpty())
             return false;
         path = answer;
         return true;
-    });
+    };
     Proto().GetSettings().CurTab = 2;
     Proto().GetSettings().UseDstFolder = 1;
     const struct {
@@ -182,7 +182,7 @@ TEST_F(SavePagesTest, FolderPickerStartsWithoutTheTrailingSlash)
         EXPECT_EQ(starts, QStringList{c.start});
         EXPECT_EQ(Proto().GetSettings().DstFolder, c.chosen.isEmpty() ? c.stored : c.chosen);
     }
-    CPageSaveFile::SetFolderPicker(nullptr);
+    CPixmendApp::s_browseForFolderHook = nullptr;
 }
 
 TEST_F(SavePagesTest, ConfirmAndSaveAsTabsAndCancel)

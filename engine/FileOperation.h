@@ -1,0 +1,53 @@
+// Copying, moving and deleting files for the file commands: trash, permanent
+// delete, copy and move into a folder, each with its own question first.
+//
+// What every routine here promises:
+// - nothing is replaced without a Yes: a move renames without replacing, and
+//   a replace the user allowed is one atomic rename over the target;
+// - a copy, and a move across devices, is written to a temporary name in the
+//   target folder, flushed and renamed into place; only then is a moved
+//   source removed. A failure leaves source and target as they were;
+// - a copy keeps the bytes, the permission bits and the modification time;
+// - nothing is copied or moved onto itself (same device and inode);
+// - a file the trash cannot take stays where it is and is reported by name;
+//   it is never deleted for good instead.
+// Every failure is one message naming the file; the run goes on with the
+// next file unless the user cancels.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+enum class FileOperationCode { Move = 1, Copy = 2, Delete = 3 };
+
+struct FileOperationResult {
+    // The user said No to the delete question, or Cancel to a replace.
+    bool aborted = false;
+    // Files that could not be handled (each reported).
+    int failed = 0;
+    // Sources copied, moved or deleted, in list order.
+    QStringList done;
+};
+
+// Runs `code` over `files`. Delete moves them to the trash with `allowUndo`,
+// else removes them for good; Copy and Move put them into `destination`.
+FileOperationResult RunFileOperation(FileOperationCode code, const QStringList& files, bool allowUndo,
+                                     const QString& destination);
+
+// The texts of the delete questions, for the prompts and their tests.
+QString TrashQuestionText(const QStringList& files);
+QString PermanentDeleteQuestionText(const QStringList& files);
+QString OverwriteQuestionText(const QString& target);
+
+// Moves `path` to the user's trash; false (file left in place) when the trash
+// cannot take it. `trashedPath` receives where it went.
+bool MoveFileToTrash(const QString& path, QString* trashedPath = nullptr);
+
+// Puts `source` at `target` (Copy or Move) as described at the top; with
+// `replace` an existing target is replaced, else the target must not exist.
+// On failure `error` says why and nothing has changed.
+bool TransferFile(FileOperationCode code, const QString& source, const QString& target, bool replace,
+                  QString* error);
+
+// Whether the two paths name the same file (device and inode, links followed).
+bool IsSameFile(const QString& a, const QString& b);

@@ -1,0 +1,512 @@
+// The file commands end to end: the real library and frame, photos in a
+// temporary folder that also holds HOME, the data home (the trash) and the
+// profile. Keys go to the frame; questions are answered by a script, the
+// folder picker by its hook.
+#include "ActionRotateFlip.h"
+#include "BrowseDlg.h"
+#include "ChildBrowseView.h"
+#include "ChildView.h"
+#include "ChildViewHost.h"
+#include "CommandIds.h"
+#include "MainFrame.h"
+#include "MessageBoxes.h"
+#include "PixmendApp.h"
+#include "Profile.h"
+#include "AnswerBoxes.h"
+#include "ScopedEnv.h"
+#include "TestJpeg.h"
+#include "UndoMan.h"
+#include "WidgetMessageBoxes.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+QString Q(const std::filesystem::path& p)
+{
+    return QString::fromStdString(p.string());
+}
+
+std::string Read(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class FileCommandsTest : public ::testing::Test {
+protected:
+    FileCommandsTest()
+        : m_home("HOME", Q(m_tmp.path()))
+        , m_data("XDG_DATA_HOME", Q(m_tmp / "data"))
+        , m_config("XDG_CONFIG_HOME", Q(m_tmp / "config"))
+    {
+        std::filesystem::create_directories(m_tmp / "Photos");
+        std::filesystem::create_directories(m_tmp / "dst");
+        std::filesystem::create_directories(m_tmp / "data");
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_app.InitInstance({}));
+        m_frame = m_app.GetMainFrame();
+        m_frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        CPixmendApp::s_browseForFolderHook = [this](QString& folder, const QString&) {
+            if (m_picked.isEmpty())
+                return false;
+            folder = m_picked;
+            return true;
+        };
+    }
+    void TearDown() override
+    {
+        CPixmendApp::s_browseForFolderHook = nullptr;
+        CProfile::Close();
+    }
+
+    QString Photo(const std::string& name, const char* folder = "Photos")
+    {
+        const auto path = m_tmp / folder / name;
+        std::filesystem::create_directories(path.parent_path());
+        EXPECT_TRUE(testjpeg::WriteFile(path, testjpeg::Encode(testjpeg::MakePattern(32, 32, 3, unsigned(name.size())))));
+        return Q(path);
+    }
+    QString Dir(const char* folder = "Photos") const { return Q(m_tmp / folder); }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        // The idle update pass first, which enables the keys' actions.
+        m_app.GetCommands().UpdateAll();
+        QTest::keyClick(m_frame->GetViewWidget(), Qt::Key(key), modifiers);
+    }
+    QString OpenName() const
+    {
+        return m_app.m_image.IsLoaded() ? QFileInfo(m_app.m_image.GetPath()).fileName() : QString();
+    }
+    CBrowseDlg& List() { return m_app.GetBrowser()->GetBrowseDlg(); }
+    QStringList Selected()
+    {
+        QStringList names;
+        for (const FileListEntry& e : List().GetSelectedEntries())
+            names << e.name;
+        return names;
+    }
+    void Select(const QString& name) { List().SetSelected(List().FindName(name), true); }
+    void Modify() { ASSERT_TRUE(m_app.m_image.GetUndoMan()->AddAction(new CActionRotateFlip(RotateParams{0, 2}))); }
+    bool Modified() { return m_app.m_image.IsLoaded() && m_app.m_image.GetUndoMan()->IsModified(); }
+    bool InTrash(const char* name) { return std::filesystem::exists(m_tmp / "data/Trash/files" / name); }
+
+    testjpeg::TempDir m_tmp;
+    CScopedEnv m_home, m_data, m_config;
+    CAnswerBoxes m_boxes;
+    CPixmendApp m_app;
+    CMainFrame* m_frame = nullptr;
+    QString m_picked;
+};
+
+TEST_F(FileCommandsTest, StepsThroughTheFolderWithTheKeys)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"})
+        Photo(name);
+    m_app.ChangeFolder(Dir(), 1);
+    EXPECT_EQ(OpenName(), "a.jpg");
+    EXPECT_EQ(m_frame->windowTitle(), "Pixmend - [a.jpg]");
+    Modify();
+    m_app.UpdateTitle();
+    EXPECT_EQ(m_frame->windowTitle(), "Pixmend - [a.jpg] *");
+    m_app.m_image.GetUndoMan()->ClearHistory();
+
+    struct Step {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* open;
+        QStringList selected; // focused first
+    };
+    const Step steps[] = {
+        {Qt::Key_PageDown, Qt::NoModifier, "b.jpg", {"b.jpg"}},
+        {Qt::Key_PageDown, Qt::ShiftModifier, "c.jpg", {"c.jpg", "b.jpg"}},
+        {Qt::Key_PageUp, Qt::ShiftModifier, "b.jpg", {"b.jpg", "c.jpg"}},
+        {Qt::Key_End, Qt::NoModifier, "e.jpg", {"e.jpg"}},
+        {Qt::Key_PageDown, Qt::NoModifier, "e.jpg", {"e.jpg"}}, // the last: disabled
+        {Qt::Key_PageUp, Qt::NoModifier, "d.jpg", {"d.jpg"}},
+        {Qt::Key_Home, Qt::NoModifier, "a.jpg", {"a.jpg"}},
+        {Qt::Key_PageUp, Qt::NoModifier, "a.jpg", {"a.jpg"}},
+    };
+    for (const Step& s : steps) {
+        Key(s.key, s.modifiers);
+        EXPECT_EQ(OpenName(), s.open) << s.key;
+        EXPECT_EQ(Selected(), s.selected) << s.key;
+        EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("Pixmend - [%1]").arg(s.open));
+    }
+    EXPECT_EQ(m_app.m_settings.DefaultPath, Dir() + "/a.jpg");
+}
+
+TEST_F(FileCommandsTest, EveryCommandThatGivesUpAModifiedImageAsksFirst)
+{
+    Photo("a.jpg");
+    Photo("b.jpg");
+    Photo("x.jpg", "Other");
+    const struct {
+        const char* name;
+        std::function<void()> run;
+    } commands[] = {
+        {"open", [&] { m_app.GetCommands().Execute(ID_FILE_OPEN); }},
+        {"close", [&] { m_app.GetCommands().Execute(ID_FILE_CLOSE); }},
+        {"next", [&] { Key(Qt::Key_PageDown); }},
+        {"first", [&] { Key(Qt::Key_Home); }},
+        {"folder up", [&] { m_app.GetCommands().Execute(ID_FOLDER_UP); }},
+        {"change folder", [&] { m_picked = Dir("Other"); m_app.GetCommands().Execute(ID_FOLDER_CHANGE); }},
+        {"drop", [&] { m_frame->GetView()->Host().OpenDroppedFile(Dir("Other") + "/x.jpg"); }},
+        {"move", [&] { m_picked = Dir("dst"); m_app.GetCommands().Execute(ID_FILE_MOVE_TO_FOLDER); }},
+    };
+    for (const auto& c : commands) {
+        m_app.OpenImage(Dir() + "/a.jpg", 0);
+        Modify();
+        m_boxes.questions.clear();
+        m_boxes.answer = IMessageBoxes::Answer::Cancel;
+        c.run();
+        EXPECT_EQ(m_boxes.questions.size(), 1) << c.name;
+        EXPECT_EQ(m_boxes.questions.value(0), "The image " + Dir() + "/a.jpg was modified.\nSave the image ?") << c.name;
+        EXPECT_EQ(OpenName(), "a.jpg") << c.name;
+        EXPECT_TRUE(Modified()) << c.name;
+        EXPECT_EQ(m_app.m_strCurrentFolder, Dir()) << c.name;
+        EXPECT_TRUE(std::filesystem::exists(m_tmp / "Photos/a.jpg")) << c.name;
+        m_app.m_image.GetUndoMan()->ClearHistory();
+    }
+
+    // No: Change Folder asks once and opens the new folder's first image.
+    Modify();
+    m_boxes.questions.clear();
+    m_boxes.answer = IMessageBoxes::Answer::No;
+    m_picked = Dir("Other");
+    m_app.GetCommands().Execute(ID_FOLDER_CHANGE);
+    EXPECT_EQ(m_boxes.questions.size(), 1);
+    EXPECT_EQ(OpenName(), "x.jpg");
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(m_app.m_settings.DefaultPath, Dir("Other") + "/x.jpg");
+
+    // No, then close: the edits are lost and no image is left.
+    Modify();
+    m_app.GetCommands().Execute(ID_FILE_CLOSE);
+    EXPECT_FALSE(m_app.m_image.IsLoaded());
+    EXPECT_EQ(m_frame->windowTitle(), "Pixmend");
+}
+
+TEST_F(FileCommandsTest, AutoSaveSavesWithoutAsking)
+{
+    const QString a = Photo("a.jpg");
+    m_app.OpenImage(a, 0);
+    Modify();
+    int saves = 0;
+    m_app.m_saveImageHook = [&] {
+        ++saves;
+        m_app.m_image.GetUndoMan()->MarkSaved();
+        return true;
+    };
+    m_app.m_operSave.GetSettings().AutoSave = 1;
+    m_app.GetCommands().Execute(ID_FILE_CLOSE);
+    EXPECT_EQ(saves, 1);
+    EXPECT_TRUE(m_boxes.questions.isEmpty());
+    EXPECT_FALSE(m_app.m_image.IsLoaded());
+
+    // Without it, a failed save keeps the image open and modified.
+    m_app.m_operSave.GetSettings().AutoSave = 0;
+    m_app.OpenImage(a, 0);
+    Modify();
+    m_app.m_saveImageHook = [] { return false; };
+    m_boxes.answer = IMessageBoxes::Answer::Yes;
+    m_app.GetCommands().Execute(ID_FILE_CLOSE);
+    EXPECT_EQ(m_boxes.questions.size(), 1);
+    EXPECT_TRUE(Modified());
+}
+
+TEST_F(FileCommandsTest, SaveAsOntoAnExistingFileAsksFirst)
+{
+    const QString a = Photo("a.jpg");
+    const QString b = Photo("bb.jpg");
+    const std::string before = Read(m_tmp / "Photos/bb.jpg");
+    m_app.OpenImage(a, 0);
+    Modify();
+    // The dialog is answered with the existing file's name.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        // The dialog proposes its free name once it has listed the folder;
+        // the answer comes after that.
+        if (!edit || edit->text() != "a_copy.jpg")
+            return;
+        poll.stop();
+        edit->setText(b);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    for (const bool yes : {false, true}) {
+        m_boxes.yesNo = yes;
+        m_boxes.questions.clear();
+        poll.start(20);
+        m_app.GetCommands().Execute(ID_FILE_SAVE_AS);
+        EXPECT_EQ(m_boxes.questions.value(0), "The file " + b + " already exists.\nDo you want to replace it?");
+        EXPECT_EQ(m_app.m_settings.DefaultPathSave, Dir() + "/");
+        // No leaves the file byte for byte; Yes writes the edited image over it.
+        EXPECT_EQ(Read(m_tmp / "Photos/bb.jpg") == before, !yes);
+    }
+}
+
+TEST_F(FileCommandsTest, UpOneLevelSelectsTheFolderLeft)
+{
+    Photo("in2019.jpg", "Photos/2019");
+    Photo("top.jpg");
+    m_app.ChangeFolder(Dir("Photos/2019"), 1);
+    EXPECT_EQ(OpenName(), "in2019.jpg");
+    EXPECT_TRUE(m_app.GetCommands().Query(ID_FOLDER_UP).m_bEnabled);
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(m_app.m_strCurrentFolder, Dir());
+    EXPECT_FALSE(m_app.m_image.IsLoaded());
+    EXPECT_EQ(m_frame->windowTitle(), "Pixmend");
+    ASSERT_EQ(List().GetItemCount(), 2);
+    EXPECT_EQ(List().GetNameAt(0), "2019"); // folders first
+    EXPECT_EQ(List().GetNameAt(-1), "2019");
+
+    m_app.ChangeFolder("/", 0);
+    EXPECT_FALSE(m_app.GetCommands().Query(ID_FOLDER_UP).m_bEnabled);
+}
+
+TEST_F(FileCommandsTest, DeletingOpensTheNearestRemainingFile)
+{
+    struct Case {
+        QStringList files;
+        const char* open;
+        QStringList alsoSelected;
+        const char* opensAfter; // "" for none
+    };
+    const Case cases[] = {
+        {{"a.jpg", "b.jpg", "c.jpg"}, "b.jpg", {}, "c.jpg"},
+        {{"a.jpg", "b.jpg", "c.jpg"}, "c.jpg", {}, "b.jpg"},           // the last: the previous one
+        {{"a.jpg"}, "a.jpg", {}, ""},                                   // the only file
+        {{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}, "a.jpg", {"b.jpg"}, "c.jpg"},
+        {{"a.jpg", "b.jpg", "c.jpg"}, "c.jpg", {"b.jpg"}, "a.jpg"},
+        {{"IMG.jpg", "img.JPG", "z.jpg"}, "IMG.jpg", {"img.JPG"}, "z.jpg"}, // names are exact
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(m_tmp / "Photos");
+        std::filesystem::remove_all(m_tmp / "data/Trash");
+        for (const QString& f : c.files)
+            Photo(f.toStdString());
+        m_app.OpenImage(Dir() + "/" + c.open, 0);
+        for (const QString& f : c.alsoSelected)
+            Select(f);
+        m_boxes.questions.clear();
+        Key(Qt::Key_Delete);
+        ASSERT_EQ(m_boxes.questions.size(), 1);
+        EXPECT_EQ(OpenName(), c.opensAfter) << c.open;
+        const QStringList removed = QStringList(c.alsoSelected) << c.open;
+        for (const QString& gone : removed) {
+            EXPECT_FALSE(QFile::exists(Dir() + "/" + gone)) << gone.toStdString();
+            EXPECT_TRUE(InTrash(gone.toUtf8().constData())) << gone.toStdString();
+        }
+        EXPECT_EQ(List().GetItemCount(), c.files.size() - c.alsoSelected.size() - 1);
+        if (*c.opensAfter) {
+            EXPECT_EQ(List().GetNameAt(-1), c.opensAfter);
+            EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("Pixmend - [%1]").arg(c.opensAfter));
+        } else {
+            EXPECT_EQ(m_frame->windowTitle(), "Pixmend");
+        }
+    }
+    EXPECT_TRUE(m_boxes.messages.isEmpty()) << m_boxes.messages.join("|").toStdString();
+}
+
+TEST_F(FileCommandsTest, AFileRemovedBehindTheProgramsBack)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        Photo(name);
+    m_app.ChangeFolder(Dir(), 1);
+    std::filesystem::remove(m_tmp / "Photos/b.jpg");
+    Key(Qt::Key_PageDown);
+    EXPECT_FALSE(m_app.m_image.IsLoaded());
+    EXPECT_EQ(m_frame->windowTitle(), "Pixmend");
+    EXPECT_EQ(List().GetNameAt(-1), "b.jpg");
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(OpenName(), "c.jpg");
+
+    // Moving a vanished selected file is reported; the rest goes.
+    Select("b.jpg");
+    m_picked = Dir("dst");
+    m_app.GetCommands().Execute(ID_FILE_MOVE_TO_FOLDER);
+    EXPECT_EQ(m_boxes.messages.size(), 1);
+    EXPECT_TRUE(std::filesystem::exists(m_tmp / "dst/c.jpg"));
+    EXPECT_EQ(OpenName(), "a.jpg");
+    EXPECT_EQ(List().GetItemCount(), 1);
+}
+
+TEST_F(FileCommandsTest, ATrashThatCannotTakeTheFileKeepsFileAndImage)
+{
+    Photo("a.jpg");
+    Photo("b.jpg");
+    std::ofstream(m_tmp / "plain") << "x";
+    CScopedEnv data("XDG_DATA_HOME", Q(m_tmp / "plain"));
+    m_app.OpenImage(Dir() + "/a.jpg", 0);
+    Key(Qt::Key_Delete);
+    ASSERT_EQ(m_boxes.messages.size(), 1);
+    EXPECT_TRUE(m_boxes.messages[0].contains(Dir() + "/a.jpg"));
+    EXPECT_TRUE(QFile::exists(Dir() + "/a.jpg"));
+    EXPECT_EQ(OpenName(), "a.jpg");
+}
+
+TEST_F(FileCommandsTest, ShiftDeleteRemovesForGoodAfterYes)
+{
+    Photo("a.jpg");
+    Photo("b.jpg");
+    m_app.OpenImage(Dir() + "/a.jpg", 0);
+    m_boxes.yesNo = false;
+    Key(Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(m_boxes.questions.value(0),
+              "Delete the file " + Dir() + "/a.jpg permanently?\nIt cannot be brought back.");
+    EXPECT_TRUE(QFile::exists(Dir() + "/a.jpg"));
+    EXPECT_EQ(OpenName(), "a.jpg");
+    m_boxes.yesNo = true;
+    Key(Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_FALSE(QFile::exists(Dir() + "/a.jpg"));
+    EXPECT_FALSE(InTrash("a.jpg"));
+    EXPECT_EQ(OpenName(), "b.jpg");
+}
+
+TEST_F(FileCommandsTest, CopyKeepsTheImageOpenMoveOpensTheNext)
+{
+    Photo("a.jpg");
+    Photo("b.jpg");
+    m_app.OpenImage(Dir() + "/a.jpg", 0);
+    m_picked = Dir("dst");
+    EXPECT_TRUE(m_app.GetCommands().Execute(ID_FILE_COPY_TO_FOLDER));
+    EXPECT_EQ(Read(m_tmp / "dst/a.jpg"), Read(m_tmp / "Photos/a.jpg"));
+    EXPECT_EQ(OpenName(), "a.jpg");
+    EXPECT_EQ(m_app.m_settings.DefaultPathSave, Dir("dst") + "/");
+
+    // The name is taken there: No keeps both files as they are.
+    std::ofstream(m_tmp / "dst/a.jpg", std::ios::trunc) << "other";
+    const std::string before = Read(m_tmp / "Photos/a.jpg");
+    m_boxes.answer = IMessageBoxes::Answer::No;
+    m_app.GetCommands().Execute(ID_FILE_MOVE_TO_FOLDER);
+    EXPECT_EQ(Read(m_tmp / "dst/a.jpg"), "other");
+    EXPECT_EQ(Read(m_tmp / "Photos/a.jpg"), before);
+    EXPECT_EQ(OpenName(), "a.jpg");
+
+    m_boxes.answer = IMessageBoxes::Answer::Yes;
+    m_app.GetCommands().Execute(ID_FILE_MOVE_TO_FOLDER);
+    EXPECT_EQ(Read(m_tmp / "dst/a.jpg"), before);
+    EXPECT_FALSE(QFile::exists(Dir() + "/a.jpg"));
+    EXPECT_EQ(OpenName(), "b.jpg");
+    EXPECT_EQ(List().GetItemCount(), 1);
+}
+
+TEST_F(FileCommandsTest, ShiftDeleteQuestionScreenshot)
+{
+    Photo("a.jpg");
+    m_app.OpenImage(Dir() + "/a.jpg", 0);
+    CWidgetMessageBoxes widgets;
+    if (!widgets.IsInteractive())
+        GTEST_SKIP() << "message boxes are not shown in this environment";
+    SetMessageBoxes(&widgets);
+    QString text;
+    bool defaultNo = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll.stop();
+        text = box->text();
+        defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+        QDir().mkpath(PIXMEND_ARTIFACTS_DIR);
+        box->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/delete-prompt.png"));
+        box->button(QMessageBox::No)->click();
+    });
+    poll.start(20);
+    m_app.GetCommands().Execute(ID_FILE_DELETE_CURRENT);
+    SetMessageBoxes(&m_boxes);
+    EXPECT_EQ(text, "Delete the file " + Dir() + "/a.jpg permanently?\nIt cannot be brought back.");
+    EXPECT_TRUE(defaultNo);
+    EXPECT_TRUE(QFile::exists(Dir() + "/a.jpg"));
+    EXPECT_TRUE(QFile::exists(PIXMEND_ARTIFACTS_DIR "/delete-prompt.png"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FileCommandsTest, TheListKeepsFoldersFirstAndFollowsTheDisk)
+{
+    Photo("b.jpg");
+    Photo("A.jpg");
+    Photo("in.jpg", "Photos/zsub");
+    std::ofstream(m_tmp / "Photos/notes.txt") << "x";
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
+    std::filesystem::last_write_time(m_tmp / "Photos/b.jpg", old);
+    const auto names = [&] {
+        QStringList n;
+        for (int i = 0; i < List().GetItemCount(); ++i)
+            n << List().GetNameAt(i);
+        return n;
+    };
+
+    m_app.ChangeFolder(Dir(), 0);
+    EXPECT_EQ(names(), (QStringList{"zsub", "A.jpg", "b.jpg"}));
+    m_app.m_settings.SortType = 1;
+    m_app.GetBrowser()->Resort();
+    EXPECT_EQ(names(), (QStringList{"zsub", "b.jpg", "A.jpg"}));
+
+    // The open image stays the current item through a refresh that adds a
+    // file before it and one that drops a vanished file.
+    m_app.OpenImage(Dir() + "/A.jpg", 1);
+    Photo("c_copy.jpg");
+    std::filesystem::last_write_time(m_tmp / "Photos/c_copy.jpg", old - std::chrono::hours(1));
+    m_app.GetBrowser()->ShowFolder(Dir(), 2);
+    EXPECT_EQ(names(), (QStringList{"zsub", "c_copy.jpg", "b.jpg", "A.jpg"}));
+    EXPECT_EQ(List().GetNameAt(-1), "A.jpg");
+    std::filesystem::remove(m_tmp / "Photos/b.jpg");
+    m_app.GetBrowser()->ShowFolder(Dir(), 3);
+    EXPECT_EQ(names(), (QStringList{"zsub", "c_copy.jpg", "A.jpg"}));
+    EXPECT_EQ(List().GetNameAt(-1), "A.jpg");
+
+    // The focused item first, then the other selected ones in list order.
+    Select("zsub");
+    Select("c_copy.jpg");
+    EXPECT_EQ(Selected(), (QStringList{"A.jpg", "zsub", "c_copy.jpg"}));
+    // Folders are never deleted with the files.
+    m_boxes.yesNo = true;
+    m_app.GetCommands().Execute(ID_FILE_DELETE);
+    EXPECT_EQ(m_boxes.questions.value(0), "Move these 2 files to the trash?\n\nA.jpg\nc_copy.jpg");
+    EXPECT_TRUE(std::filesystem::exists(m_tmp / "Photos/zsub/in.jpg"));
+    EXPECT_EQ(names(), QStringList{"zsub"});
+    EXPECT_FALSE(m_app.m_image.IsLoaded());
+}
+
+TEST(FileCommandsNoBrowserTest, TheHiddenBrowserStillStepsThroughTheFolder)
+{
+    testjpeg::TempDir tmp;
+    CScopedEnv config("XDG_CONFIG_HOME", Q(tmp / "config"));
+    CAnswerBoxes boxes;
+    for (const char* name : {"a.jpg", "b.jpg"})
+        ASSERT_TRUE(testjpeg::WriteFile(tmp / name, testjpeg::Encode(testjpeg::MakePattern(16, 16))));
+    CPixmendApp app;
+    ASSERT_TRUE(app.InitInstance({"-nb", Q(tmp / "a.jpg")}));
+    ASSERT_NE(app.GetBrowser(), nullptr);
+    EXPECT_FALSE(app.GetBrowser()->isVisible());
+    EXPECT_EQ(app.GetBrowser()->GetItemCount(), 2);
+    EXPECT_TRUE(app.GetCommands().Execute(ID_FILE_NEXT_IMAGE));
+    EXPECT_EQ(app.m_image.GetPath(), Q(tmp / "b.jpg"));
+    CProfile::Close();
+}
+
+} // namespace

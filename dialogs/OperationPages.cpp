@@ -10,6 +10,7 @@
 #include "DlgOperResize.h"
 #include "DlgOperRotate.h"
 #include "DlgOperText.h"
+#include "DlgOperSave.h"
 #include "OperationPage.h"
 
 namespace {
@@ -31,6 +32,7 @@ void RegisterOperationPages()
     RegisterPage<CDlgOperGrayscale>("Grayscale");
     RegisterPage<CDlgOperRedEye>("RedEye");
     RegisterPage<CDlgOperReconstruct>("Reconstruct");
+    RegisterPage<CDlgOperSave>("Saving");
     RegisterPage<CDlgOperEmail>("Email");
     RegisterPage<CDlgOperText>("Text");
     // The engine's "Edit..." of the crop presets reaches the preset editor here.

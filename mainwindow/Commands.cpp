@@ -482,6 +482,7 @@ void CPixmendApp::RegisterCommands()
         ui.SetCheck(GetCurrentModeId() == ID_EDIT_PASTE ? 1 : 0);
     });
     route(ID_MACRO_MANAGER, [this] { OnMacroManager(); });
+    route(ID_FILE_PREFERENCES, [this] { OnFilePreferences(); });
     route(ID_APP_EXIT, [this] {
         if (m_pMainFrame)
             m_pMainFrame->close();

@@ -7,6 +7,7 @@
 #include "MessageBoxes.h"
 #include "Operation.h"
 #include "OperationPages.h"
+#include "SettingsDlg.h"
 #include "Profile.h"
 #include "UndoMan.h"
 
@@ -302,4 +303,14 @@ void CPixmendApp::UpdateTitle()
     }
     if (m_pMainFrame)
         m_pMainFrame->setWindowTitle(title);
+}
+
+void CPixmendApp::OnFilePreferences()
+{
+    {
+        CSettingsDlg dlg(&m_settings, m_pMainFrame);
+        dlg.DoModal();
+    }
+    if (SettingsBrowser().resort)
+        SettingsBrowser().resort();
 }

@@ -139,6 +139,9 @@ public:
     // save it first. False means the caller must not go on (Cancel, or a
     // save that failed).
     bool QuerySaveModified();
+    // Preferences: the sheet on the settings record, then the browser sorts
+    // its listing again for a new sort order.
+    void OnFilePreferences();
     // The close query's save of the open image under its own path; false
     // when no file was written. SaveImage, set at construction.
     std::function<bool()> m_saveImageHook;

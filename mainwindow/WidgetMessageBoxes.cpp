@@ -1,13 +1,13 @@
 #include "WidgetMessageBoxes.h"
 
 #include "BatchConfirm.h"
+#include "FileSaveErrorDlg.h"
 #include "MainFrame.h"
 #include "PixmendApp.h"
 #include "ProgressBarDlg.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QWidget>
 
 #include <cstdio>
@@ -121,24 +121,19 @@ bool CWidgetMessageBoxes::AskOkCancel(const QString& text)
 
 IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& path)
 {
-    const QString text = QStringLiteral("Cannot write to:\n\n") + path + QLatin1Char('.');
     if (!m_bInteractive) {
-        PrintLine(text);
+        PrintLine(CFileSaveErrorDlg::MessageFor(path));
         return SaveErrorChoice::Abort;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("File Save Error"), text, QMessageBox::NoButton,
-                    QApplication::activeWindow());
-    QPushButton* retry = box.addButton(QStringLiteral("Retry"), QMessageBox::AcceptRole);
-    QPushButton* skip = box.addButton(QStringLiteral("Skip"), QMessageBox::ActionRole);
-    box.addButton(QStringLiteral("Abort"), QMessageBox::RejectRole);
-    // Esc (like Enter) means another try; only the buttons skip or abort.
-    box.setEscapeButton(retry);
-    box.exec();
-    if (box.clickedButton() == retry)
-        return SaveErrorChoice::Retry;
-    if (box.clickedButton() == skip)
+    CFileSaveErrorDlg dlg(QApplication::activeWindow());
+    switch (dlg.DoModal(path)) {
+    case CFileSaveErrorDlg::IDC_SKIP:
         return SaveErrorChoice::Skip;
-    return SaveErrorChoice::Abort;
+    case CFileSaveErrorDlg::IDC_ABORT:
+        return SaveErrorChoice::Abort;
+    default: // Retry, and Esc too: another try
+        return SaveErrorChoice::Retry;
+    }
 }
 
 std::unique_ptr<IProgressWindow> CWidgetMessageBoxes::CreateProgressWindow()

@@ -482,6 +482,8 @@ void CPixmendApp::RegisterCommands()
         ui.SetCheck(GetCurrentModeId() == ID_EDIT_PASTE ? 1 : 0);
     });
     route(ID_MACRO_MANAGER, [this] { OnMacroManager(); });
+    // E-mail takes the run's files without the edit frame; the run appends no save.
+    route(ID_FILE_EMAIL, [this] { RunOperation(m_operEmail.Clone()); }, imageOrSelection);
     route(ID_FILE_PREFERENCES, [this] { OnFilePreferences(); });
     route(ID_APP_EXIT, [this] {
         if (m_pMainFrame)

@@ -1,6 +1,6 @@
 #include "DlgOperResize.h"
 
-#include "AspectLock.h"
+#include "ProportionLock.h"
 #include "DlgItems.h"
 #include "DlgOperControls.h"
 #include "KsImage.h"

@@ -1,4 +1,4 @@
-#include "AspectLock.h"
+#include "ProportionLock.h"
 
 #include <climits>
 #include <cstdint>

@@ -10,9 +10,11 @@
 
 #include "BrowserSelection.h"
 #include "Mode.h"
+#include "ModeColor.h"
 #include "ModeCopy.h"
 #include "ModeCrop.h"
 #include "ModePaste.h"
+#include "ModeRedEye.h"
 #include "ModeText.h"
 
 #include <QMainWindow>

@@ -189,3 +189,19 @@ void CModeDefault::Cancel(bool /*lastOnly*/)
 {
     HideSelection();
 }
+
+COperationMode::COperationMode(int commandId, int contextMenuIndex, int cursorId, const char* panelName,
+                               const char* caption)
+    : CMode(commandId, contextMenuIndex, cursorId), m_panelName(panelName), m_caption(caption)
+{
+}
+
+void COperationMode::Activate()
+{
+    ShowBarePanel(m_panelName, QString::fromUtf8(m_caption));
+}
+
+void COperationMode::Deactivate()
+{
+    HidePanel();
+}

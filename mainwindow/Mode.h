@@ -21,6 +21,7 @@
 
 class CChildView;
 class CKsImage;
+class IOperation;
 class QPainter;
 
 class IMode {
@@ -114,6 +115,24 @@ protected:
     CDib24 m_displayBitmap;
     int m_nCommandId;
     QPointer<QWidget> m_panel;
+};
+
+// A mode that edits through one of the application's operation prototypes.
+class COperationMode : public CMode {
+public:
+    COperationMode(int commandId, int contextMenuIndex, int cursorId, const char* panelName, const char* caption);
+    void Activate() override;
+    void Deactivate() override;
+    bool UsesSelectionRect() const override { return false; }
+
+    // The application's prototype (not owned).
+    void SetOperation(IOperation* operation) { m_pOperation = operation; }
+    IOperation* GetOperation() const { return m_pOperation; }
+
+private:
+    IOperation* m_pOperation = nullptr;
+    const char* m_panelName;
+    const char* m_caption;
 };
 
 // The modes in the order they were added and the current one; owns none.

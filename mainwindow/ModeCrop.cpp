@@ -32,21 +32,3 @@ void CModeCrop::DrawOverlay(QPainter& painter, CChildView* view)
     if (view && view->IsSelectionShown())
         CViewHost::DrawCropOverlay(painter, *view);
 }
-
-CModeRedEye::CModeRedEye() : CMode(ID_EDIT_RED_EYE, 3, kCursorRedEye) {}
-
-void CModeRedEye::Activate()
-{
-    ShowBarePanel("PanelRedEye", QStringLiteral("Remove Red Eye"));
-}
-
-void CModeRedEye::Deactivate()
-{
-    HidePanel();
-}
-
-int CModeRedEye::GetContextMenuIndex() const
-{
-    const CChildView* view = View();
-    return view && view->IsRedEyeMarked() ? 3 : 1;
-}

@@ -1,11 +1,10 @@
-// The crop and red-eye modes: their table values, their bare panels and the
-// crop selection's overlay. Their panels and edits come later.
+// The crop mode: its table values, its bare panel and the selection's
+// overlay. Its panel and edits come later.
 #pragma once
 
 #include "Mode.h"
 
 struct CropParams;
-struct RedEyeParams;
 
 class CModeCrop : public CMode {
 public:
@@ -26,20 +25,4 @@ public:
 
 private:
     CropParams* m_pParams = nullptr;
-};
-
-class CModeRedEye : public CMode {
-public:
-    CModeRedEye();
-    void Activate() override;
-    void Deactivate() override;
-    // 3 while eyes are marked, else 1.
-    int GetContextMenuIndex() const override;
-    bool UsesSelectionRect() const override { return false; }
-
-    // The application's red-eye operation's parameter block (not owned).
-    void SetParams(RedEyeParams* params) { m_pParams = params; }
-
-private:
-    RedEyeParams* m_pParams = nullptr;
 };

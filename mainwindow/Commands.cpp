@@ -410,6 +410,35 @@ void CPixmendApp::RegisterCommands()
     // Modes.
     route(ID_EDIT_DRAG, [this] { OnEditDrag(*this); }, modeRule);
     route(ID_EDIT_SELECT, [this] { OnEditSelect(*this); }, modeRule);
+    route(ID_EDIT_TEXT, [this] {
+        if (GetCurrentModeId() == ID_EDIT_TEXT)
+            return;
+        CChildView* view = View(*this);
+        if (view)
+            view->CancelSelection(false);
+        SetMode(ID_EDIT_TEXT);
+        if (view)
+            view->StartTextTimer();
+    }, modeRule);
+    // Resize, colour and reconstruct run no timer; reconstruct keeps the selection.
+    const auto enterUntimedMode = [this](int id) {
+        if (CChildView* view = View(*this)) {
+            if (id != ID_EDIT_RECONSTRUCT)
+                view->CancelSelection(false);
+            view->StopTimers();
+        }
+        SetMode(id);
+    };
+    route(ID_EDIT_RESIZE, [enterUntimedMode] { enterUntimedMode(ID_EDIT_RESIZE); }, [this](CCmdUI& ui) {
+        ui.Enable(HasImageOrSelectedFiles());
+        ui.SetCheck(GetCurrentModeId() == ID_EDIT_RESIZE ? 1 : 0);
+    });
+    route(ID_EDIT_COLOR, [enterUntimedMode] { enterUntimedMode(ID_EDIT_COLOR); }, [this](CCmdUI& ui) {
+        IKestrel* lib = m_image.GetLibraryObject();
+        ui.Enable(ImageOpen(*this) && lib && lib->CanAdjustLevels() != 0);
+        ui.SetCheck(GetCurrentModeId() == ID_EDIT_COLOR ? 1 : 0);
+    });
+    route(ID_EDIT_RECONSTRUCT, [enterUntimedMode] { enterUntimedMode(ID_EDIT_RECONSTRUCT); }, modeRule);
 
     // Apply and cancel: whatever mode is current.
     route(ID_CROP_NOW, [this] { OnModeApply(); }, [this](CCmdUI& ui) {

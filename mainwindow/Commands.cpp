@@ -187,6 +187,19 @@ void OnEditSelect(CPixmendApp& app)
     }
 }
 
+void OnEditRedEye(CPixmendApp& app)
+{
+    CChildView* view = View(app);
+    if (view)
+        view->CancelSelection(false);
+    app.SetMode(ID_EDIT_RED_EYE);
+    if (view) {
+        view->StartRedEyeTimer();
+        // Eyes marked before another mode came between are still there.
+        view->SetRedEyeMarked(!app.m_operRedEye.Params().Points.empty());
+    }
+}
+
 void OnCancelSelection(CPixmendApp& app, bool lastOnly)
 {
     if (CChildView* view = View(app))
@@ -410,6 +423,7 @@ void CPixmendApp::RegisterCommands()
     // Modes.
     route(ID_EDIT_DRAG, [this] { OnEditDrag(*this); }, modeRule);
     route(ID_EDIT_SELECT, [this] { OnEditSelect(*this); }, modeRule);
+    route(ID_EDIT_RED_EYE, [this] { OnEditRedEye(*this); }, modeRule);
 
     // Apply and cancel: whatever mode is current.
     route(ID_CROP_NOW, [this] { OnModeApply(); }, [this](CCmdUI& ui) {

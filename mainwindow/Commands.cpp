@@ -187,6 +187,20 @@ void OnEditSelect(CPixmendApp& app)
     }
 }
 
+void OnEditRedEye(CPixmendApp& app)
+{
+    CChildView* view = View(app);
+    if (view)
+        view->CancelSelection(false);
+    app.SetMode(ID_EDIT_RED_EYE);
+    if (view) {
+        view->StartRedEyeTimer();
+        // Eyes marked before another mode came between are still there.
+        view->SetRedEyeMarked(!app.m_operRedEye.Params().Points.empty());
+        view->Host().RedEyeRefreshPreview(*view);
+    }
+}
+
 void OnCancelSelection(CPixmendApp& app, bool lastOnly)
 {
     if (CChildView* view = View(app))
@@ -439,6 +453,7 @@ void CPixmendApp::RegisterCommands()
         ui.SetCheck(GetCurrentModeId() == ID_EDIT_COLOR ? 1 : 0);
     });
     route(ID_EDIT_RECONSTRUCT, [enterUntimedMode] { enterUntimedMode(ID_EDIT_RECONSTRUCT); }, modeRule);
+    route(ID_EDIT_RED_EYE, [this] { OnEditRedEye(*this); }, modeRule);
 
     // Apply and cancel: whatever mode is current.
     route(ID_CROP_NOW, [this] { OnModeApply(); }, [this](CCmdUI& ui) {

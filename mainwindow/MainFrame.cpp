@@ -101,6 +101,33 @@ public:
             mode->DrawOverlay(painter, &view);
     }
 
+    // The red-eye mode's eyes count for the view only while it is current:
+    // elsewhere the arrow keys and the wheel keep their own meaning.
+    int RedEyeCount() const override
+    {
+        const CModeRedEye* mode = RedEyeMode();
+        return mode ? mode->GetEyeCount() : 0;
+    }
+    void RedEyeMoveLast(int dx, int dy) override
+    {
+        if (CModeRedEye* mode = RedEyeMode())
+            mode->MoveLastEye(dx, dy);
+    }
+    void RedEyeRefreshPreview(CChildView& view) override
+    {
+        if (CModeRedEye* mode = RedEyeMode())
+            mode->RefreshPreview(&view);
+    }
+    int RedEyeRadius() const override
+    {
+        return m_frame ? m_frame->GetRedEyeMode().GetRadius() : CViewHost::RedEyeRadius();
+    }
+    void SetRedEyeRadius(int radius) override
+    {
+        if (m_frame)
+            m_frame->GetRedEyeMode().SetRadius(radius);
+    }
+
     void OnViewChanged(CChildView&) override
     {
         // Forced: the box holds its last step as its selection, so a step
@@ -116,6 +143,10 @@ public:
 
 private:
     IMode* Mode() const { return m_frame ? m_frame->GetCurrentMode() : nullptr; }
+    CModeRedEye* RedEyeMode() const
+    {
+        return m_frame && m_frame->GetCurrentModeId() == ID_EDIT_RED_EYE ? &m_frame->GetRedEyeMode() : nullptr;
+    }
 
     QPointer<CMainFrame> m_frame;
 };
@@ -420,7 +451,7 @@ void CMainFrame::CreateModes()
     // The modes that edit through an operation work on the application's prototypes.
     if (CPixmendApp* app = App()) {
         m_modeCrop.SetParams(&app->m_operCrop.Params());
-        m_modeRedEye.SetParams(&app->m_operRedEye.Params());
+        m_modeRedEye.SetOperation(&app->m_operRedEye);
         m_modeText.SetOperation(&app->m_operText);
         m_modeColor.SetOperation(&app->m_operColor);
         m_modeResize.SetOperation(&app->m_operResize);

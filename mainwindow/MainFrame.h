@@ -61,6 +61,9 @@ public:
     int GetModeContextMenuIndex() const;
     int GetModeCursorId() const;
     CModePaste& GetPasteMode() { return m_modePaste; }
+    CModeCrop& GetCropMode() { return m_modeCrop; }
+    // The current crop rule while the crop mode is current, else null.
+    const CropRule* GetCurrentCropRule() const;
 
     // The mode pane: a mode's panel with its caption, or the empty page
     // captioned "Edit".

@@ -276,6 +276,18 @@ TEST_F(ModeCropTest, FadingOutsideTheSelectionAndTheCanvas)
     // Moved far away: the old area darkens, the new one comes back.
     SetSel(208, 128, 304, 224);
     ExpectFaded(QRect(208, 128, 96, 96));
+    // A copy of another size (the image changed under it) is made afresh,
+    // the selection clipped to it.
+    SetSel(96, 64, 304, 224);
+    Grab();
+    ASSERT_TRUE(m_app->m_image.Load(WritePhoto("b.jpg", 160, 128), 1));
+    const QImage faded = Mode().SelectDisplayBitmap(m_view);
+    const CDib24& dib = m_app->m_image.GetDib();
+    ASSERT_EQ(faded.size(), QSize(dib.Width(), dib.Height()));
+    EXPECT_EQ(faded.pixel(10, 10), Dib(10, 10, true));
+    EXPECT_EQ(faded.pixel(120, 100), Dib(120, 100, false));
+    m_app->OpenImage(WritePhoto("c.jpg", 320, 240), 1);
+    SetSel(208, 128, 304, 224);
     // Ctrl+Shift+F turns fading off: the image's own pixels everywhere.
     Key(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(Crop().FadeOutsideArea, 0);

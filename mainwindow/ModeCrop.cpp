@@ -160,7 +160,8 @@ void CModeCrop::ResetSelection()
 {
     CChildView* view = View();
     CKsImage* image = Image();
-    if (!m_pParams || m_pParams->Position == 0 || !view || !image)
+    // 0 "None"; other values than 1 to 3 (a hand-edited profile) do the same.
+    if (!m_pParams || m_pParams->Position < 1 || m_pParams->Position > 3 || !view || !image)
         return;
     CropParams& s = *m_pParams;
     const int width = image->GetWidth();

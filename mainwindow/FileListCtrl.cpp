@@ -80,6 +80,7 @@ CFileListCtrl::CFileListCtrl(QWidget* parent)
     setEditTriggers(QAbstractItemView::EditKeyPressed);
     setItemDelegate(m_delegate);
     setMouseTracking(true);
+    viewport()->setMouseTracking(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
 }
 

@@ -486,6 +486,9 @@ bool CBrowseDlg::OnEndLabelEdit(int index, const QString& text)
     m_nameMap.remove(oldName);
     m_nameMap.insert(newName, index);
     m_model->SetName(index, newName);
+    // A thumbnail still queued under the old name would be dropped on arrival.
+    if (!GetEntry(index).directory && !m_model->HasThumbnail(index) && m_queueThumbnail)
+        m_queueThumbnail(to);
     if (m_strCurrentName == oldName)
         m_strCurrentName = newName;
     // Only the open image's own file takes the image along; any other path

@@ -119,6 +119,8 @@ public:
     void ShowSortType(int sortType);
     // The view's sort: the list and the thumbnail queue (set by the view).
     std::function<void()> m_resort;
+    // Queues a file's thumbnail (set by the view).
+    std::function<void(const QString& path)> m_queueThumbnail;
     // Places toolbars and list for the DPI scale `scale` (per cent).
     void LayoutChildren(int scale);
 

@@ -79,6 +79,7 @@ void CChildBrowseView::CreateBrowseDlg()
         return;
     m_pDlg = new CBrowseDlg(this);
     m_pDlg->m_resort = [this] { Resort(); };
+    m_pDlg->m_queueThumbnail = [this](const QString& path) { QueueThumbnail(path); };
     m_pDlg->setGeometry(rect());
     m_pDlg->show();
     // F6 and the frame's focus calls reach the list.

@@ -1,137 +1,379 @@
 #include "BrowseDlg.h"
 
+#include "CommandIds.h"
+#include "FileCollector.h"
+#include "FileListCtrl.h"
+#include "FileOperation.h"
+#include "MainFrame.h"
+#include "MenuBuilder.h"
+#include "MenuResources.h"
+#include "MessageBoxes.h"
+#include "PixmendApp.h"
+#include "Profile.h"
+#include "ToolbarLabel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QIcon>
+#include <QLayout>
+#include <QSignalBlocker>
+#include <QToolBar>
+#include <QWidgetAction>
+
 #include <algorithm>
 
 namespace {
 
 constexpr int kFolderHistoryMax = 10;
+constexpr int kFocusOpenDelayMs = 300;
+
+CPixmendApp* App()
+{
+    return CPixmendApp::Instance();
+}
+
+int Scale()
+{
+    CPixmendApp* app = App();
+    return app ? app->GetDpiScale() : 100;
+}
+
+QWidgetAction* ComboAction(QComboBox* combo, int id, QObject* owner)
+{
+    auto* action = new QWidgetAction(owner);
+    action->setDefaultWidget(combo);
+    action->setData(id);
+    return action;
+}
+
+void Execute(int id)
+{
+    if (CPixmendApp* app = App())
+        app->GetCommands().Execute(id);
+}
+
+// Thumbnail edge and spacing as the preference pages allow them; the
+// profile may hold anything.
+int ThumbWidth(const CAppSettings& s)
+{
+    return std::clamp(s.ThumbWidth, 40, 150);
+}
+
+int ThumbSpace(const CAppSettings& s)
+{
+    return std::clamp(s.ThumbSpace, 3, 30);
+}
 
 } // namespace
 
+CBrowseDlg::CBrowseDlg(QWidget* parent)
+    : QWidget(parent)
+    , m_model(new CFileListModel(this))
+    , m_list(new CFileListCtrl(this))
+{
+    setObjectName(QStringLiteral("BrowseDlg"));
+    m_list->setModel(m_model);
+    m_model->SetRenameHandler([this](int row, const QString& text) { return OnEndLabelEdit(row, text); });
+
+    m_focusTimer.setSingleShot(true);
+    m_focusTimer.setInterval(kFocusOpenDelayMs);
+    connect(&m_focusTimer, &QTimer::timeout, this, &CBrowseDlg::OnTimer);
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (current.isValid() && m_nQuiet == 0 && !m_list->IsTakingFocus())
+            m_focusTimer.start();
+    });
+    connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { OpenFocusedItem(); });
+    m_list->m_onOpen = [this] { OpenFocusedItem(); };
+    m_list->m_imageView = [] {
+        CMainFrame* frame = App() ? App()->GetMainFrame() : nullptr;
+        return frame ? frame->GetViewWidget() : nullptr;
+    };
+    m_list->m_onContextMenu = [](QPoint pos) {
+        if (CMainFrame* frame = App() ? App()->GetMainFrame() : nullptr)
+            frame->ShowContextMenu(8, pos);
+    };
+
+    CreateToolbars(Scale());
+    LoadFolderHistory();
+    ApplyListLook();
+}
+
+CBrowseDlg::~CBrowseDlg()
+{
+    SaveFolderHistory();
+}
+
+void CBrowseDlg::CreateToolbars(int scale)
+{
+    m_sortCombo = new QComboBox(this);
+    m_sortCombo->setObjectName(QStringLiteral("SortCombo"));
+    m_sortCombo->addItems({QStringLiteral("Name"), QStringLiteral("File Time")});
+    m_sortCombo->setFixedWidth(80 * scale / 100);
+    {
+        const QSignalBlocker blocker(m_sortCombo);
+        m_sortCombo->setCurrentIndex(App() && App()->m_settings.SortType == 1 ? 1 : 0);
+    }
+    connect(m_sortCombo, &QComboBox::activated, this, [] { Execute(ID_SORT_COMBO); });
+
+    m_folderCombo = new QComboBox(this);
+    m_folderCombo->setObjectName(QStringLiteral("FolderCombo"));
+    m_folderCombo->setEditable(true);
+    m_folderCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_folderCombo->setCompleter(nullptr);
+    m_folderCombo->setMaxCount(kFolderHistoryMax);
+    connect(m_folderCombo, &QComboBox::activated, this, [] { Execute(ID_FOLDER_COMBO); });
+
+    const auto makeBar = [this, scale](const char* name) {
+        auto* bar = new QToolBar(this);
+        bar->setObjectName(QLatin1String(name));
+        bar->setIconSize(QSize(16 * scale / 100, 16 * scale / 100));
+        bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        bar->setMovable(false);
+        return bar;
+    };
+    m_sortBar = makeBar("SortToolbar");
+    m_folderBar = makeBar("FolderToolbar");
+    m_folderBar->layout()->setSpacing(scale / 50);
+    const auto special = [this](int id) -> QAction* {
+        switch (id) {
+        case ID_SORT_LABEL:
+            return new CToolbarLabel(ID_SORT_LABEL, QStringLiteral("Sort by:"), m_sortBar);
+        case ID_SORT_COMBO:
+            return ComboAction(m_sortCombo, ID_SORT_COMBO, m_sortBar);
+        case ID_FOLDER_COMBO:
+            return ComboAction(m_folderCombo, ID_FOLDER_COMBO, m_folderBar);
+        default:
+            return nullptr;
+        }
+    };
+    if (CPixmendApp* app = App()) {
+        CMenuBuilder builder(app->GetCommands());
+        builder.FillToolBar(m_sortBar, BrowserSortToolbarTemplate(), special);
+        builder.FillToolBar(m_folderBar, BrowserFolderToolbarTemplate(), special);
+    } else {
+        m_sortBar->addAction(special(ID_SORT_COMBO));
+        m_folderBar->addAction(special(ID_FOLDER_COMBO));
+    }
+}
+
+void CBrowseDlg::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (CPixmendApp* app = App())
+        app->m_settings.PreviewPaneWidth = width();
+    LayoutChildren(Scale());
+}
+
+void CBrowseDlg::LayoutChildren(int s)
+{
+    const int w = width();
+    const int h = height();
+    const int listTop = s * 58 / 100;
+    m_list->setGeometry(5, listTop, std::max(0, w - 10), std::max(0, h - 5 - listTop));
+    m_sortBar->setGeometry(0, s * 28 / 100 + 3, w, s * 26 / 100);
+    m_folderBar->setGeometry(0, 3, w, s * 28 / 100);
+    // The folder combo reaches to the room Change Folder needs at the right.
+    const QMargins margins = m_folderBar->layout()->contentsMargins();
+    m_folderCombo->setFixedWidth(std::max(40, w - s * 28 / 100 - 10 - margins.left()));
+    m_folderBar->update();
+}
+
+void CBrowseDlg::ApplySpacing()
+{
+    CPixmendApp* app = App();
+    const CAppSettings settings = app ? app->m_settings : CAppSettings();
+    const int box = ThumbWidth(settings);
+    const int space = ThumbSpace(settings);
+    const int label = settings.ShowThumbFilename ? settings.GetThumbLabelHeight(1) : 0;
+    const QSize cell(box + space, box + space + label);
+    m_list->Delegate()->SetSizes(box, cell);
+    m_list->setIconSize(QSize(box, box));
+    m_list->setGridSize(cell);
+}
+
+void CBrowseDlg::ApplyListLook()
+{
+    CPixmendApp* app = App();
+    const CAppSettings settings = app ? app->m_settings : CAppSettings();
+    const int box = ThumbWidth(settings);
+    m_model->SetPictures(QIcon(QLatin1String(kThumbPlaceholderIcon)).pixmap(box, box),
+                         QIcon(QLatin1String(kFolderItemIcon)).pixmap(box, box));
+    m_model->SetLabelsShown(settings.ShowThumbFilename != 0);
+    ApplySpacing();
+    // The application's own family: the original's dialog font name is a
+    // Windows alias.
+    if (app)
+        app->ApplyFont(m_list, settings.GetThumbLabelHeight(0), QApplication::font().family());
+}
+
+uint32_t CBrowseDlg::WindowColour() const
+{
+    const QColor c = m_list->palette().color(QPalette::Base);
+    return uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16;
+}
+
+QModelIndex CBrowseDlg::Index(int row) const
+{
+    return m_model->index(row, 0);
+}
+
+void CBrowseDlg::AddItems(std::vector<FileListEntry>&& entries)
+{
+    int row = GetItemCount();
+    for (const FileListEntry& entry : entries)
+        m_nameMap.insert(entry.name, row++);
+    m_model->Append(std::move(entries));
+}
+
 void CBrowseDlg::AddItem(const FileListEntry& entry)
 {
-    m_items.push_back({entry, false});
-    m_nameMap.insert(entry.name, int(m_items.size()) - 1);
+    AddItems({entry});
 }
 
 void CBrowseDlg::DeleteItem(int index)
 {
     if (index < 0 || index >= GetItemCount())
         return;
-    m_items.erase(m_items.begin() + index);
-    const auto follow = [index](int& i) {
-        if (i == index)
-            i = -1;
-        else if (i > index)
-            --i;
-    };
-    follow(m_nCurrent);
-    follow(m_nFocused);
+    ++m_nQuiet;
+    m_model->Remove(index);
+    --m_nQuiet;
     Remap();
+    FindCurrentAgain();
 }
 
 void CBrowseDlg::DeleteAll()
 {
-    m_items.clear();
+    ++m_nQuiet;
+    m_focusTimer.stop();
+    m_model->Clear();
+    --m_nQuiet;
     m_nameMap.clear();
     m_nCurrent = -1;
-    m_nFocused = -1;
-}
-
-int CBrowseDlg::CompareEntries(const FileListEntry& a, const FileListEntry& b, int sortType)
-{
-    if (a.directory != b.directory)
-        return a.directory ? -1 : 1;
-    if (sortType == 1)
-        return a.lastWriteTime < b.lastWriteTime ? -1 : a.lastWriteTime > b.lastWriteTime ? 1 : 0;
-    return a.name.compare(b.name, Qt::CaseInsensitive);
+    m_strCurrentName.clear();
 }
 
 void CBrowseDlg::SortAndRemap(int sortType)
 {
-    // The current and focused items are found again by position after the sort.
-    std::vector<int> order(m_items.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return CompareEntries(m_items[size_t(a)].entry, m_items[size_t(b)].entry, sortType) < 0;
-    });
-    std::vector<Item> sorted;
-    sorted.reserve(m_items.size());
-    int current = -1;
-    int focused = -1;
-    for (size_t i = 0; i < order.size(); ++i) {
-        if (order[i] == m_nCurrent)
-            current = int(i);
-        if (order[i] == m_nFocused)
-            focused = int(i);
-        sorted.push_back(std::move(m_items[size_t(order[i])]));
-    }
-    m_items = std::move(sorted);
-    m_nCurrent = current;
-    m_nFocused = focused;
+    ++m_nQuiet;
+    m_model->Sort(sortType);
+    --m_nQuiet;
     Remap();
+    FindCurrentAgain();
 }
 
 void CBrowseDlg::Remap()
 {
     m_nameMap.clear();
-    m_nameMap.reserve(qsizetype(m_items.size() * 130 / 100));
-    for (size_t i = 0; i < m_items.size(); ++i)
-        m_nameMap.insert(m_items[i].entry.name, int(i));
+    m_nameMap.reserve(qsizetype(GetItemCount()) * 130 / 100);
+    for (int i = 0; i < GetItemCount(); ++i)
+        m_nameMap.insert(GetEntry(i).name, i);
+}
+
+void CBrowseDlg::FindCurrentAgain()
+{
+    m_nCurrent = m_strCurrentName.isEmpty() ? -1 : FindName(m_strCurrentName);
+}
+
+void CBrowseDlg::SetThumbnail(const QString& name, const QImage& picture, int width, int height)
+{
+    const int row = FindName(name);
+    if (row < 0 || GetEntry(row).directory)
+        return;
+    m_model->SetThumbnail(row, QPixmap::fromImage(picture), width, height);
+}
+
+int CBrowseDlg::GetFirstVisible() const
+{
+    const QSize cell = m_list->gridSize();
+    return m_list->indexAt(QPoint(cell.width() / 2, cell.height() / 2)).row();
 }
 
 int CBrowseDlg::SelectByName(const QString& path)
 {
-    const int index = FindName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const int index = FindName(name);
     if (index < 0)
         return -1;
     m_nCurrent = index;
-    m_nFocused = index;
-    m_items[size_t(index)].selected = true;
+    m_strCurrentName = name;
+    const QModelIndex item = Index(index);
+    QItemSelectionModel* selection = m_list->selectionModel();
+    ++m_nQuiet;
+    if (selection->currentIndex() != item || !selection->isSelected(item))
+        selection->setCurrentIndex(item, QItemSelectionModel::Select);
+    --m_nQuiet;
+    m_list->scrollTo(item);
     return index;
 }
 
 void CBrowseDlg::ClearCurrent()
 {
     if (m_nCurrent >= 0 && m_nCurrent < GetItemCount())
-        m_items[size_t(m_nCurrent)].selected = false;
+        SetSelected(m_nCurrent, false);
 }
 
 void CBrowseDlg::SetAllSelected(bool selected)
 {
-    for (Item& item : m_items)
-        item.selected = selected;
+    QItemSelectionModel* selection = m_list->selectionModel();
+    ++m_nQuiet;
+    if (!selected)
+        selection->clearSelection();
+    else if (GetItemCount() > 0)
+        selection->select(QItemSelection(Index(0), Index(GetItemCount() - 1)), QItemSelectionModel::Select);
+    --m_nQuiet;
 }
 
 void CBrowseDlg::SetSelected(int index, bool selected)
 {
-    if (index >= 0 && index < GetItemCount())
-        m_items[size_t(index)].selected = selected;
+    if (index < 0 || index >= GetItemCount())
+        return;
+    ++m_nQuiet;
+    m_list->selectionModel()->select(Index(index), selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    --m_nQuiet;
+}
+
+bool CBrowseDlg::IsSelected(int index) const
+{
+    return m_list->selectionModel()->isSelected(Index(index));
+}
+
+int CBrowseDlg::GetFocusedIndex() const
+{
+    const QModelIndex current = m_list->selectionModel()->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void CBrowseDlg::SetFocused(int index)
+{
+    ++m_nQuiet;
+    m_list->selectionModel()->setCurrentIndex(Index(index), QItemSelectionModel::NoUpdate);
+    --m_nQuiet;
 }
 
 std::vector<FileListEntry> CBrowseDlg::GetSelectedEntries() const
 {
     std::vector<FileListEntry> entries;
-    if (m_nFocused >= 0 && m_nFocused < GetItemCount())
-        entries.push_back(m_items[size_t(m_nFocused)].entry);
-    for (size_t i = 0; i < m_items.size(); ++i)
-        if (m_items[i].selected && int(i) != m_nFocused)
-            entries.push_back(m_items[i].entry);
+    const int focused = GetFocusedIndex();
+    if (focused >= 0)
+        entries.push_back(GetEntry(focused));
+    QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+    std::sort(selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : selected)
+        if (index.row() != focused)
+            entries.push_back(GetEntry(index.row()));
     return entries;
 }
 
 bool CBrowseDlg::HasSelection() const
 {
-    return (m_nFocused >= 0 && m_nFocused < GetItemCount())
-        || std::any_of(m_items.begin(), m_items.end(), [](const Item& item) { return item.selected; });
+    return GetFocusedIndex() >= 0 || m_list->selectionModel()->hasSelection();
 }
 
 QString CBrowseDlg::GetNameAt(int index) const
 {
     if (index < 0)
         index = m_nCurrent;
-    return index >= 0 && index < GetItemCount() ? m_items[size_t(index)].entry.name : QString();
+    return index >= 0 && index < GetItemCount() ? GetEntry(index).name : QString();
 }
 
 QString CBrowseDlg::GetNextName() const
@@ -144,14 +386,166 @@ QString CBrowseDlg::GetPrevName() const
     return m_nCurrent > 0 ? GetNameAt(m_nCurrent - 1) : QString();
 }
 
+// ---- the focus, Enter and the combos ----
+
+void CBrowseDlg::RestoreFocusToCurrent()
+{
+    QItemSelectionModel* selection = m_list->selectionModel();
+    ++m_nQuiet;
+    const int focused = GetFocusedIndex();
+    if (focused >= 0)
+        selection->select(Index(focused), QItemSelectionModel::Deselect);
+    if (m_nCurrent >= 0)
+        selection->setCurrentIndex(Index(m_nCurrent), QItemSelectionModel::Select);
+    else
+        selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    --m_nQuiet;
+}
+
+void CBrowseDlg::OnTimer()
+{
+    m_focusTimer.stop();
+    const int focused = GetFocusedIndex();
+    CPixmendApp* app = App();
+    if (!app || focused < 0 || focused == m_nCurrent)
+        return;
+    if (app->QuerySaveModified())
+        app->OpenImage(JoinPath(app->m_strCurrentFolder, GetEntry(focused).name), 1);
+    else
+        RestoreFocusToCurrent();
+}
+
+void CBrowseDlg::OpenFocusedItem()
+{
+    const int focused = GetFocusedIndex();
+    CPixmendApp* app = App();
+    if (!app || focused < 0 || !GetEntry(focused).directory)
+        return;
+    // The focus timer would open the folder's item over the answer below.
+    m_focusTimer.stop();
+    if (!app->QuerySaveModified()) {
+        RestoreFocusToCurrent();
+        return;
+    }
+    app->ChangeFolder(JoinPath(app->m_strCurrentFolder, GetEntry(focused).name), 1);
+}
+
+void CBrowseDlg::OnSortChange()
+{
+    CPixmendApp* app = App();
+    if (!app)
+        return;
+    app->m_settings.SortType = m_sortCombo->currentIndex() == 1 ? 1 : 0;
+    if (m_resort)
+        m_resort();
+}
+
+void CBrowseDlg::ShowSortType(int sortType)
+{
+    const QSignalBlocker blocker(m_sortCombo);
+    m_sortCombo->setCurrentIndex(sortType == 1 ? 1 : 0);
+}
+
+void CBrowseDlg::OnFolderComboSelect()
+{
+    CPixmendApp* app = App();
+    const QString folder = m_folderCombo->itemText(m_folderCombo->currentIndex());
+    if (!app || folder.isEmpty())
+        return;
+    if (app->QuerySaveModified())
+        app->ChangeFolder(folder, 1);
+    AddFolderHistory(folder);
+}
+
+// ---- renaming ----
+
+bool CBrowseDlg::OnEndLabelEdit(int index, const QString& text)
+{
+    CPixmendApp* app = App();
+    if (!app || index < 0 || index >= GetItemCount())
+        return false;
+    const QString oldName = GetEntry(index).name;
+    // A bare name only: nothing that leaves the folder or names it.
+    if (text.isEmpty() || text == QLatin1String(".") || text == QLatin1String("..") || text.contains(QLatin1Char('/'))
+        || text.contains(QChar(0))) {
+        MessageBoxes().ShowError(QStringLiteral("%1 could not be renamed: \"%2\" is not a valid file name.").arg(oldName, text));
+        return false;
+    }
+    const qsizetype dot = oldName.lastIndexOf(QLatin1Char('.'));
+    const QString newName = text + (dot < 0 ? QString() : oldName.mid(dot));
+    if (newName == oldName)
+        return false;
+    const QString from = JoinPath(app->m_strCurrentFolder, oldName);
+    const QString to = JoinPath(app->m_strCurrentFolder, newName);
+    QString error;
+    // Never over an existing file.
+    if (!TransferFile(FileOperationCode::Move, from, to, false, &error)) {
+        MessageBoxes().ShowError(QStringLiteral("%1 could not be renamed to %2.\n%3").arg(oldName, newName, error));
+        return false;
+    }
+    m_nameMap.remove(oldName);
+    m_nameMap.insert(newName, index);
+    m_model->SetName(index, newName);
+    // A thumbnail still queued under the old name would be dropped on arrival.
+    if (!GetEntry(index).directory && !m_model->HasThumbnail(index) && m_queueThumbnail)
+        m_queueThumbnail(to);
+    if (m_strCurrentName == oldName)
+        m_strCurrentName = newName;
+    // Only the open image's own file takes the image along; any other path
+    // kept would make its next save overwrite a different file.
+    if (app->m_image.IsLoaded() && app->m_image.GetPath() == from) {
+        app->m_image.SetPath(to);
+        if (app->m_settings.DefaultPath == from)
+            app->m_settings.DefaultPath = to;
+    }
+    app->UpdateTitle();
+    return true;
+}
+
+// ---- folder history ----
+
 void CBrowseDlg::AddFolderHistory(const QString& folder)
 {
-    const auto same = std::find_if(m_folderHistory.begin(), m_folderHistory.end(), [&](const QString& entry) {
-        return entry.compare(folder, Qt::CaseInsensitive) == 0;
-    });
-    if (same != m_folderHistory.end())
-        m_folderHistory.erase(same);
-    else if (m_folderHistory.size() >= kFolderHistoryMax)
-        m_folderHistory.removeLast();
-    m_folderHistory.prepend(folder);
+    // "|" separates the stored folders.
+    if (folder.isEmpty() || folder.contains(QLatin1Char('|')))
+        return;
+    const QSignalBlocker blocker(m_folderCombo);
+    const int same = m_folderCombo->findText(folder, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (same >= 0)
+        m_folderCombo->removeItem(same);
+    else if (m_folderCombo->count() >= kFolderHistoryMax)
+        m_folderCombo->removeItem(m_folderCombo->count() - 1);
+    m_folderCombo->insertItem(0, folder);
+    m_folderCombo->setCurrentIndex(0);
+}
+
+QStringList CBrowseDlg::GetFolderHistory() const
+{
+    QStringList folders;
+    for (int i = 0; i < m_folderCombo->count(); ++i)
+        folders << m_folderCombo->itemText(i);
+    return folders;
+}
+
+void CBrowseDlg::LoadFolderHistory()
+{
+    const QSignalBlocker blocker(m_folderCombo);
+    m_folderCombo->clear();
+    const QString stored = CProfile::GetProfileString(QStringLiteral("General"), QStringLiteral("FolderHistory"));
+    // Every piece before a "|", and a last one without its "|".
+    for (const QString& folder : stored.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+        if (m_folderCombo->count() < kFolderHistoryMax)
+            m_folderCombo->addItem(folder);
+    }
+    m_folderCombo->setCurrentIndex(m_folderCombo->count() > 0 ? 0 : -1);
+}
+
+void CBrowseDlg::SaveFolderHistory() const
+{
+    if (!App())
+        return;
+    QString stored;
+    for (const QString& folder : GetFolderHistory())
+        stored += folder + QLatin1Char('|');
+    CProfile::WriteProfileString(QStringLiteral("General"), QStringLiteral("FolderHistory"), stored);
 }

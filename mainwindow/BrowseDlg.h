@@ -1,34 +1,68 @@
-// CBrowseDlg: the folder browser's list of the current folder and the
-// queries the commands make of it. Each item holds one FileListEntry and its
-// selected and focused state; the current item is the open image's. The name
-// map finds an item by its exact file name (names are case-sensitive).
+// CBrowseDlg: the folder browser's panel: the folder toolbar (history combo,
+// Change Folder), the sort toolbar (Refresh, Up One Level, "Sort by:" and
+// the sort combo) and the list of the current folder, with the queries and
+// actions the commands use.
 //
-// Item states travel with the items through a sort, so the current and the
-// focused item stay the same files, and the name map is rebuilt after every
-// sort and every removal.
+// The name map finds an item by its exact file name (Photos and photos are
+// two names); it is rebuilt after every sort and every removal. The current
+// item is the open image's: it is kept by name and found again after every
+// sort, so it never points at a neighbour. Selection and focus live in the
+// list's selection model and follow their files through a sort.
+//
+// Moving the focus opens the focused item once it rests there for 300 ms;
+// the combos act only on the user's choice (activated), never on changes
+// made here under a signal blocker.
 #pragma once
 
 #include "FileListEntry.h"
+#include "FileListModel.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <QWidget>
 
+#include <cstdint>
+#include <functional>
 #include <vector>
 
-class CBrowseDlg {
-public:
-    int GetItemCount() const { return int(m_items.size()); }
-    const FileListEntry& GetEntry(int index) const { return m_items[size_t(index)].entry; }
+class CFileListCtrl;
+class QComboBox;
+class QToolBar;
 
-    // Appends an item (unsorted until SortAndRemap).
+class CBrowseDlg : public QWidget {
+    Q_OBJECT
+public:
+    explicit CBrowseDlg(QWidget* parent = nullptr);
+    // Saves the folder history.
+    ~CBrowseDlg() override;
+
+    CFileListCtrl* GetListCtrl() const { return m_list; }
+    CFileListModel* GetModel() const { return m_model; }
+    QComboBox* GetSortCombo() const { return m_sortCombo; }
+    QComboBox* GetFolderCombo() const { return m_folderCombo; }
+    QToolBar* GetSortToolbar() const { return m_sortBar; }
+    QToolBar* GetFolderToolbar() const { return m_folderBar; }
+
+    int GetItemCount() const { return m_model->rowCount(); }
+    const FileListEntry& GetEntry(int index) const { return m_model->Entry(index); }
+    const QHash<QString, int>& GetNameMap() const { return m_nameMap; }
+
+    // Appends the batch as one insertion (unsorted until SortAndRemap).
+    void AddItems(std::vector<FileListEntry>&& entries);
     void AddItem(const FileListEntry& entry);
-    // Removes one item; the current index follows its item or becomes -1.
+    // Removes one item with its picture; the current item follows its file.
     void DeleteItem(int index);
     // Current index -1, every item gone.
     void DeleteAll();
-    // Sorts with CompareEntries on `sortType` and rebuilds the name map.
+    // Sorts with CompareEntries on `sortType`, rebuilds the name map and
+    // finds the current item again by its name.
     void SortAndRemap(int sortType);
+    // The thumbnail of the file `name`; ignored for a name not listed and for folders.
+    void SetThumbnail(const QString& name, const QImage& picture, int width, int height);
+    // The item nearest the list's top left corner, or -1.
+    int GetFirstVisible() const;
 
     // The item of the file name of `path` becomes current, focused and
     // selected; returns its index, or -1 when the name is not listed.
@@ -37,10 +71,10 @@ public:
     void ClearCurrent();
     void SetAllSelected(bool selected);
     void SetSelected(int index, bool selected);
-    bool IsSelected(int index) const { return m_items[size_t(index)].selected; }
+    bool IsSelected(int index) const;
     // The focused item (-1: none).
-    int GetFocusedIndex() const { return m_nFocused; }
-    void SetFocused(int index) { m_nFocused = index; }
+    int GetFocusedIndex() const;
+    void SetFocused(int index);
 
     // The focused item's entry first (selected or not), then every other
     // selected entry in list order.
@@ -55,23 +89,62 @@ public:
     // The index of the item named exactly `name`, or -1.
     int FindName(const QString& name) const { return m_nameMap.value(name, -1); }
 
-    // Most recent first, at most 10, no folder twice (case ignored).
+    // Most recent first, at most 10, no folder twice (compared exactly); a
+    // folder holding "|" cannot be stored and is left out.
     void AddFolderHistory(const QString& folder);
-    const QStringList& GetFolderHistory() const { return m_folderHistory; }
+    QStringList GetFolderHistory() const;
+    // The profile's "General"/"FolderHistory": every folder followed by "|".
+    void LoadFolderHistory();
+    void SaveFolderHistory() const;
 
-    // Folders before files; then by time (sortType 1) or by name ignoring case.
-    static int CompareEntries(const FileListEntry& a, const FileListEntry& b, int sortType);
+    // The combos' choices, the commands 32880 and 32901.
+    void OnSortChange();
+    void OnFolderComboSelect();
+    // Enter or a double click: a folder becomes the current folder.
+    void OpenFocusedItem();
+    // The focus timer: the focused item opens, or with the save question
+    // cancelled the focus goes back to the open image's item.
+    void OnTimer();
+    // Renames item `index` to `text` plus its extension; false, with a
+    // message, when refused or failed.
+    bool OnEndLabelEdit(int index, const QString& text);
+
+    // The icon spacing alone, from ThumbWidth, ThumbSpace and the labels.
+    void ApplySpacing();
+    // Pictures, labels, spacing and label font from the settings (a full reload).
+    void ApplyListLook();
+    // The list's background as a COLORREF, for the thumbnails' boxes.
+    uint32_t WindowColour() const;
+    // The sort combo shows `sortType` (no command follows).
+    void ShowSortType(int sortType);
+    // The view's sort: the list and the thumbnail queue (set by the view).
+    std::function<void()> m_resort;
+    // Queues a file's thumbnail (set by the view).
+    std::function<void(const QString& path)> m_queueThumbnail;
+    // Places toolbars and list for the DPI scale `scale` (per cent).
+    void LayoutChildren(int scale);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct Item {
-        FileListEntry entry;
-        bool selected = false;
-    };
+    void CreateToolbars(int scale);
     void Remap();
+    void FindCurrentAgain();
+    void RestoreFocusToCurrent();
+    QModelIndex Index(int row) const;
 
-    std::vector<Item> m_items;
+    CFileListModel* m_model;
+    CFileListCtrl* m_list;
+    QToolBar* m_sortBar = nullptr;
+    QToolBar* m_folderBar = nullptr;
+    QComboBox* m_sortCombo = nullptr;
+    QComboBox* m_folderCombo = nullptr;
+    QTimer m_focusTimer;
     int m_nCurrent = -1;
-    int m_nFocused = -1;
+    // The open image's file name while it is listed; empty after a clearing.
+    QString m_strCurrentName;
     QHash<QString, int> m_nameMap;
-    QStringList m_folderHistory;
+    // Changes made here, not by the user, do not start the focus timer.
+    int m_nQuiet = 0;
 };

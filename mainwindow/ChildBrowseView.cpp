@@ -1,30 +1,116 @@
 #include "ChildBrowseView.h"
 
 #include "FileCollector.h"
+#include "FileListCtrl.h"
 #include "FileNames.h"
 #include "FolderScan.h"
 #include "PixmendApp.h"
+#include "SettingsDlg.h"
+
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
+using namespace std::chrono_literals;
+
+// A full reload waits this long for the first entry, so a stalled network
+// folder cannot freeze the window; once one came, a little longer for the
+// first batch, so a small folder is listed whole at once.
+constexpr auto kFirstEntryWait = 2000ms;
+constexpr auto kFirstBatchWait = 250ms;
+constexpr int kFirstBatch = 100;
+constexpr int kIdleBatch = 1000;
+
+CPixmendApp* App()
+{
+    return CPixmendApp::Instance();
+}
+
 QString CurrentFolder()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
+    CPixmendApp* app = App();
     return app ? app->m_strCurrentFolder : QString();
 }
 
 int SortType()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
+    CPixmendApp* app = App();
     return app ? app->m_settings.SortType : 0;
 }
+
+// The view whose calls the Preferences hooks make.
+const CChildBrowseView* g_hooksOwner = nullptr;
 
 } // namespace
 
 CChildBrowseView::CChildBrowseView(QWidget* parent)
     : QWidget(parent)
+    , m_listLoader(std::make_unique<CFileListLoader>())
 {
     setObjectName(QStringLiteral("BrowserView"));
+    m_listLoader->SetNotify([this] { PostIdleRequest(); });
+    CreateBrowseDlg();
+
+    SettingsBrowserHooks& hooks = SettingsBrowser();
+    hooks.showFolder = [this](const QString& folder) { ShowFolder(folder, 0); };
+    hooks.setIconSpacing = [this](int, int) { SetIconSpacing(); };
+    hooks.resort = [this] { Resort(); };
+    g_hooksOwner = this;
+}
+
+CChildBrowseView::~CChildBrowseView()
+{
+    if (g_hooksOwner == this) {
+        SettingsBrowser() = {};
+        g_hooksOwner = nullptr;
+    }
+    // The workers' callbacks post to this object: both threads end first.
+    m_thumbLoader.reset();
+    m_listLoader.reset();
+    m_pDlg->DeleteAll();
+}
+
+void CChildBrowseView::CreateBrowseDlg()
+{
+    if (m_pDlg)
+        return;
+    m_pDlg = new CBrowseDlg(this);
+    m_pDlg->m_resort = [this] { Resort(); };
+    m_pDlg->m_queueThumbnail = [this](const QString& path) { QueueThumbnail(path); };
+    m_pDlg->setGeometry(rect());
+    m_pDlg->show();
+    // F6 and the frame's focus calls reach the list.
+    setFocusProxy(m_pDlg->GetListCtrl());
+}
+
+void CChildBrowseView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_pDlg->setGeometry(rect());
+}
+
+void CChildBrowseView::PostIdleRequest()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [] {
+            if (CPixmendApp* app = App())
+                app->RequestIdle();
+        },
+        Qt::QueuedConnection);
+}
+
+CThumbLoader* CChildBrowseView::GetThumbLoader()
+{
+    if (!m_thumbLoader) {
+        CPixmendApp* app = App();
+        m_thumbLoader = std::make_unique<CThumbLoader>(app ? app->m_image.GetLibraryObject() : nullptr);
+        m_thumbLoader->SetNotify([this] { PostIdleRequest(); });
+    }
+    return m_thumbLoader.get();
 }
 
 void CChildBrowseView::ShowFolder(const QString& /*folder*/, int mode)
@@ -32,50 +118,137 @@ void CChildBrowseView::ShowFolder(const QString& /*folder*/, int mode)
     FillFolder(mode);
 }
 
+void CChildBrowseView::DeleteAll()
+{
+    m_pDlg->DeleteAll();
+    m_nFirstVisible = -1;
+}
+
 void CChildBrowseView::FillFolder(int mode)
 {
-    const QString folder = CurrentFolder();
     switch (mode) {
-    case 0:
-        m_dlg.DeleteAll();
-        ScanFolder(folder, [this](FileListEntry&& entry) {
-            m_dlg.AddItem(entry);
-            return true;
-        });
-        m_dlg.SortAndRemap(SortType());
-        TakePending();
-        if (CPixmendApp* app = CPixmendApp::Instance(); app && m_dlg.GetItemCount() > 0 && app->m_bOpenFirstImage)
-            app->OpenImage(JoinPath(folder, m_dlg.GetNameAt(0)), 1);
+    case 0: {
+        if (m_thumbLoader)
+            m_thumbLoader->Clear();
+        m_pDlg->ApplyListLook();
+        CPixmendApp* app = App();
+        const CAppSettings settings = app ? app->m_settings : CAppSettings();
+        const int flags = (settings.ThumbBorder ? 3 : 0) | (settings.ThumbShadow ? 4 : 0);
+        GetThumbLoader()->SetParameters(std::clamp(settings.ThumbWidth, 40, 150), flags, m_pDlg->WindowColour());
+        DeleteAll();
+        m_listLoader->StartFolder(CurrentFolder());
+        if (m_listLoader->WaitForEntries(1, kFirstEntryWait))
+            m_listLoader->WaitForEntries(kFirstBatch, kFirstBatchWait);
+        FetchEntries(kFirstBatch);
+        m_bOpenFirstPending = true;
+        OpenFirstWhenComplete();
         break;
+    }
     case 2:
-        ScanFolder(folder, [this](FileListEntry&& entry) {
-            if (m_dlg.FindName(entry.name) < 0)
-                m_dlg.AddItem(entry);
-            return true;
-        });
-        m_dlg.SortAndRemap(SortType());
-        TakePending();
+        AddNewEntries();
         break;
     case 3:
-        for (int i = m_dlg.GetItemCount() - 1; i >= 0; --i)
-            if (!FileExists(JoinPath(folder, m_dlg.GetNameAt(i))))
-                m_dlg.DeleteItem(i);
-        m_dlg.SortAndRemap(SortType());
+        RemoveVanishedEntries();
         break;
     default:
         break;
     }
 }
 
-void CChildBrowseView::TakePending()
+void CChildBrowseView::OpenFirstWhenComplete()
 {
-    if (!m_strPendingName.isEmpty() && m_dlg.SelectByName(m_strPendingName) >= 0)
+    // The file system lists in no order: only the complete, sorted list
+    // knows its first item.
+    if (!m_bOpenFirstPending || m_listLoader->HasMore())
+        return;
+    m_bOpenFirstPending = false;
+    CPixmendApp* app = App();
+    // An image opened meanwhile has cleared the flag.
+    if (app && app->m_bOpenFirstImage && GetItemCount() > 0)
+        app->OpenImage(JoinPath(CurrentFolder(), GetNameAt(0)), 1);
+}
+
+int CChildBrowseView::FetchEntries(int maximum)
+{
+    const QString folder = CurrentFolder();
+    std::vector<FileListEntry> batch;
+    FileListEntry entry;
+    while (int(batch.size()) < maximum && m_listLoader->PopEntry(entry)) {
+        // A refresh (mode 2) may have listed it already.
+        if (m_pDlg->FindName(entry.name) >= 0)
+            continue;
+        if (!entry.directory)
+            GetThumbLoader()->AddRequest(JoinPath(folder, entry.name));
+        batch.push_back(std::move(entry));
+    }
+    const int taken = int(batch.size());
+    if (taken == 0)
+        return 0;
+    CFileListCtrl* list = m_pDlg->GetListCtrl();
+    list->setUpdatesEnabled(false);
+    m_pDlg->AddItems(std::move(batch));
+    list->setUpdatesEnabled(true);
+    Resort();
+    if (!m_strPendingName.isEmpty() && m_pDlg->SelectByName(m_strPendingName) >= 0)
         m_strPendingName.clear();
+    return taken;
+}
+
+bool CChildBrowseView::OnIdle(long count)
+{
+    const int taken = FetchEntries(kIdleBatch);
+    OpenFirstWhenComplete();
+    CThumbLoader* loader = GetThumbLoader();
+    if (count == 0) {
+        const int first = m_pDlg->GetFirstVisible();
+        if (first >= 0 && first != m_nFirstVisible) {
+            m_nFirstVisible = first;
+            loader->SetFirstVisible(m_pDlg->GetNameAt(first), m_pDlg->GetNameMap());
+        }
+    }
+    ThumbCacheEntry thumbnail;
+    const bool tookThumbnail = loader->PopThumbnail(thumbnail);
+    if (tookThumbnail) {
+        const QString name = thumbnail.path.mid(thumbnail.path.lastIndexOf(QLatin1Char('/')) + 1);
+        // Only a thumbnail of this folder's file of that name.
+        if (JoinPath(CurrentFolder(), name) == thumbnail.path)
+            m_pDlg->SetThumbnail(name, thumbnail.bitmap, thumbnail.width, thumbnail.height);
+    }
+    // More only while something waits to be taken; the workers' callbacks
+    // wake the idle steps again when their next results are ready.
+    return taken == kIdleBatch || tookThumbnail;
+}
+
+void CChildBrowseView::AddNewEntries()
+{
+    const QString folder = CurrentFolder();
+    std::vector<FileListEntry> batch;
+    ScanFolder(folder, [&](FileListEntry&& entry) {
+        if (m_pDlg->FindName(entry.name) < 0) {
+            if (!entry.directory)
+                QueueThumbnail(JoinPath(folder, entry.name));
+            batch.push_back(std::move(entry));
+        }
+        return true;
+    });
+    m_pDlg->AddItems(std::move(batch));
+    Resort();
+    if (!m_strPendingName.isEmpty() && m_pDlg->SelectByName(m_strPendingName) >= 0)
+        m_strPendingName.clear();
+}
+
+void CChildBrowseView::RemoveVanishedEntries()
+{
+    const QString folder = CurrentFolder();
+    for (int i = GetItemCount() - 1; i >= 0; --i)
+        if (!FileExists(JoinPath(folder, GetNameAt(i))))
+            m_pDlg->DeleteItem(i);
+    Resort();
 }
 
 void CChildBrowseView::SelectOrRemember(const QString& path)
 {
-    if (m_dlg.SelectByName(path) < 0)
+    if (m_pDlg->SelectByName(path) < 0)
         m_strPendingName = path;
     else
         m_strPendingName.clear();
@@ -83,5 +256,22 @@ void CChildBrowseView::SelectOrRemember(const QString& path)
 
 void CChildBrowseView::Resort()
 {
-    m_dlg.SortAndRemap(SortType());
+    const int sortType = SortType();
+    m_pDlg->SortAndRemap(sortType);
+    m_pDlg->ShowSortType(sortType);
+    if (m_thumbLoader)
+        m_thumbLoader->Reorder(m_pDlg->GetNameMap());
+}
+
+void CChildBrowseView::QueueThumbnail(const QString& path)
+{
+    GetThumbLoader()->AddRequest(path);
+    m_nFirstVisible = -1;
+}
+
+void CChildBrowseView::RequeueCurrentThumbnail()
+{
+    const QString name = GetNameAt(-1);
+    if (!name.isEmpty())
+        QueueThumbnail(JoinPath(CurrentFolder(), name));
 }

@@ -1,50 +1,84 @@
 // CChildBrowseView: the folder browser's pane in the main frame. It owns the
-// list of the current folder (CBrowseDlg) and fills it: ShowFolder lists the
-// folder on the spot, through the one folder scan, folders first. It is also
-// the browser selection the frame hands to runs over files.
+// panel (CBrowseDlg) and the two workers that fill it: the folder listing
+// (CFileListLoader) and the thumbnails (CThumbLoader). ShowFolder starts a
+// listing; the application's idle steps (OnIdle) take entries over in
+// batches and one finished thumbnail per step. The workers wake the idle
+// steps through a queued RequestIdle, so nothing polls while they work.
+// It is also the browser selection the frame hands to runs over files.
 #pragma once
 
 #include "BrowseDlg.h"
 #include "BrowserSelection.h"
+#include "FileListLoader.h"
+#include "ThumbLoader.h"
 
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class CChildBrowseView final : public QWidget, public IBrowserSelection {
+    Q_OBJECT
 public:
     explicit CChildBrowseView(QWidget* parent = nullptr);
+    // Stops both workers before anything they could call goes.
+    ~CChildBrowseView() override;
 
-    CBrowseDlg& GetBrowseDlg() { return m_dlg; }
+    CBrowseDlg& GetBrowseDlg() { return *m_pDlg; }
+    // Creates the panel as the view's child (done by the constructor).
+    void CreateBrowseDlg();
 
     // Lists the application's current folder (`folder` is not used). Modes:
     // 0 full reload, 1 nothing, 2 add entries new on disk, 3 remove entries
     // that vanished from disk. After a full reload with the open-first flag
-    // set, the first item is opened.
+    // set, item 0 of the complete, sorted listing is opened.
     void ShowFolder(const QString& folder, int mode) override;
+    // One idle step; true while entries or thumbnails wait to be taken.
+    bool OnIdle(long count);
+    // Takes up to `maximum` waiting entries into the list; returns how many.
+    int FetchEntries(int maximum);
     // Selects the item of `path`, or remembers the path until a listing brings it.
     void SelectOrRemember(const QString& path);
-    // Sorts again after the sort type changed.
+    // Sorts the list for SortType, shows it in the combo and reorders the
+    // thumbnail queue.
     void Resort();
+    // The icon spacing from the settings, nothing else (Preferences).
+    void SetIconSpacing() { m_pDlg->ApplySpacing(); }
 
-    // IBrowserSelection: thumbnails come with the browser's view.
-    std::vector<FileListEntry> GetSelectedEntries() override { return m_dlg.GetSelectedEntries(); }
-    bool HasSelection() override { return m_dlg.HasSelection(); }
-    void RequeueCurrentThumbnail() override {}
-    void QueueThumbnail(const QString&) override {}
+    CThumbLoader* GetThumbLoader();
+    // IBrowserSelection.
+    std::vector<FileListEntry> GetSelectedEntries() override { return m_pDlg->GetSelectedEntries(); }
+    bool HasSelection() override { return m_pDlg->HasSelection(); }
+    void RequeueCurrentThumbnail() override;
+    void QueueThumbnail(const QString& path) override;
 
     // Forwarders used by the commands.
-    QString GetNameAt(int index) const { return m_dlg.GetNameAt(index); }
-    QString GetNextName() const { return m_dlg.GetNextName(); }
-    QString GetPrevName() const { return m_dlg.GetPrevName(); }
-    int GetCurrentIndex() const { return m_dlg.GetCurrentIndex(); }
-    int GetItemCount() const { return m_dlg.GetItemCount(); }
-    void ClearCurrent() { m_dlg.ClearCurrent(); }
-    void DeleteAll() { m_dlg.DeleteAll(); }
+    QString GetNameAt(int index) const { return m_pDlg->GetNameAt(index); }
+    QString GetNextName() const { return m_pDlg->GetNextName(); }
+    QString GetPrevName() const { return m_pDlg->GetPrevName(); }
+    int GetCurrentIndex() const { return m_pDlg->GetCurrentIndex(); }
+    int GetItemCount() const { return m_pDlg->GetItemCount(); }
+    void ClearCurrent() { m_pDlg->ClearCurrent(); }
+    void DeleteAll();
+    // Whether the folder worker has delivered the whole folder.
+    bool IsListingComplete() { return !m_listLoader->HasMore(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FillFolder(int mode);
-    void TakePending();
+    void AddNewEntries();
+    void RemoveVanishedEntries();
+    void OpenFirstWhenComplete();
+    // The worker's callback: a queued idle request on the UI thread.
+    void PostIdleRequest();
 
-    CBrowseDlg m_dlg;
+    CBrowseDlg* m_pDlg = nullptr;
+    std::unique_ptr<CThumbLoader> m_thumbLoader;
+    int m_nFirstVisible = -1;
+    std::unique_ptr<CFileListLoader> m_listLoader;
     QString m_strPendingName;
+    // A full reload asked to open its first item once the listing is complete.
+    bool m_bOpenFirstPending = false;
 };

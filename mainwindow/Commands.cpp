@@ -8,6 +8,7 @@
 // view's selection, makes the change, and activates the mode again when it
 // is available for the image.
 #include "AboutDlg.h"
+#include "ChildBrowseView.h"
 #include "ChildView.h"
 #include "ClipboardImage.h"
 #include "CommandIds.h"
@@ -113,6 +114,8 @@ const CommandText kCommands[] = {
     {ID_HELP_WEB_PAGE, "&Web Page", "Open Pixmend Home page\nHome page", ""},
     {ID_APP_ABOUT, "&About Pixmend...", "", ""},
     {ID_ZOOM_COMBO, "", "", ""},
+    {ID_SORT_COMBO, "", "", ""},
+    {ID_FOLDER_COMBO, "", "", ""},
 };
 
 QList<QKeySequence> ParseKeys(const char* keys)
@@ -563,6 +566,22 @@ void CPixmendApp::RegisterCommands()
         ui.SetCheck(GetCurrentModeId() == ID_EDIT_PASTE ? 1 : 0);
     });
     route(ID_MACRO_MANAGER, [this] { OnMacroManager(); });
+    // The folder browser's list and its two combos.
+    route(ID_FILE_SELECT_ALL_ITEMS, [this] {
+        if (CChildBrowseView* browser = GetBrowser())
+            browser->GetBrowseDlg().SetAllSelected(true);
+    }, [this](CCmdUI& ui) {
+        const CChildBrowseView* browser = GetBrowser();
+        ui.Enable(browser && browser->GetItemCount() > 0);
+    });
+    route(ID_SORT_COMBO, [this] {
+        if (CChildBrowseView* browser = GetBrowser())
+            browser->GetBrowseDlg().OnSortChange();
+    });
+    route(ID_FOLDER_COMBO, [this] {
+        if (CChildBrowseView* browser = GetBrowser())
+            browser->GetBrowseDlg().OnFolderComboSelect();
+    });
     // E-mail takes the run's files without the edit frame; the run appends no save.
     route(ID_FILE_EMAIL, [this] { RunOperation(m_operEmail.Clone()); }, imageOrSelection);
     route(ID_FILE_PREFERENCES, [this] { OnFilePreferences(); });

@@ -43,6 +43,12 @@ void CFileListLoader::WaitForEntries()
     m_arrived.wait(lock, [this] { return !m_entries.empty() || m_done; });
 }
 
+bool CFileListLoader::WaitForEntries(size_t count, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_lock);
+    return m_arrived.wait_for(lock, timeout, [this, count] { return m_entries.size() >= count || m_done; });
+}
+
 bool CFileListLoader::PopEntry(FileListEntry& entry)
 {
     std::lock_guard lock(m_lock);
@@ -92,8 +98,8 @@ bool CFileListLoader::PushEntry(FileListEntry&& entry, uint64_t generation)
         if (m_stop || generation != m_generation)
             return false;
         m_entries.push_back(std::move(entry));
-        if (m_entries.size() == 1)
-            m_arrived.notify_all();
+        // A waiter may want a first entry or a whole batch.
+        m_arrived.notify_all();
         notify = TakeNotifyTurn();
     }
     if (notify)

@@ -16,6 +16,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -42,6 +43,9 @@ public:
     void StartFolder(const QString& folder);
     // Blocks until an entry is waiting or the requested folder is done.
     void WaitForEntries();
+    // The same, ending once `count` entries wait, or after `timeout` (a
+    // stalled network folder must not freeze the window); true unless timed out.
+    bool WaitForEntries(size_t count, std::chrono::milliseconds timeout);
     // The oldest waiting entry; false when none is waiting.
     bool PopEntry(FileListEntry& entry);
     // True while entries are waiting or the requested folder is not done.

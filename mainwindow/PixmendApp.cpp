@@ -1,5 +1,6 @@
 #include "PixmendApp.h"
 
+#include "ChildBrowseView.h"
 #include "CommandIds.h"
 #include "CropPresets.h"
 #include "FontHeight.h"
@@ -223,8 +224,10 @@ QRect CPixmendApp::PlaceWindow(CAppSettings& s, const QRect& desktop)
 
 bool CPixmendApp::OnIdle(long count)
 {
-    // The folder browser's step runs here first once it exists.
-    return BaseOnIdle(count);
+    // The folder browser's step first: it takes over entries and thumbnails.
+    CChildBrowseView* browser = GetBrowser();
+    const bool browserMore = browser && browser->OnIdle(count);
+    return BaseOnIdle(count) || browserMore;
 }
 
 bool CPixmendApp::BaseOnIdle(long count)

@@ -189,6 +189,9 @@ const int kMainToolbar[] = {
     ID_APP_ABOUT,
 };
 
+const int kBrowserSortToolbar[] = {ID_FOLDER_REFRESH, ID_FOLDER_UP, S, ID_SORT_LABEL, ID_SORT_COMBO};
+const int kBrowserFolderToolbar[] = {ID_FOLDER_COMBO, ID_FOLDER_CHANGE};
+
 struct IconEntry {
     int id;
     const char* name;
@@ -221,6 +224,9 @@ const IconEntry kIcons[] = {
     {ID_VIEW_ZOOM_FIT, "zoom-fit"},
     {ID_FILE_PREFERENCES, "preferences"},
     {ID_APP_ABOUT, "about"},
+    {ID_FOLDER_REFRESH, "refresh"},
+    {ID_FOLDER_UP, "folder-up"},
+    {ID_FOLDER_CHANGE, "folder-change"},
 };
 
 } // namespace
@@ -238,6 +244,16 @@ std::span<const MenuItemTemplate> ContextMenuTemplate()
 std::span<const int> MainToolbarTemplate()
 {
     return kMainToolbar;
+}
+
+std::span<const int> BrowserSortToolbarTemplate()
+{
+    return kBrowserSortToolbar;
+}
+
+std::span<const int> BrowserFolderToolbarTemplate()
+{
+    return kBrowserFolderToolbar;
 }
 
 QString CommandIconPath(int id)

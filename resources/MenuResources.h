@@ -31,6 +31,11 @@ std::span<const MenuItemTemplate> ContextMenuTemplate();
 // Main toolbar 128: command ids in button order, kMenuSeparator between groups.
 std::span<const int> MainToolbarTemplate();
 
+// The folder browser's toolbars: 161 (refresh, up, sort label and sort
+// combo) and 169 (folder combo, change folder).
+std::span<const int> BrowserSortToolbarTemplate();
+std::span<const int> BrowserFolderToolbarTemplate();
+
 // Resource path of a command's icon, empty when it has none.
 QString CommandIconPath(int id);
 
@@ -39,3 +44,6 @@ inline constexpr const char* kProgramIcon = ":/icons/pixmend.svg";
 inline constexpr const char* kQualityLowIcon = ":/icons/quality-low.svg";
 inline constexpr const char* kQualityMediumIcon = ":/icons/quality-medium.svg";
 inline constexpr const char* kQualityHighIcon = ":/icons/quality-high.svg";
+// The browser's pictures of a file without a thumbnail yet (icon 180) and of a folder (198).
+inline constexpr const char* kThumbPlaceholderIcon = ":/icons/thumb-placeholder.svg";
+inline constexpr const char* kFolderItemIcon = ":/icons/folder.svg";

@@ -61,6 +61,7 @@ public:
     int GetModeContextMenuIndex() const;
     int GetModeCursorId() const;
     CModePaste& GetPasteMode() { return m_modePaste; }
+    CModeText& GetTextMode() { return m_modeText; }
 
     // The mode pane: a mode's panel with its caption, or the empty page
     // captioned "Edit".

@@ -123,9 +123,10 @@ protected:
         ASSERT_TRUE(m_ticks->wait(1000));
         m_view->viewport()->repaint();
     }
-    // Runs `answer` in the insert-text dialog opened by Ctrl+T; returns how
-    // the dialog ended.
-    void EditWithDialog(const std::function<void(CInsertTextDlgWrapper*, CDlgOperText*)>& answer)
+    // Runs `answer` in the insert-text dialog opened by Ctrl+T (or a
+    // double-click on the picture); closes the dialog if `answer` did not.
+    void EditWithDialog(const std::function<void(CInsertTextDlgWrapper*, CDlgOperText*)>& answer,
+                        bool doubleClick = false)
     {
         WhenModal<CInsertTextDlgWrapper>([&](CInsertTextDlgWrapper* dialog) {
             auto* editor = dynamic_cast<CDlgOperText*>(m_app->m_operText.GetExistingPage());
@@ -134,7 +135,11 @@ protected:
             if (dialog->isVisible())
                 dialog->reject();
         });
-        Key(Qt::Key_T, Qt::ControlModifier);
+        if (doubleClick)
+            QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {},
+                               QPoint(m_view->OriginX() + 5, m_view->OriginY() + 5));
+        else
+            Key(Qt::Key_T, Qt::ControlModifier);
         // The offscreen platform hands the activation back to nobody.
         m_frame->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
@@ -247,14 +252,15 @@ TEST_F(ModeTextTest, CtrlTEditsTheLiveSettingsAndCancelPutsThemBack)
     Tick();
     EXPECT_GT(m_mode->PreviewDrawCount(), drawsAtCancel);
 
-    // Each opening shows the values of the moment.
+    // Each opening shows the values of the moment; the second comes from a
+    // double-click on the shown text. Esc closes the dialog.
     for (int size : {40, 50, 60}) {
         S().Exif.FontSize = size;
         QString shown;
         EditWithDialog([&](CInsertTextDlgWrapper* dialog, CDlgOperText* editor) {
             shown = GetWindowTextString(GetDlgItem(editor->GetExifPage().GetSafeHwnd(), 1032));
             QTest::keyClick(dialog, Qt::Key_Escape);
-        });
+        }, size == 50);
         EXPECT_EQ(shown, QString::number(size));
     }
 }

@@ -4,13 +4,13 @@
 // settings back), Esc and click, Enter re-encoding only the MCUs under the
 // text, and exact undo.
 #include "../dialogs/EditorTestKit.h"
+#include "AnswerBoxes.h"
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "DlgOperText.h"
 #include "InsertTextDlg.h"
 #include "KsImage.h"
 #include "MainFrame.h"
-#include "MessageBoxes.h"
 #include "ModeText.h"
 #include "PixmendApp.h"
 #include "ScopedConfigHome.h"
@@ -30,15 +30,6 @@
 using namespace edtest;
 
 namespace {
-
-class CQuietBoxes final : public IMessageBoxes {
-public:
-    void ShowMessage(const QString&) override {}
-    bool AskQuestion(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&, const QString&) override { return Answer::No; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
-    bool ReportProgress(int) override { return true; }
-};
 
 QString ExifTool(const std::string& tag, const std::string& file)
 {
@@ -82,12 +73,8 @@ void RightClick(QWidget* edit)
 
 class ModeTextTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_oldBoxes = SetMessageBoxes(&m_boxes); }
-    void TearDown() override
-    {
-        m_app.reset();
-        SetMessageBoxes(m_oldBoxes);
-    }
+    void SetUp() override { m_boxes.answer = IMessageBoxes::Answer::No; } // edits are not saved
+    void TearDown() override { m_app.reset(); }
 
     // The program on `path` at 100 %, in the text mode entered with T.
     void Start(const QString& path)
@@ -147,8 +134,7 @@ protected:
 
     CScopedConfigHome m_config;
     testjpeg::TempDir m_tmp;
-    CQuietBoxes m_boxes;
-    IMessageBoxes* m_oldBoxes = nullptr;
+    CAnswerBoxes m_boxes;
     std::unique_ptr<CPixmendApp> m_app;
     CMainFrame* m_frame = nullptr;
     CChildView* m_view = nullptr;

@@ -144,6 +144,32 @@ protected:
 
 } // namespace
 
+TEST(ModeTextPoll, ComparesWhatThePreviewShowsOnly)
+{
+    const struct {
+        std::function<void(TextSettings&)> change;
+        bool redraws;
+    } kChanges[] = {
+        {[](TextSettings& s) { s.Exif.Template += 'x'; }, true},
+        {[](TextSettings& s) { s.Custom.PaddingY += 1; }, true},
+        {[](TextSettings& s) { s.Custom.ColorSh ^= 1; }, true},
+        {[](TextSettings& s) { s.LocaleEX ^= 1; }, true},
+        {[](TextSettings& s) { s.LocaleCT ^= 1; }, true},
+        {[](TextSettings& s) { s.DateFormat += 'd'; }, true},
+        {[](TextSettings& s) { s.TimeFormat += 'h'; }, true},
+        {[](TextSettings& s) { s.UseFileTime ^= 1; }, true},
+        {[](TextSettings& s) { s.FractionsOfSeconds ^= 1; }, true},
+        {[](TextSettings& s) { s.ScaleSizes ^= 1; }, true},
+        {[](TextSettings& s) { s.CodePage += 1; }, false},
+        {[](TextSettings& s) { s.CurTab = 2; }, false},
+    };
+    for (size_t i = 0; i < std::size(kChanges); ++i) {
+        TextSettings changed;
+        kChanges[i].change(changed);
+        EXPECT_EQ(!CModeText::SamePreviewSettings(TextSettings(), changed), kChanges[i].redraws) << i;
+    }
+}
+
 TEST_F(ModeTextTest, CtrlTEditsTheLiveSettingsAndCancelPutsThemBack)
 {
     const auto corpus = testjpeg::CorpusFile("gox_iphone4s_orient6.jpg");

@@ -225,6 +225,19 @@ void OnEditRedEye(CPixmendApp& app)
     }
 }
 
+void OnEditText(CPixmendApp& app)
+{
+    // Pressing T in the text mode keeps its text.
+    if (app.GetCurrentModeId() == ID_EDIT_TEXT)
+        return;
+    CChildView* view = View(app);
+    if (view)
+        view->CancelSelection(false);
+    app.SetMode(ID_EDIT_TEXT);
+    if (view)
+        view->StartTextTimer();
+}
+
 void OnCancelSelection(CPixmendApp& app, bool lastOnly)
 {
     if (CChildView* view = View(app))
@@ -452,16 +465,8 @@ void CPixmendApp::RegisterCommands()
     // Modes.
     route(ID_EDIT_DRAG, [this] { OnEditDrag(*this); }, modeRule);
     route(ID_EDIT_SELECT, [this] { OnEditSelect(*this); }, modeRule);
-    route(ID_EDIT_TEXT, [this] {
-        if (GetCurrentModeId() == ID_EDIT_TEXT)
-            return;
-        CChildView* view = View(*this);
-        if (view)
-            view->CancelSelection(false);
-        SetMode(ID_EDIT_TEXT);
-        if (view)
-            view->StartTextTimer();
-    }, modeRule);
+    route(ID_EDIT_TEXT, [this] { OnEditText(*this); }, modeRule);
+    route(ID_EDIT_TEXT_AND_FONT, [this] { OnEditTextAndFont(); });
     // Resize, colour and reconstruct run no timer; reconstruct keeps the selection.
     const auto enterUntimedMode = [this](int id) {
         if (CChildView* view = View(*this)) {

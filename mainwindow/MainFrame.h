@@ -65,6 +65,7 @@ public:
     CModeCrop& GetCropMode() { return m_modeCrop; }
     // The current crop rule while the crop mode is current, else null.
     const CropRule* GetCurrentCropRule() const;
+    CModeText& GetTextMode() { return m_modeText; }
 
     // The mode pane: a mode's panel with its caption, or the empty page
     // captioned "Edit".

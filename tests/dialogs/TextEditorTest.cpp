@@ -9,6 +9,7 @@
 #include "PixmendApp.h"
 #include "SpinButton.h"
 #include "TestJpeg.h"
+#include "WidgetKeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,34 +26,15 @@
 
 using namespace edtest;
 
+using testwin::ExifTool;
+using testwin::PickByKeys;
+
 namespace {
 
 class TextEditorTest : public ::testing::Test {
 protected:
     void SetUp() override { RegisterOperationPages(); }
 };
-
-// exiftool's value of one tag, or empty without exiftool.
-QString ExifTool(const std::string& tag, const std::string& file)
-{
-    const std::string command = "exiftool -s3 -" + tag + " '" + file + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return {};
-    char buffer[256] = {};
-    const size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
-    pclose(pipe);
-    return QString::fromUtf8(buffer, qsizetype(n)).trimmed();
-}
-
-// Picks item `index` of a closed drop-down list with the keyboard.
-void PickByKeys(QComboBox* combo, int index)
-{
-    combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_Home);
-    for (int i = 0; i < index; ++i)
-        QTest::keyClick(combo, Qt::Key_Down);
-}
 
 void RightClick(QPlainTextEdit* edit)
 {

@@ -2,6 +2,7 @@
 // the MCU grid, keys, wheel and dropped files. Offscreen, with the real
 // library next to the test program.
 #include "ChildView.h"
+#include "ProgramWindow.h"
 #include "CommandIds.h"
 #include "JPEGlib.h"
 #include "KsImage.h"
@@ -99,20 +100,8 @@ protected:
         const BYTE* p = m_image->GetDib().Row(y) + x * 3;
         return qRgb(p[2], p[1], p[0]);
     }
-    QPoint Client(int imageX, int imageY) const
-    {
-        return QPoint(m_view->OriginX() + imageX * static_cast<int>(m_view->Zoom()) / 256,
-                      m_view->OriginY() + imageY * static_cast<int>(m_view->Zoom()) / 256);
-    }
-    void Drag(QPoint from, QPoint to)
-    {
-        QWidget* vp = m_view->viewport();
-        QTest::mouseMove(vp, from);
-        QTest::mousePress(vp, Qt::LeftButton, {}, from);
-        QTest::mouseMove(vp, (from + to) / 2);
-        QTest::mouseMove(vp, to);
-        QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
-    }
+    QPoint Client(int x, int y) const { return testwin::ClientPoint(*m_view, x, y); }
+    void Drag(QPoint from, QPoint to) { testwin::Drag(*m_view, from, to); }
     void Wheel(int delta, Qt::KeyboardModifiers mods)
     {
         const QPointF pos(10, 10);

@@ -14,6 +14,7 @@
 #include "OperReconstruct.h"
 #include "OperResize.h"
 #include "PixmendApp.h"
+#include "ProgramWindow.h"
 #include "ScopedConfigHome.h"
 #include "ScopedEnv.h"
 #include "TestJpeg.h"
@@ -34,29 +35,13 @@ QString Q(const std::filesystem::path& p)
     return QString::fromStdString(p.string());
 }
 
-std::vector<short> Coefficients(const CKsImage& image)
-{
-    short* data = nullptr;
-    int count = 0;
-    image.GetLibraryObject()->GetCoefficients(&data, &count);
-    return data ? std::vector<short>(data, data + count) : std::vector<short>();
-}
-
 class ModeColorTest : public ::testing::Test {
 protected:
     void Start(const QString& path)
     {
-        m_app = std::make_unique<CPixmendApp>();
-        ASSERT_TRUE(m_app->InitInstance({path}));
-        m_frame = m_app->GetMainFrame();
-        m_frame->resize(1000, 700);
-        m_frame->show();
-        m_frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        m_frame = testwin::StartProgram(m_app, {path}, QSize(1000, 700));
+        ASSERT_NE(m_frame, nullptr);
         m_view = m_frame->GetView();
-        m_view->ZoomActual();
-        QCoreApplication::processEvents();
-        m_app->GetCommands().UpdateAll();
     }
     QString WritePhoto(int w, int h)
     {
@@ -95,17 +80,17 @@ protected:
     // a fresh load of `path`.
     void ExpectApplyGives(const QString& path, COperation& direct)
     {
-        const std::vector<short> before = Coefficients(Image());
+        const std::vector<short> before = testwin::Coefficients(Image());
         m_frame->ApplyCurrentMode();
         EXPECT_EQ(History().GetActionCount(), 1);
-        EXPECT_NE(Coefficients(Image()), before);
+        EXPECT_NE(testwin::Coefficients(Image()), before);
         CKsImage expected(m_app->m_jpegLib);
         ASSERT_TRUE(expected.Load(path, 0));
         int stop = 0;
         ASSERT_TRUE(expected.GetUndoMan()->AddAction(direct.CreateAction(&expected, &stop)));
         EXPECT_EQ(Image().GetWidth(), expected.GetWidth());
         EXPECT_EQ(Image().GetHeight(), expected.GetHeight());
-        EXPECT_EQ(Coefficients(Image()), Coefficients(expected));
+        EXPECT_EQ(testwin::Coefficients(Image()), testwin::Coefficients(expected));
     }
     // The undo files in the program's temporary folder.
     int UndoFiles() const
@@ -129,7 +114,7 @@ protected:
 TEST_F(ModeColorTest, PreviewShowsTheShiftButLeavesTheImageExactlyAsItWas)
 {
     Start(WritePhoto(96, 64));
-    const std::vector<short> original = Coefficients(Image());
+    const std::vector<short> original = testwin::Coefficients(Image());
     ASSERT_FALSE(original.empty());
     ASSERT_EQ(UndoFiles(), 1);
     const double plain = ViewMean();
@@ -155,7 +140,7 @@ TEST_F(ModeColorTest, PreviewShowsTheShiftButLeavesTheImageExactlyAsItWas)
 
     // The image: coefficients, history, modified flag, its own bitmap.
     Key(Qt::Key_Escape);
-    EXPECT_EQ(Coefficients(Image()), original);
+    EXPECT_EQ(testwin::Coefficients(Image()), original);
     EXPECT_EQ(History().GetActionCount(), 0);
     EXPECT_FALSE(History().IsModified());
     const QImage shown = Image().GetDibImage().copy();
@@ -172,7 +157,7 @@ TEST_F(ModeColorTest, PreviewShowsTheShiftButLeavesTheImageExactlyAsItWas)
     Key(Qt::Key_D);
     EXPECT_EQ(Caption(), QStringLiteral("Edit"));
     EXPECT_NEAR(ViewMean(), plain, 0.01);
-    EXPECT_EQ(Coefficients(Image()), original);
+    EXPECT_EQ(testwin::Coefficients(Image()), original);
     Key(Qt::Key_B);
     ASSERT_EQ(Current<CModeColor>(), mode);
     ASSERT_NE(values = mode->GetColorValues(), nullptr);
@@ -188,14 +173,14 @@ TEST_F(ModeColorTest, PreviewShowsTheShiftButLeavesTheImageExactlyAsItWas)
     EXPECT_FALSE(mode->IsPreviewShown());
     EXPECT_EQ(Values(mode->GetColorValues()), (std::array{0, 0, 0}));
     // Only DC values (the first of every block) move.
-    std::vector<short> applied = Coefficients(Image());
+    std::vector<short> applied = testwin::Coefficients(Image());
     EXPECT_NE(applied, original);
     for (size_t i = 0; i < applied.size(); i += 64)
         applied[i] = original[i];
     EXPECT_EQ(applied, original);
 
     Key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Coefficients(Image()), original);
+    EXPECT_EQ(testwin::Coefficients(Image()), original);
     EXPECT_EQ(UndoFiles(), 1);
 }
 
@@ -219,10 +204,10 @@ TEST_F(ModeColorTest, AnImageTheLevelsEditRefusesLeavesTheModeInactive)
     EXPECT_FALSE(m_app->GetCommands().Action(ID_EDIT_COLOR)->isEnabled());
     // The values wait in the prototype for the next image that takes them.
     EXPECT_EQ(m_app->m_operColor.Params().Brightness, 30);
-    const std::vector<short> before = Coefficients(Image());
+    const std::vector<short> before = testwin::Coefficients(Image());
     mode->GetListener()->OnChanged();
     Key(Qt::Key_Return);
-    EXPECT_EQ(Coefficients(Image()), before);
+    EXPECT_EQ(testwin::Coefficients(Image()), before);
     EXPECT_EQ(History().GetActionCount(), 0);
     EXPECT_FALSE(mode->IsPreviewShown());
 }

@@ -14,6 +14,7 @@
 #include "ModeCrop.h"
 #include "OperCrop.h"
 #include "PixmendApp.h"
+#include "ProgramWindow.h"
 #include "Profile.h"
 #include "ScopedConfigHome.h"
 #include "TestJpeg.h"
@@ -47,14 +48,6 @@ QString Q(const std::filesystem::path& p)
     return QString::fromStdString(p.string());
 }
 
-std::vector<short> Coefficients(CKsImage& image)
-{
-    short* data = nullptr;
-    int count = 0;
-    image.GetLibraryObject()->GetCoefficients(&data, &count);
-    return data ? std::vector<short>(data, data + count) : std::vector<short>();
-}
-
 QString RuleText(int kind, double w, double h, const char* name, int units)
 {
     CropRule rule;
@@ -86,19 +79,12 @@ protected:
     // window at 100 %; outward selections off.
     void Start(const QStringList& args)
     {
-        m_app = std::make_unique<CPixmendApp>();
-        ASSERT_TRUE(m_app->InitInstance(QStringList{QStringLiteral("-nb")} + args));
-        m_frame = m_app->GetMainFrame();
-        m_frame->resize(1280, 800);
-        m_frame->show();
-        m_frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        m_frame = testwin::StartProgram(m_app, QStringList{QStringLiteral("-nb")} + args);
+        ASSERT_NE(m_frame, nullptr);
         m_view = m_frame->GetView();
-        m_view->ZoomActual();
         m_view->setFocus();
         Crop().RunningAnts = 0;
         Crop().AllowOutwardSel = 0;
-        QCoreApplication::processEvents();
         m_app->GetCommands().UpdateAll();
     }
     void Key(Qt::Key key, Qt::KeyboardModifiers mods = {})
@@ -116,11 +102,7 @@ protected:
         m_view->UpdateView(true);
     }
     QRect Sel() { return QRect(QPoint(Crop().Left, Crop().Top), QPoint(Crop().Right - 1, Crop().Bottom - 1)); }
-    QPoint Client(int x, int y) const
-    {
-        return QPoint(m_view->OriginX() + x * static_cast<int>(m_view->Zoom()) / 256,
-                      m_view->OriginY() + y * static_cast<int>(m_view->Zoom()) / 256);
-    }
+    QPoint Client(int x, int y) const { return testwin::ClientPoint(*m_view, x, y); }
     void Drag(QPoint from, QPoint to)
     {
         QWidget* vp = m_view->viewport();
@@ -230,7 +212,7 @@ TEST_F(ModeCropTest, CropNowMatchesJpegtranAndUndoShowsTheSelectionAgain)
     Key(Qt::Key_C);
     Drag(Client(16, 32), Client(112, 96));
     ASSERT_EQ(Sel(), QRect(16, 32, 96, 64));
-    const std::vector<short> original = Coefficients(m_app->m_image);
+    const std::vector<short> original = testwin::Coefficients(m_app->m_image);
 
     // The crop cuts what is shown, whatever the reference held.
     CropReferenceRect = CropRect{1, 1, 2, 2};
@@ -254,7 +236,7 @@ TEST_F(ModeCropTest, CropNowMatchesJpegtranAndUndoShowsTheSelectionAgain)
         EXPECT_TRUE(a.components[c].blocks == b.components[c].blocks) << c;
 
     Key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Coefficients(m_app->m_image), original);
+    EXPECT_EQ(testwin::Coefficients(m_app->m_image), original);
     EXPECT_EQ(m_frame->GetCurrentModeId(), ID_EDIT_CROP);
     EXPECT_TRUE(m_view->IsSelectionShown());
     EXPECT_EQ(Sel(), QRect(16, 32, 96, 64));

@@ -11,6 +11,7 @@
 #include "MainFrame.h"
 #include "ModeRedEye.h"
 #include "PixmendApp.h"
+#include "ProgramWindow.h"
 #include "RedEyeParams.h"
 #include "ScopedConfigHome.h"
 #include "TestJpeg.h"
@@ -48,14 +49,6 @@ std::vector<uint8_t> RedEyePhoto()
     return testjpeg::Encode(px, testjpeg::Sampled(95, {{1, 1}, {1, 1}, {1, 1}}));
 }
 
-std::vector<short> Coefficients(CKsImage& image)
-{
-    short* data = nullptr;
-    int count = 0;
-    image.GetLibraryObject()->GetCoefficients(&data, &count);
-    return data ? std::vector<short>(data, data + count) : std::vector<short>();
-}
-
 // The square a preview of radius r may change (one more right and below).
 QRect Square(QPoint eye, int r)
 {
@@ -84,17 +77,9 @@ protected:
         m_boxes.answer = IMessageBoxes::Answer::No;
         const auto path = m_tmp / "eyes.jpg";
         ASSERT_TRUE(testjpeg::WriteFile(path, RedEyePhoto()));
-        m_app = std::make_unique<CPixmendApp>();
-        ASSERT_TRUE(m_app->InitInstance({QString::fromStdString(path.string())}));
-        m_frame = m_app->GetMainFrame();
-        m_frame->resize(1280, 800);
-        m_frame->show();
-        m_frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        m_frame = testwin::StartProgram(m_app, {QString::fromStdString(path.string())});
+        ASSERT_NE(m_frame, nullptr);
         m_view = m_frame->GetView();
-        m_view->ZoomActual();
-        QCoreApplication::processEvents();
-        m_app->GetCommands().UpdateAll();
         Key(Qt::Key_E);
         ASSERT_EQ(m_frame->GetCurrentModeId(), ID_EDIT_RED_EYE);
         m_original = Dib().copy();
@@ -194,13 +179,13 @@ TEST_F(ModeRedEyeTest, EnterReencodesNearbyBlocksUndoRestoresSaveIgnoresMarks)
     CKsImage& image = m_app->m_image;
     ClickEye(kEye1);
     ClickEye(kEye2, Qt::ShiftModifier);
-    const std::vector<short> before = Coefficients(image);
+    const std::vector<short> before = testwin::Coefficients(image);
     const int r = Radius();
     Key(Qt::Key_Return);
     EXPECT_TRUE(image.GetUndoMan()->CanUndo());
     EXPECT_TRUE(Eyes().empty());
     // One 8 x 8 block per component and MCU: only those near an eye change.
-    const std::vector<short> after = Coefficients(image);
+    const std::vector<short> after = testwin::Coefficients(image);
     ASSERT_EQ(after.size(), before.size());
     int differing = 0;
     for (size_t offset = 0; offset < before.size(); offset += 64) {
@@ -214,7 +199,7 @@ TEST_F(ModeRedEyeTest, EnterReencodesNearbyBlocksUndoRestoresSaveIgnoresMarks)
     ASSERT_TRUE(image.HasDib() || image.CreateDib());
     EXPECT_LT(image.GetDib().Row(kEye1.y())[kEye1.x() * 3 + 2], 120);
     Key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Coefficients(image), before);
+    EXPECT_EQ(testwin::Coefficients(image), before);
 
     // A re-encoding save with eyes marked (and a blink re-running the
     // preview) writes the same file as one without. Last: a save moves the

@@ -10,6 +10,7 @@
 #include "Mode.h"
 #include "ModePaste.h"
 #include "PixmendApp.h"
+#include "ProgramWindow.h"
 #include "ScopedConfigHome.h"
 #include "TestJpeg.h"
 
@@ -67,14 +68,6 @@ QImage SmoothPicture(int w, int h)
     return picture;
 }
 
-std::vector<short> Coefficients(CKsImage& image)
-{
-    short* data = nullptr;
-    int count = 0;
-    image.GetLibraryObject()->GetCoefficients(&data, &count);
-    return data ? std::vector<short>(data, data + count) : std::vector<short>();
-}
-
 // A P6 file as an RGB888 image.
 QImage ReadPpm(const std::filesystem::path& path)
 {
@@ -103,17 +96,9 @@ protected:
     // Starts the program on `path` with a 1280 x 800 window at 100 %.
     void Start(const QString& path)
     {
-        m_app = std::make_unique<CPixmendApp>();
-        ASSERT_TRUE(m_app->InitInstance({path}));
-        m_frame = m_app->GetMainFrame();
-        m_frame->resize(1280, 800);
-        m_frame->show();
-        m_frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        m_frame = testwin::StartProgram(m_app, {path});
+        ASSERT_NE(m_frame, nullptr);
         m_view = m_frame->GetView();
-        m_view->ZoomActual();
-        QCoreApplication::processEvents();
-        m_app->GetCommands().UpdateAll();
     }
     QString WritePhoto(int w, int h, std::vector<std::pair<int, int>> sampling = {{2, 2}, {1, 1}, {1, 1}})
     {
@@ -130,20 +115,8 @@ protected:
         m_app->GetCommands().UpdateAll();
     }
 
-    QPoint Client(int x, int y) const
-    {
-        return QPoint(m_view->OriginX() + x * static_cast<int>(m_view->Zoom()) / 256,
-                      m_view->OriginY() + y * static_cast<int>(m_view->Zoom()) / 256);
-    }
-    void Drag(QPoint from, QPoint to)
-    {
-        QWidget* vp = m_view->viewport();
-        QTest::mouseMove(vp, from);
-        QTest::mousePress(vp, Qt::LeftButton, {}, from);
-        QTest::mouseMove(vp, (from + to) / 2);
-        QTest::mouseMove(vp, to);
-        QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
-    }
+    QPoint Client(int x, int y) const { return testwin::ClientPoint(*m_view, x, y); }
+    void Drag(QPoint from, QPoint to) { testwin::Drag(*m_view, from, to); }
     auto& Sel() { return m_view->Host().Selection(); }
     void SetSel(int l, int t, int r, int b)
     {
@@ -376,7 +349,7 @@ TEST_F(ModeTest, PasteCentresMovesByClickAndEditsOnlyTheBlocksItCovers)
     // 4:2:0, MCUs of 16 x 16: 20 x 12 of them.
     Start(WritePhoto(320, 192));
     CKsImage& image = m_app->m_image;
-    const std::vector<short> before = Coefficients(image);
+    const std::vector<short> before = testwin::Coefficients(image);
     const QImage picture = SmoothPicture(37, 23);
     Paste(picture);
     EXPECT_EQ(m_frame->GetCurrentModeId(), ID_EDIT_PASTE);
@@ -404,7 +377,7 @@ TEST_F(ModeTest, PasteCentresMovesByClickAndEditsOnlyTheBlocksItCovers)
 
     Enter();
     EXPECT_TRUE(image.GetUndoMan()->CanUndo());
-    const std::vector<short> after = Coefficients(image);
+    const std::vector<short> after = testwin::Coefficients(image);
     ASSERT_EQ(after.size(), before.size());
     // MCUs 9..11 across and 5..7 down hold the block; the rest stay exact.
     const int mcusX = 20, mcusY = 12;
@@ -440,14 +413,14 @@ TEST_F(ModeTest, PasteCentresMovesByClickAndEditsOnlyTheBlocksItCovers)
     EXPECT_LE(worst, 8);
 
     Undo();
-    EXPECT_EQ(Coefficients(image), before);
+    EXPECT_EQ(testwin::Coefficients(image), before);
 }
 
 TEST_F(ModeTest, BlockCopiedAndPastedInPlaceChangesNoCoefficient)
 {
     Start(WritePhoto(320, 192));
     CKsImage& image = m_app->m_image;
-    const std::vector<short> before = Coefficients(image);
+    const std::vector<short> before = testwin::Coefficients(image);
     EnterSelectMode();
     Drag(Client(48, 32), Client(112, 96));
     Key(Qt::Key_C, Qt::ControlModifier);
@@ -458,7 +431,7 @@ TEST_F(ModeTest, BlockCopiedAndPastedInPlaceChangesNoCoefficient)
     Paste(copied);
     EXPECT_EQ((std::array{Sel().Left, Sel().Top, Sel().Right, Sel().Bottom}), (std::array{48, 32, 112, 96}));
     Enter();
-    EXPECT_EQ(Coefficients(image), before);
+    EXPECT_EQ(testwin::Coefficients(image), before);
 }
 
 TEST_F(ModeTest, WideBlockGetsANegativeLeftAndEscapeReturnsToDrag)

@@ -13,8 +13,10 @@
 #include "MainFrame.h"
 #include "ModeText.h"
 #include "PixmendApp.h"
+#include "ProgramWindow.h"
 #include "ScopedConfigHome.h"
 #include "TestJpeg.h"
+#include "WidgetKeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,34 +31,10 @@
 
 using namespace edtest;
 
+using testwin::ExifTool;
+using testwin::PickByKeys;
+
 namespace {
-
-QString ExifTool(const std::string& tag, const std::string& file)
-{
-    FILE* pipe = popen(("exiftool -s3 -" + tag + " '" + file + "' 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return {};
-    char buffer[256] = {};
-    const size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
-    pclose(pipe);
-    return QString::fromUtf8(buffer, qsizetype(n)).trimmed();
-}
-
-std::vector<short> Coefficients(CKsImage& image)
-{
-    short* data = nullptr;
-    int count = 0;
-    image.GetLibraryObject()->GetCoefficients(&data, &count);
-    return data ? std::vector<short>(data, data + count) : std::vector<short>();
-}
-
-void PickByKeys(QComboBox* combo, int index)
-{
-    combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_Home);
-    for (int i = 0; i < index; ++i)
-        QTest::keyClick(combo, Qt::Key_Down);
-}
 
 // A check box toggled from the keyboard (a click must hit its label).
 void Toggle(QCheckBox* box)
@@ -79,16 +57,9 @@ protected:
     // The program on `path` at 100 %, in the text mode entered with T.
     void Start(const QString& path)
     {
-        m_app = std::make_unique<CPixmendApp>();
-        ASSERT_TRUE(m_app->InitInstance({path}));
-        m_frame = m_app->GetMainFrame();
-        m_frame->resize(1000, 700);
-        m_frame->show();
-        m_frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        m_frame = testwin::StartProgram(m_app, {path}, QSize(1000, 700));
+        ASSERT_NE(m_frame, nullptr);
         m_view = m_frame->GetView();
-        m_view->ZoomActual();
-        m_app->GetCommands().UpdateAll();
         Key(Qt::Key_T);
         ASSERT_EQ(m_frame->GetCurrentModeId(), ID_EDIT_TEXT);
         EXPECT_TRUE(m_view->IsTimerActive(3));
@@ -328,11 +299,11 @@ TEST_F(ModeTextTest, EscClickEnterAndUndoOnTheImage)
     QDir().mkpath(QStringLiteral(PIXMEND_ARTIFACTS_DIR));
     EXPECT_TRUE(m_frame->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/mode-text.png")));
 
-    const std::vector<short> before = Coefficients(image);
+    const std::vector<short> before = testwin::Coefficients(image);
     const std::vector<QRect> boxes = m_mode->GetBlockRects();
     Key(Qt::Key_Return);
     EXPECT_FALSE(m_mode->HasText());
-    const std::vector<short> after = Coefficients(image);
+    const std::vector<short> after = testwin::Coefficients(image);
     ASSERT_EQ(after.size(), before.size());
     size_t offset = 0;
     size_t differing = 0;
@@ -351,5 +322,5 @@ TEST_F(ModeTextTest, EscClickEnterAndUndoOnTheImage)
     }
     EXPECT_GT(differing, 0u);
     Key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Coefficients(image), before);
+    EXPECT_EQ(testwin::Coefficients(image), before);
 }

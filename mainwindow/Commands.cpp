@@ -250,7 +250,7 @@ void CPixmendApp::InvalidateView()
         view->viewport()->update();
 }
 
-void CPixmendApp::ShowModePanel(QWidget* page, const QString& caption)
+void CPixmendApp::ShowModePanel(CPropertyPage* page, const QString& caption)
 {
     if (CMainFrame* frame = GetMainFrame())
         frame->ShowModePanel(page, caption);

@@ -5,6 +5,7 @@
 #include "KsImage.h"
 #include "MainFrame.h"
 #include "PixmendApp.h"
+#include "PropertySheet.h"
 #include "ViewCursors.h"
 
 #include <QWidget>
@@ -17,20 +18,16 @@ CMode::CMode(int commandId, int contextMenuIndex, int cursorId)
 {
 }
 
-CMode::~CMode()
-{
-    // A page the pane took is the pane's; one that never reached it is ours.
-    if (m_panel && !m_panel->parent())
-        delete m_panel;
-}
+// The bare page leaves the pane's sheet as it goes.
+CMode::~CMode() = default;
 
 void CMode::ShowBarePanel(const char* objectName, const QString& caption)
 {
-    if (!m_panel) {
-        m_panel = new QWidget;
-        m_panel->setObjectName(QLatin1String(objectName));
+    if (!m_barePanel) {
+        m_barePanel = std::make_unique<CPropertyPage>(0, caption);
+        m_barePanel->setObjectName(QLatin1String(objectName));
     }
-    ShowPanel(m_panel, caption);
+    ShowPanel(m_barePanel.get(), caption);
 }
 
 CChildView* CMode::View()
@@ -54,7 +51,7 @@ void CMode::HideSelection()
     }
 }
 
-void CMode::ShowPanel(QWidget* page, const QString& caption)
+void CMode::ShowPanel(CPropertyPage* page, const QString& caption)
 {
     if (CPixmendApp* app = CPixmendApp::Instance())
         app->ShowModePanel(page, caption);

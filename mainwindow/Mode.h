@@ -17,10 +17,12 @@
 #include <QRect>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class CChildView;
 class CKsImage;
+class CPropertyPage;
 class IOperation;
 class QPainter;
 
@@ -102,7 +104,7 @@ protected:
     static CChildView* View();
     static CKsImage* Image();
     // Shows `page` in the mode pane under `caption`; the empty page.
-    static void ShowPanel(QWidget* page, const QString& caption);
+    static void ShowPanel(CPropertyPage* page, const QString& caption);
     static void HidePanel();
     // Until the panels are built each mode shows a bare page of its own,
     // made on first use, so the pane's caption follows the mode.
@@ -114,7 +116,7 @@ protected:
     int m_nCursorId;
     CDib24 m_displayBitmap;
     int m_nCommandId;
-    QPointer<QWidget> m_panel;
+    std::unique_ptr<CPropertyPage> m_barePanel;
 };
 
 // A mode that edits through one of the application's operation prototypes.

@@ -29,6 +29,11 @@ int DashedLinePhase()
     return g_dashCounter;
 }
 
+void SkipDashedLinePixels(int64_t n)
+{
+    g_dashCounter = AdvanceDash(g_dashCounter, n);
+}
+
 int AdvanceDash(int counter, int64_t n)
 {
     if (n <= 0)

@@ -14,6 +14,9 @@ class QPainter;
 void DashedLinePixel(int x, int y, QPainter* dc);
 // The current phase (0..6) of the shared dash counter.
 int DashedLinePhase();
+// Moves the shared phase on by `n` pixels without drawing them: a line
+// clipped to what shows keeps the pattern it would have had.
+void SkipDashedLinePixels(int64_t n);
 
 // The dash counter after `n` more pixels: it counts 0..6 and wraps, and a
 // start below 0 (or above 6) reaches 0 after one pixel.

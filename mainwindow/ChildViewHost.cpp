@@ -3,11 +3,9 @@
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
+#include "ModeCrop.h"
 #include "PixmendApp.h"
 
-#include <QColor>
-#include <QPainter>
-#include <QRegion>
 
 CViewHost::CViewHost() : m_modeId(ID_EDIT_DRAG) {}
 
@@ -90,23 +88,9 @@ void CViewHost::ModeDrawOverlay(QPainter& painter, CChildView& view)
     if (!view.IsSelectionShown() || !(ModeKeepsSelection() || mode == ID_EDIT_PASTE))
         return;
     if (mode == ID_EDIT_CROP)
-        DrawCropOverlay(painter, view);
+        CModeCrop::DrawCropOverlay(painter, view);
     else
         view.DrawSelectionFrame(painter);
-}
-
-void CViewHost::DrawCropOverlay(QPainter& painter, CChildView& view)
-{
-    // The view leaves the crop selection's area to the crop mode: what lies
-    // outside the image shows the canvas colour.
-    const QRect frame = view.SelectionClientRect().adjusted(1, 1, 0, 0);
-    const QRect drawn(view.OriginX(), view.OriginY(), view.GetZoomedWidth(), view.GetZoomedHeight());
-    const auto& crop = view.Host().CropOptions();
-    const int color = crop.AllowOutwardSel ? crop.CanvasColor : view.Host().Settings().BackgroundColor;
-    const QColor fill(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-    for (const QRect& r : QRegion(frame) - QRegion(drawn))
-        painter.fillRect(r, fill);
-    view.DrawSelectionFrame(painter);
 }
 
 void CViewHost::SendCommand(int id)

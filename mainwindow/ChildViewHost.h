@@ -54,10 +54,6 @@ public:
     // place. Null when there is nothing to show.
     virtual QImage ModeDisplayImage(CChildView& view, CKsImage& image);
     virtual void ModeDrawOverlay(QPainter& painter, CChildView& view);
-    // The crop selection's overlay: the canvas colour (or the background
-    // without outward selections) where the selection reaches past the
-    // image, then the outline.
-    static void DrawCropOverlay(QPainter& painter, CChildView& view);
 
     // The crop mode's current crop rule: its kind (0 fixed aspect, 1 fixed
     // size in pixels), or -1 when no rule is current.

@@ -26,6 +26,9 @@
 #include <QKeySequence>
 #include <QUrl>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 struct CommandText {
@@ -184,6 +187,24 @@ void OnEditSelect(CPixmendApp& app)
     if (view) {
         view->StartSelectionTimer();
         view->ResetModeSelection();
+    }
+}
+
+void OnEditCrop(CPixmendApp& app)
+{
+    CChildView* view = View(app);
+    if (view)
+        view->CancelSelection(false);
+    app.SetMode(ID_EDIT_CROP);
+    if (view) {
+        view->StartSelectionTimer();
+        view->ResetModeSelection();
+    }
+    // The width setter with the width as it is clamps the selection to the image.
+    if (CMainFrame* frame = app.GetMainFrame()) {
+        const CropParams& s = app.m_operCrop.Params();
+        frame->GetCropMode().SetSizeFromPanel(CModeCrop::kWidthId, 
+            static_cast<int>(std::clamp<int64_t>(int64_t(s.Right) - s.Left, 0, CModeCrop::kMaxCropSide)));
     }
 }
 
@@ -388,6 +409,10 @@ void CPixmendApp::RegisterCommands()
               EditFrame(*this, false, [this] {
                   m_image.GetUndoMan()->Undo();
                   m_image.CreateDib();
+                  // The crop mode shows its selection again over the restored image.
+                  CChildView* view = View(*this);
+                  if (view && GetCurrentModeId() == ID_EDIT_CROP)
+                      view->ResetModeSelection();
               });
           },
           [this](CCmdUI& ui) { ui.Enable(ImageOpen(*this) && m_image.GetUndoMan()->CanUndo()); });
@@ -423,7 +448,19 @@ void CPixmendApp::RegisterCommands()
     // Modes.
     route(ID_EDIT_DRAG, [this] { OnEditDrag(*this); }, modeRule);
     route(ID_EDIT_SELECT, [this] { OnEditSelect(*this); }, modeRule);
+    route(ID_EDIT_CROP, [this] { OnEditCrop(*this); }, [this](CCmdUI& ui) {
+        UpdateModeCommandUI(ui);
+        // The crop mode follows every update pass: its panel, rule and status.
+        if (m_pMainFrame && GetCurrentModeId() == ID_EDIT_CROP)
+            m_pMainFrame->OnZoomChanged(false);
+    });
     route(ID_EDIT_RED_EYE, [this] { OnEditRedEye(*this); }, modeRule);
+    route(ID_TOGGLE_FADE_OUTSIDE, [this] {
+        CropParams& crop = m_operCrop.Params();
+        crop.FadeOutsideArea = crop.FadeOutsideArea ? 0 : 1;
+        if (CChildView* view = View(*this))
+            view->UpdateView(true);
+    });
 
     // Apply and cancel: whatever mode is current.
     route(ID_CROP_NOW, [this] { OnModeApply(); }, [this](CCmdUI& ui) {

@@ -4,6 +4,7 @@
 
 #include "CommandIds.h"
 #include "CommandTable.h"
+#include "CropPresets.h"
 #include "CustomStatusBar.h"
 #include "MenuBuilder.h"
 #include "MenuResources.h"
@@ -98,6 +99,11 @@ public:
     {
         if (IMode* mode = Mode())
             mode->DrawOverlay(painter, &view);
+    }
+    int CropRuleKind() const override
+    {
+        const CropRule* rule = m_frame ? m_frame->GetCurrentCropRule() : nullptr;
+        return rule ? rule->kind : -1;
     }
 
     // The red-eye mode's eyes count for the view only while it is current:
@@ -454,6 +460,11 @@ void CMainFrame::CreateModes()
         AddMode(mode);
 }
 
+const CropRule* CMainFrame::GetCurrentCropRule() const
+{
+    return GetCurrentModeId() == ID_EDIT_CROP ? m_modeCrop.GetCurrentRule() : nullptr;
+}
+
 int CMainFrame::GetCurrentModeId() const
 {
     const IMode* mode = GetCurrentMode();
@@ -561,15 +572,18 @@ void CMainFrame::UpdateStatusTexts()
         if (view && view->IsSelectionShown()) {
             const CropParams& s = view->Host().Selection();
             text = SelectionStatusText(s.Left, s.Top, s.Right, s.Bottom);
-            // The print resolution joins once the crop mode's rules exist
-            // (PrintResolution with the current rule while crop mode is current).
+            if (const CropRule* rule = GetCurrentCropRule())
+                resolution = PrintResolution(s.Left, s.Top, s.Right, s.Bottom, rule->width, rule->height, rule->units);
         } else
 #endif
             text = ImageSizeStatusText(app->m_image.GetWidth(), app->m_image.GetHeight());
     }
-    m_statusBar->SetPaneText(1, text);
-    // The crop operation's quality thresholds come with the crop operation.
-    m_statusBar->SetDpi(resolution, 0, 0);
+    // Every update pass of the crop mode lands here: an unchanged text is
+    // not drawn again.
+    if (m_statusBar->GetPaneText(1) != text)
+        m_statusBar->SetPaneText(1, text);
+    const CropParams* crop = app ? &app->m_operCrop.Params() : nullptr;
+    m_statusBar->SetDpi(resolution, crop ? crop->ImgLowQuality : 0, crop ? crop->ImgMediumQuality : 0);
 }
 
 void CMainFrame::UpdateZoomCombo(bool force)
@@ -578,9 +592,11 @@ void CMainFrame::UpdateZoomCombo(bool force)
     CChildView* view = GetView();
     if (!m_zoomCombo || !m_zoomCombo->isEnabled() || !view)
         return;
-    if (view->ZoomIndex() < 0)
-        m_zoomCombo->setEditText(QString::asprintf("%i", static_cast<int>(view->Zoom() * 100 / 256)) + QLatin1Char('%'));
-    else if (force || m_zoomCombo->currentIndex() < 0)
+    if (view->ZoomIndex() < 0) {
+        const QString percent = QString::asprintf("%i", static_cast<int>(view->Zoom() * 100 / 256)) + QLatin1Char('%');
+        if (m_zoomCombo->currentText() != percent)
+            m_zoomCombo->setEditText(percent);
+    } else if (force || m_zoomCombo->currentIndex() < 0)
         m_zoomCombo->setCurrentIndex(view->ZoomIndex());
 #else
     (void)force;

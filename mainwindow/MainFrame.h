@@ -63,6 +63,9 @@ public:
     int GetModeCursorId() const;
     CModePaste& GetPasteMode() { return m_modePaste; }
     CModeRedEye& GetRedEyeMode() { return m_modeRedEye; }
+    CModeCrop& GetCropMode() { return m_modeCrop; }
+    // The current crop rule while the crop mode is current, else null.
+    const CropRule* GetCurrentCropRule() const;
 
     // The mode pane: a mode's panel with its caption (the focus then comes
     // back to the frame), or the empty page captioned "Edit".

@@ -1141,8 +1141,9 @@ void CChildView::OnTimer(int id)
         m_host->RedEyeRefreshPreview(*this);
         break;
     case 3:
+        // Only the frames march: the picture under them is kept.
         if (m_host->TextModeHasText())
-            viewport()->update();
+            viewport()->update(m_host->TextModeFrameRegion(m_originX, m_originY, m_zoom));
         break;
     default: break;
     }

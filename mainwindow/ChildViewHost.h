@@ -13,6 +13,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRegion>
 #include <QString>
 
 class CChildView;
@@ -70,6 +71,8 @@ public:
     virtual bool TextModeHasText() const { return false; }
     virtual void TextModeDrawFrame(QPainter& /*painter*/, int /*originX*/, int /*originY*/, unsigned /*zoom*/) {}
     virtual void TextModeEditTextAndFont(CChildView& /*view*/) {}
+    // The client band the text frames cover at that origin and zoom.
+    virtual QRegion TextModeFrameRegion(int /*originX*/, int /*originY*/, unsigned /*zoom*/) const { return {}; }
 
     // The frame: zoom changed (status texts, zoom box, the mode's panel).
     virtual void OnViewChanged(CChildView& /*view*/) {}

@@ -221,6 +221,19 @@ void OnEditRedEye(CPixmendApp& app)
     }
 }
 
+void OnEditText(CPixmendApp& app)
+{
+    // Pressing T in the text mode keeps its text.
+    if (app.GetCurrentModeId() == ID_EDIT_TEXT)
+        return;
+    CChildView* view = View(app);
+    if (view)
+        view->CancelSelection(false);
+    app.SetMode(ID_EDIT_TEXT);
+    if (view)
+        view->StartTextTimer();
+}
+
 void OnCancelSelection(CPixmendApp& app, bool lastOnly)
 {
     if (CChildView* view = View(app))
@@ -461,6 +474,8 @@ void CPixmendApp::RegisterCommands()
         if (CChildView* view = View(*this))
             view->UpdateView(true);
     });
+    route(ID_EDIT_TEXT, [this] { OnEditText(*this); }, modeRule);
+    route(ID_EDIT_TEXT_AND_FONT, [this] { OnEditTextAndFont(); });
 
     // Apply and cancel: whatever mode is current.
     route(ID_CROP_NOW, [this] { OnModeApply(); }, [this](CCmdUI& ui) {

@@ -133,6 +133,22 @@ public:
             m_frame->GetRedEyeMode().SetRadius(radius);
     }
 
+    bool TextModeHasText() const override { return m_frame && m_frame->GetTextMode().HasText(); }
+    void TextModeDrawFrame(QPainter& painter, int originX, int originY, unsigned zoom) override
+    {
+        if (m_frame)
+            m_frame->GetTextMode().DrawFrame(painter, originX, originY, zoom);
+    }
+    QRegion TextModeFrameRegion(int originX, int originY, unsigned zoom) const override
+    {
+        return m_frame ? m_frame->GetTextMode().FrameRegion(originX, originY, zoom) : QRegion();
+    }
+    void TextModeEditTextAndFont(CChildView&) override
+    {
+        if (m_frame)
+            m_frame->GetTextMode().EditTextAndFont();
+    }
+
     void OnViewChanged(CChildView&) override
     {
         // Forced: the box holds its last step as its selection, so a step

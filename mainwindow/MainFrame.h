@@ -66,6 +66,7 @@ public:
     CModeCrop& GetCropMode() { return m_modeCrop; }
     // The current crop rule while the crop mode is current, else null.
     const CropRule* GetCurrentCropRule() const;
+    CModeText& GetTextMode() { return m_modeText; }
 
     // The mode pane: a mode's panel with its caption (the focus then comes
     // back to the frame), or the empty page captioned "Edit".

@@ -21,3 +21,15 @@ void CActionColor::Revert()
     RevertLibraryEdits();
     m_image->DeleteDib();
 }
+
+int64_t CActionColor::UndoBytesBound(CKsImage* image)
+{
+    IKestrel* lib = image ? image->GetLibraryObject() : nullptr;
+    short* data = nullptr;
+    int count = 0;
+    if (lib)
+        lib->GetCoefficients(&data, &count);
+    if (!data || count <= 0)
+        return -1;
+    return static_cast<int64_t>(count / 64) * static_cast<int64_t>(sizeof(short));
+}

@@ -4,6 +4,8 @@
 
 #include "Action.h"
 
+#include <cstdint>
+
 class CActionColor : public CAction {
 public:
     CActionColor(int shift0, int shift1, int shift2) : m_shift{shift0, shift1, shift2} {}
@@ -14,6 +16,9 @@ public:
     int IsBitmapEdit() const override { return 0; }
 
     int GetShift(int component) const { return m_shift[component]; }
+    // The most undo bytes one colour edit of `image` writes: the levels edit
+    // keeps one 16-bit DC value per block. -1 without coefficients.
+    static int64_t UndoBytesBound(CKsImage* image);
 
 protected:
     // All-zero shifts call nothing and keep the bitmap.

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include <dirent.h>
@@ -131,8 +132,21 @@ bool CUndoFile::Create(const QString& folder)
     return false;
 }
 
+void CUndoFile::CreateInMemory()
+{
+    CloseAndRemove();
+    m_inMemory = true;
+}
+
 void CUndoFile::CloseAndRemove()
 {
+    if (m_inMemory) {
+        m_inMemory = false;
+        std::vector<char>().swap(m_memory);
+        m_pos = 0;
+        DropBuffers();
+        return;
+    }
     if (m_fd < 0)
         return;
     // Unlink while the lock is still held, so no cleaner can race us.
@@ -172,6 +186,8 @@ void CUndoFile::DropBuffers()
 
 bool CUndoFile::Flush() const
 {
+    if (m_inMemory)
+        return m_lostFrom < 0;
     if (m_fd < 0)
         return false;
     if (m_writeLen > 0) {
@@ -183,15 +199,48 @@ bool CUndoFile::Flush() const
     return m_lostFrom < 0;
 }
 
+bool CUndoFile::Reserve(int64_t bytes)
+{
+    if (!m_inMemory)
+        return m_fd >= 0 && bytes >= 0;
+    if (bytes < 0 || m_lostFrom >= 0)
+        return false;
+    try {
+        m_memory.reserve(static_cast<size_t>(m_pos + bytes));
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+bool CUndoFile::WriteMemory(const char* data, int64_t bytes)
+{
+    const int64_t end = m_pos + bytes;
+    if (end > static_cast<int64_t>(m_memory.size())) {
+        try {
+            m_memory.resize(static_cast<size_t>(end));
+        } catch (const std::exception&) {
+            // Nothing of these bytes is held: the store ends where they began.
+            m_lostFrom = m_pos;
+            return false;
+        }
+    }
+    std::memcpy(m_memory.data() + m_pos, data, static_cast<size_t>(bytes));
+    m_pos = end;
+    return true;
+}
+
 bool CUndoFile::Write(const void* data, int64_t bytes)
 {
-    if (m_fd < 0 || bytes < 0 || (bytes > 0 && !data))
+    if (!IsOpen() || bytes < 0 || (bytes > 0 && !data))
         return false;
     if (m_lostFrom >= 0)
         return false;
     if (bytes == 0)
         return true;
     const auto* p = static_cast<const char*>(data);
+    if (m_inMemory)
+        return WriteMemory(p, bytes);
     // The read-ahead may hold what these bytes replace.
     if (!m_readBuf.empty() && m_pos < m_readStart + static_cast<int64_t>(m_readBuf.size()) &&
         m_readStart < m_pos + bytes)
@@ -247,10 +296,18 @@ int64_t CUndoFile::ReadDirect(char* data, int64_t bytes, int64_t at) const
 
 int64_t CUndoFile::Read(void* data, int64_t bytes)
 {
-    if (m_fd < 0 || bytes < 0 || (bytes > 0 && !data))
+    if (!IsOpen() || bytes < 0 || (bytes > 0 && !data))
         return -1;
-    Flush();
     auto* p = static_cast<char*>(data);
+    if (m_inMemory) {
+        const int64_t end = m_lostFrom >= 0 ? m_lostFrom : static_cast<int64_t>(m_memory.size());
+        const int64_t n = std::max<int64_t>(0, std::min(bytes, end - m_pos));
+        if (n > 0)
+            std::memcpy(p, m_memory.data() + m_pos, static_cast<size_t>(n));
+        m_pos += n;
+        return n;
+    }
+    Flush();
     int64_t done = 0;
     while (done < bytes) {
         const int64_t at = m_pos + done;
@@ -287,7 +344,7 @@ int64_t CUndoFile::Read(void* data, int64_t bytes)
 
 bool CUndoFile::Seek(int64_t position)
 {
-    if (m_fd < 0 || position < 0)
+    if (!IsOpen() || position < 0)
         return false;
     Flush();
     m_pos = position;
@@ -302,6 +359,8 @@ bool CUndoFile::SeekToEnd()
 
 int64_t CUndoFile::GetLength() const
 {
+    if (m_inMemory)
+        return static_cast<int64_t>(m_memory.size());
     struct stat st {};
     if (m_fd < 0)
         return -1;
@@ -313,6 +372,18 @@ int64_t CUndoFile::GetLength() const
 
 bool CUndoFile::SetLength(int64_t length)
 {
+    if (m_inMemory) {
+        if (length < 0)
+            return false;
+        try {
+            m_memory.resize(static_cast<size_t>(length));
+        } catch (const std::exception&) {
+            return false;
+        }
+        if (m_lostFrom >= length)
+            m_lostFrom = -1;
+        return true;
+    }
     if (m_fd < 0 || length < 0)
         return false;
     Flush();

@@ -9,6 +9,11 @@
 // straight to it: pending writes are flushed before any seek, length,
 // truncation or read. A flush that fails loses the file from where it
 // failed: reads stop there and writes fail until the file is cut back to it.
+//
+// A store made with CreateInMemory keeps the same bytes in memory instead,
+// with no file at all (the colour preview's store). It is checked the same
+// way: a write that cannot be held writes nothing and loses the store from
+// there, and Reserve makes room beforehand so a step's writes cannot fail.
 #pragma once
 
 #include <QString>
@@ -27,9 +32,16 @@ public:
     // named like ours that no running program holds locked), then creates,
     // locks and opens a new one there.
     bool Create(const QString& folder);
-    // Closes and deletes the file.
+    // Opens an empty in-memory store (closing a file first).
+    void CreateInMemory();
+    // Closes and deletes the file, or frees the memory store.
     void CloseAndRemove();
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_fd >= 0 || m_inMemory; }
+    bool IsInMemory() const { return m_inMemory; }
+    // Makes room for `bytes` more bytes after the current position, so
+    // writes up to there cannot fail; false when memory runs out. A file
+    // grows as it is written: true while it is open.
+    bool Reserve(int64_t bytes);
     QString GetFilePath() const { return m_path; }
 
     // Writes all `bytes` at the current position and moves past them.
@@ -54,6 +66,7 @@ private:
     static constexpr int64_t kBufferBytes = 256 * 1024;
 
     void DropBuffers();
+    bool WriteMemory(const char* data, int64_t bytes);
     int64_t ReadDirect(char* data, int64_t bytes, int64_t at) const;
 
     int m_fd = -1;
@@ -67,6 +80,9 @@ private:
     // Read-ahead: m_readBuf holds the file's bytes from m_readStart on.
     mutable std::vector<char> m_readBuf;
     mutable int64_t m_readStart = 0;
-    // Where a failed flush lost the file's tail; -1 when none did.
+    // Where a failed flush (or memory write) lost the tail; -1 when none did.
     mutable int64_t m_lostFrom = -1;
+    // The in-memory store: its bytes are m_memory, and m_fd stays -1.
+    bool m_inMemory = false;
+    std::vector<char> m_memory;
 };

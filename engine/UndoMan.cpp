@@ -33,6 +33,11 @@ CUndoMan::CUndoMan(CKsImage* owner, const QString& folder) : m_owner(owner)
     m_file.Create(folder);
 }
 
+CUndoMan::CUndoMan(CKsImage* owner, InMemory) : m_owner(owner)
+{
+    m_file.CreateInMemory();
+}
+
 CUndoMan::~CUndoMan()
 {
     ClearHistory();
@@ -64,6 +69,13 @@ bool CUndoMan::AddAction(IAction* action, const void* arg)
     ++m_current;
     m_owner->RefreshView();
     return true;
+}
+
+bool CUndoMan::ReserveStep(int64_t bytes)
+{
+    // The next step is written from the end of the current one.
+    const int64_t end = StepStart(m_current + 1);
+    return m_file.IsOpen() && m_file.Seek(end) && m_file.Reserve(bytes);
 }
 
 void CUndoMan::Undo()

@@ -21,12 +21,21 @@ public:
     explicit CUndoMan(CKsImage* owner);
     // The same in `folder` (tests).
     CUndoMan(CKsImage* owner, const QString& folder);
+    // A history whose undo bytes stay in memory: no file is made.
+    struct InMemory {};
+    CUndoMan(CKsImage* owner, InMemory);
     virtual ~CUndoMan();
     CUndoMan(const CUndoMan&) = delete;
     CUndoMan& operator=(const CUndoMan&) = delete;
 
     bool IsFileOpen() const { return m_file.IsOpen(); }
     QString GetFilePath() const { return m_file.GetFilePath(); }
+    // Makes room for the next step's `bytes` undo bytes, so that step is
+    // recorded in full; false when the store cannot hold them.
+    bool ReserveStep(int64_t bytes);
+    // False once a write to the store failed: some step's undo bytes are
+    // incomplete.
+    bool IsStoreIntact() const { return m_file.Flush(); }
 
     // Performs `action` as the next step, cutting the redo tail. Takes
     // ownership: an action refused (no image loaded, no undo file) is deleted

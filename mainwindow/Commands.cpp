@@ -476,6 +476,25 @@ void CPixmendApp::RegisterCommands()
     });
     route(ID_EDIT_TEXT, [this] { OnEditText(*this); }, modeRule);
     route(ID_EDIT_TEXT_AND_FONT, [this] { OnEditTextAndFont(); });
+    // Resize, colour and reconstruct run no timer; reconstruct keeps the selection.
+    const auto enterUntimedMode = [this](int id) {
+        if (CChildView* view = View(*this)) {
+            if (id != ID_EDIT_RECONSTRUCT)
+                view->CancelSelection(false);
+            view->StopTimers();
+        }
+        SetMode(id);
+    };
+    route(ID_EDIT_RESIZE, [enterUntimedMode] { enterUntimedMode(ID_EDIT_RESIZE); }, [this](CCmdUI& ui) {
+        ui.Enable(HasImageOrSelectedFiles());
+        ui.SetCheck(GetCurrentModeId() == ID_EDIT_RESIZE ? 1 : 0);
+    });
+    route(ID_EDIT_COLOR, [enterUntimedMode] { enterUntimedMode(ID_EDIT_COLOR); }, [this](CCmdUI& ui) {
+        IKestrel* lib = m_image.GetLibraryObject();
+        ui.Enable(ImageOpen(*this) && lib && lib->CanAdjustLevels() != 0);
+        ui.SetCheck(GetCurrentModeId() == ID_EDIT_COLOR ? 1 : 0);
+    });
+    route(ID_EDIT_RECONSTRUCT, [enterUntimedMode] { enterUntimedMode(ID_EDIT_RECONSTRUCT); }, modeRule);
 
     // Apply and cancel: whatever mode is current.
     route(ID_CROP_NOW, [this] { OnModeApply(); }, [this](CCmdUI& ui) {

@@ -496,8 +496,12 @@ int CMainFrame::SetMode(int id)
 
 void CMainFrame::ActivateCurrentMode(CKsImage* image)
 {
-    if (IMode* mode = GetCurrentMode(); mode && mode->IsAvailable(image))
+    IMode* mode = GetCurrentMode();
+    if (mode && mode->IsAvailable(image))
         mode->Activate();
+    else if (mode)
+        // An image the mode cannot take (opened while it was active) leaves it inactive.
+        mode->Deactivate();
 }
 
 void CMainFrame::DeactivateCurrentMode()

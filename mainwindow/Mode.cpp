@@ -5,7 +5,7 @@
 #include "KsImage.h"
 #include "MainFrame.h"
 #include "PixmendApp.h"
-#include "PropertySheet.h"
+#include "ModePanels.h"
 #include "ViewCursors.h"
 
 #include <QWidget>
@@ -18,17 +18,7 @@ CMode::CMode(int commandId, int contextMenuIndex, int cursorId)
 {
 }
 
-// The bare page leaves the pane's sheet as it goes.
 CMode::~CMode() = default;
-
-void CMode::ShowBarePanel(const char* objectName, const QString& caption)
-{
-    if (!m_barePanel) {
-        m_barePanel = std::make_unique<CPropertyPage>(0, caption);
-        m_barePanel->setObjectName(QLatin1String(objectName));
-    }
-    ShowPanel(m_barePanel.get(), caption);
-}
 
 CChildView* CMode::View()
 {
@@ -195,7 +185,7 @@ COperationMode::COperationMode(int commandId, int contextMenuIndex, int cursorId
 
 void COperationMode::Activate()
 {
-    ShowBarePanel(m_panelName, QString::fromUtf8(m_caption));
+    ShowPanel(Panel(), QString::fromUtf8(m_caption));
 }
 
 void COperationMode::Deactivate()

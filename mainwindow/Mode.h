@@ -17,11 +17,11 @@
 #include <QRect>
 #include <QWidget>
 
-#include <memory>
 #include <vector>
 
 class CChildView;
 class CKsImage;
+class CModePanel;
 class CPropertyPage;
 class IOperation;
 class QPainter;
@@ -106,9 +106,6 @@ protected:
     // Shows `page` in the mode pane under `caption`; the empty page.
     static void ShowPanel(CPropertyPage* page, const QString& caption);
     static void HidePanel();
-    // Until the panels are built each mode shows a bare page of its own,
-    // made on first use, so the pane's caption follows the mode.
-    void ShowBarePanel(const char* objectName, const QString& caption);
     // Back to the drag mode with the view's timers stopped.
     static void SwitchToDefaultMode();
 
@@ -116,7 +113,6 @@ protected:
     int m_nCursorId;
     CDib24 m_displayBitmap;
     int m_nCommandId;
-    std::unique_ptr<CPropertyPage> m_barePanel;
 };
 
 // A mode that edits through one of the application's operation prototypes.
@@ -130,6 +126,10 @@ public:
     // The application's prototype (not owned).
     void SetOperation(IOperation* operation) { m_pOperation = operation; }
     IOperation* GetOperation() const { return m_pOperation; }
+
+protected:
+    // The mode's own panel, shown on Activate.
+    virtual CModePanel* Panel() = 0;
 
 private:
     IOperation* m_pOperation = nullptr;

@@ -195,8 +195,13 @@ TEST_F(ModePanelsTest, PaneAddsAPanelOnceAndShowsTheEmptyPageAfterwards)
         int templateId;
         const char* caption;
     };
-    const Row rows[] = {{ID_EDIT_RED_EYE, 248, "Remove Red Eye"},
-                        {ID_EDIT_PASTE, 247, "Paste"}};
+    const Row rows[] = {{ID_EDIT_CROP, 249, "Crop"},
+                        {ID_EDIT_RED_EYE, 248, "Remove Red Eye"},
+                        {ID_EDIT_TEXT, 240, "Insert Text"},
+                        {ID_EDIT_PASTE, 247, "Paste"},
+                        {ID_EDIT_COLOR, 207, "Brightness / Color"},
+                        {ID_EDIT_RESIZE, 241, "Resize / Resample"},
+                        {ID_EDIT_RECONSTRUCT, 244, "Reconstruct"}};
     for (const Row& r : rows) {
         Mode(r.mode);
         EXPECT_EQ(sheet.GetActivePage()->GetTemplateId(), r.templateId) << r.caption;

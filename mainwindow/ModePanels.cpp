@@ -93,29 +93,6 @@ QPushButton* MakeButton(const QString& text, QWidget* parent, int id, const char
     return button;
 }
 
-// The copy and paste panels' check 1183: the crop operation's
-// AlignSelectionByBlock, applied to the shown selection at once.
-QCheckBox* MakeAlignByBlockCheck(QWidget* parent, QObject* context, bool statusTexts)
-{
-    QCheckBox* check = MakeCheck(QStringLiteral("Align Selection by Block"), parent, kAlignByBlockId);
-    QObject::connect(check, &QCheckBox::clicked, context, [statusTexts](bool checked) {
-        if (CropParams* crop = CropOptions())
-            crop->AlignSelectionByBlock = checked ? 1 : 0;
-        CChildView* view = View();
-        if (!view)
-            return;
-        if (view->IsImageLoaded()) {
-            view->AlignSelection();
-            view->viewport()->update();
-        }
-        view->setFocus();
-        if (statusTexts)
-            if (CMainFrame* frame = Frame())
-                frame->UpdateStatusTexts();
-    });
-    return check;
-}
-
 // The EXIF template as the library expands it for the open image with the
 // settings' locale, pictures and switches.
 QString ExpandExifTemplate(CKsImage* image, const QString& textTemplate, const TextSettings& s)
@@ -132,12 +109,6 @@ QString ExpandExifTemplate(CKsImage* image, const QString& textTemplate, const T
     const char16_t* result = lib->FormatExifText(text, s.UseFileTime, s.LocaleEX, date, time, s.FractionsOfSeconds);
     // The library's text lives only until its next call.
     return result ? QString::fromUtf16(result) : QString();
-}
-
-void ShowAlignByBlock(QCheckBox* check)
-{
-    if (const CropParams* crop = CropOptions())
-        check->setChecked(crop->AlignSelectionByBlock != 0);
 }
 
 } // namespace
@@ -203,13 +174,39 @@ void CModePanel::AddButtons(QBoxLayout* column, QWidget* window, const QString& 
 
 // ---- copy and paste ----
 
-CPanelCopy::CPanelCopy(CModeCopy* mode) : CModePanel(kTemplateId, mode) {}
+QCheckBox* CPanelBlockAlign::MakeAlignCheck(QWidget* window, bool statusTexts)
+{
+    m_align = MakeCheck(QStringLiteral("Align Selection by Block"), window, kAlignByBlockId);
+    connect(m_align, &QCheckBox::clicked, this, [statusTexts](bool checked) {
+        if (CropParams* crop = CropOptions())
+            crop->AlignSelectionByBlock = checked ? 1 : 0;
+        CChildView* view = View();
+        if (!view)
+            return;
+        if (view->IsImageLoaded()) {
+            view->AlignSelection();
+            view->viewport()->update();
+        }
+        view->setFocus();
+        if (statusTexts)
+            if (CMainFrame* frame = Frame())
+                frame->UpdateStatusTexts();
+    });
+    return m_align;
+}
+
+void CPanelBlockAlign::UpdateControls()
+{
+    if (const CropParams* crop = CropOptions())
+        m_align->setChecked(crop->AlignSelectionByBlock != 0);
+}
+
+CPanelCopy::CPanelCopy(CModeCopy* mode) : CPanelBlockAlign(kTemplateId, mode) {}
 
 void CPanelCopy::CreateControls(QWidget* window)
 {
     QBoxLayout* column = MakeColumn(window, QStringLiteral("Select / Copy"));
-    m_align = MakeAlignByBlockCheck(window, this, true);
-    column->addWidget(m_align);
+    column->addWidget(MakeAlignCheck(window, true));
     QPushButton* zoom = MakeButton(QStringLiteral("Zoom to Selection"), window, 1184);
     connect(zoom, &QPushButton::clicked, this, [] {
         if (CPixmendApp* app = App())
@@ -220,25 +217,14 @@ void CPanelCopy::CreateControls(QWidget* window)
     column->addStretch(1);
 }
 
-void CPanelCopy::UpdateControls()
-{
-    ShowAlignByBlock(m_align);
-}
-
-CPanelPaste::CPanelPaste(CModePaste* mode) : CModePanel(kTemplateId, mode) {}
+CPanelPaste::CPanelPaste(CModePaste* mode) : CPanelBlockAlign(kTemplateId, mode) {}
 
 void CPanelPaste::CreateControls(QWidget* window)
 {
     QBoxLayout* column = MakeColumn(window, QStringLiteral("Paste"));
     AddButtons(column, window, QStringLiteral("Paste"), QStringLiteral("Cancel"));
-    m_align = MakeAlignByBlockCheck(window, this, false);
-    column->addWidget(m_align);
+    column->addWidget(MakeAlignCheck(window, false));
     column->addStretch(1);
-}
-
-void CPanelPaste::UpdateControls()
-{
-    ShowAlignByBlock(m_align);
 }
 
 // ---- red eye ----

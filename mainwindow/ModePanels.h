@@ -66,8 +66,21 @@ protected:
     int m_bUpdating = 0;
 };
 
+// The copy and paste panels' check 1183, "Align Selection by Block".
+class CPanelBlockAlign : public CModePanel {
+    Q_OBJECT
+protected:
+    using CModePanel::CModePanel;
+    // The check; statusTexts: a click also refreshes the frame's status texts.
+    QCheckBox* MakeAlignCheck(QWidget* window, bool statusTexts);
+    void UpdateControls() override;
+
+private:
+    QCheckBox* m_align = nullptr;
+};
+
 // "Select / Copy" (dialog 246).
-class CPanelCopy : public CModePanel {
+class CPanelCopy : public CPanelBlockAlign {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 246;
@@ -75,14 +88,10 @@ public:
 
 protected:
     void CreateControls(QWidget* window) override;
-    void UpdateControls() override;
-
-private:
-    QCheckBox* m_align = nullptr;
 };
 
 // "Paste" (dialog 247).
-class CPanelPaste : public CModePanel {
+class CPanelPaste : public CPanelBlockAlign {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 247;
@@ -90,10 +99,6 @@ public:
 
 protected:
     void CreateControls(QWidget* window) override;
-    void UpdateControls() override;
-
-private:
-    QCheckBox* m_align = nullptr;
 };
 
 // "Remove Red Eye" (dialog 248). Every control is enabled only while an

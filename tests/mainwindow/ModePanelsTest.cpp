@@ -332,6 +332,25 @@ TEST_F(ModePanelsTest, RedEyePanelFollowsTheMarksAndStoresWhatIsTyped)
     EXPECT_FALSE(Enabled(1127));
 }
 
+TEST(CropPanelSwap, ExchangedSizeFitsIn64Bits)
+{
+    struct Case {
+        int l, t, r, b, w, h;
+        bool fits;
+    };
+    const Case cases[] = {
+        {16, 16, 416, 216, 1024, 768, true},
+        {16, 16, 1000, 400, 1024, 768, false},
+        {0, 0, 768, 1024, 1024, 768, true},  // exactly the other orientation
+        {1, 0, 768, 1024, 1024, 768, false}, // one pixel too far right
+        // Stored edges far apart: the 32-bit sums would wrap and pass.
+        {INT32_MAX - 10, 0, INT32_MAX, INT32_MAX, 1024, 768, false},
+        {0, INT32_MIN, INT32_MAX, INT32_MAX, 1024, 768, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CPanelCrop::ExchangedSizeFits(c.l, c.t, c.r, c.b, c.w, c.h), c.fits) << c.l << "," << c.t;
+}
+
 TEST_F(ModePanelsTest, CropPanelRulesSizesSwapFlipGuidesAndCrops)
 {
     Start(WritePhoto(1024, 768));

@@ -160,7 +160,8 @@ void CModeCrop::ResetSelection()
 {
     CChildView* view = View();
     CKsImage* image = Image();
-    if (!m_pParams || m_pParams->Position == 0 || !view || !image)
+    // 0 "None"; other values than 1 to 3 (a hand-edited profile) do the same.
+    if (!m_pParams || m_pParams->Position < 1 || m_pParams->Position > 3 || !view || !image)
         return;
     CropParams& s = *m_pParams;
     const int width = image->GetWidth();
@@ -420,17 +421,16 @@ void CModeCrop::DrawGuideLines(QPainter& painter, const QRect& viewport, const Q
         line(xs, ye, xe, ys);
         break;
     case 2:
-        line(xs + w3, ys, xs + w3, ye);
-        line(xe - w3, ys, xe - w3, ye);
-        line(xs, ys + h3, xe, ys + h3);
-        line(xs, ye - h3, xe, ye - h3);
+    case 3: {
+        // Thirds, or the golden mean's 0.618 from each side.
+        const int dx = kind == 2 ? w3 : gw;
+        const int dy = kind == 2 ? h3 : gh;
+        line(xs + dx, ys, xs + dx, ye);
+        line(xe - dx, ys, xe - dx, ye);
+        line(xs, ys + dy, xe, ys + dy);
+        line(xs, ye - dy, xe, ye - dy);
         break;
-    case 3:
-        line(xs + gw, ys, xs + gw, ye);
-        line(xe - gw, ys, xe - gw, ye);
-        line(xs, ys + gh, xe, ys + gh);
-        line(xs, ye - gh, xe, ye - gh);
-        break;
+    }
     case 4:
         line(xs, ys, xe, ye);
         line(xs, ye, xe, ys);

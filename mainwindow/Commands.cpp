@@ -218,6 +218,7 @@ void OnEditRedEye(CPixmendApp& app)
         view->StartRedEyeTimer();
         // Eyes marked before another mode came between are still there.
         view->SetRedEyeMarked(!app.m_operRedEye.Params().Points.empty());
+        view->Host().RedEyeRefreshPreview(*view);
     }
 }
 

@@ -216,6 +216,7 @@ void CModeRedEye::Apply()
 {
     if (!HasMarkedEyes() || !m_pOperation)
         return;
+    ClampParams();
     // The image's own bitmap never holds the preview: only the copy goes.
     DropPreview(View());
     if (CPixmendApp* app = CPixmendApp::Instance())

@@ -20,7 +20,8 @@ cmake --build build -j "$JOBS"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIXMEND_SANITIZE=ON -DPIXMEND_LIBRARY_ONLY=OFF >/dev/null
 cmake --build build-asan -j "$JOBS" --target "${SANITIZED_TESTS[@]}"
 # Of the main window's tests, the command router's (the paste bitmap's
-# memory, the clipboard conversion) run there too.
+# memory, the clipboard conversion) and the text mode's (its dialog opened
+# and closed in a row) run there too.
 cmake --build build-asan -j "$JOBS" --target mainwindow_tests
 
 # The worker threads under the thread sanitizer, in a small configuration of
@@ -38,7 +39,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   PIXMEND_SANITIZED=1 ctest --test-dir build-asan --output-on-failure -j "$JOBS" -R "$pattern" || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   PIXMEND_SANITIZED=1 build-asan/bin/mainwindow_tests \
-  --gtest_filter='CommandsTest.*:ClipboardImageTest.*:TypingKeysFilterTest.*:HelpPathTest.*' || status=1
+  --gtest_filter='CommandsTest.*:ClipboardImageTest.*:TypingKeysFilterTest.*:HelpPathTest.*:ModeTextTest.*' || status=1
 
 echo "== worker tests with the thread sanitizer"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \

@@ -78,6 +78,11 @@ int CInsertTextDlgWrapper::DoModal()
     m_sheet.CreateTabless(m_frame);
     m_sheet.FitToWindow(m_frame);
     const int result = exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+    // A button keeping the focus while the page's window deletes its
+    // children would have the dialog search them for its default button
+    // half deleted (Esc leaves the focus on OK).
+    if (QWidget* focus = focusWidget())
+        focus->clearFocus();
     // The page's window goes now, so its owner takes the editor out.
     m_sheet.RemovePage(&m_page);
     return result;

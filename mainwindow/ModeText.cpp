@@ -218,8 +218,11 @@ void CModeText::OnDialogHidden()
         m_pOperation->HasPageWindow();
 }
 
-void CModeText::OnDialogDestroyed(CInsertTextDlg* /*dialog*/)
+void CModeText::OnDialogDestroyed(CInsertTextDlg* dialog)
 {
-    if (m_pOperation)
-        m_pOperation->DeletePage();
+    // Taken out, not deleted: this runs while the dialog's window goes, and
+    // a page deleted then leaves Qt's focus handling a dead widget. The
+    // operation keeps the page for the next opening.
+    if (m_pOperation && dialog)
+        m_pOperation->RemovePage(&dialog->GetSheet());
 }

@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <vector>
 
 class COperText;
 
@@ -61,6 +62,8 @@ public:
     void DrawFrame(QPainter& painter, int originX, int originY, unsigned zoom);
     // The client band those frames cover: what their timer repaints.
     QRegion FrameRegion(int originX, int originY, unsigned zoom) const;
+    // The boxes of the lines drawn last, in image pixels.
+    const std::vector<QRect>& GetBlockRects() const { return m_action.GetBlockRects(); }
     // Runs the insert-text dialog on the live settings; Cancel puts back
     // the settings as they were before it opened. IDOK (1) or IDCANCEL (2),
     // 0 without an operation.

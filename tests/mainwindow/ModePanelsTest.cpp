@@ -510,6 +510,25 @@ TEST_F(ModePanelsTest, ColorPanelOnAGrayImagePreviewsStepsAndApplies)
     EXPECT_EQ(UndoCount(), 1);
     EXPECT_EQ(mode.GetColorValues()->Brightness, 0);
     EXPECT_EQ(Text(1159), QStringLiteral("0"));
+
+    // A second panel on the same values with a counting listener: refreshes
+    // tell it nothing (the preview would refresh the panel again), typing does.
+    struct CCounter final : IListener {
+        void OnChanged() override { ++calls; }
+        int calls = 0;
+    } counter;
+    CPanelColor panel(&mode);
+    m_frame->ShowModePanel(&panel, QStringLiteral("Brightness / Color"));
+    panel.SetListener(&counter);
+    mode.GetColorValues()->Brightness = -30;
+    for (int i = 0; i < 3; ++i)
+        panel.Refresh();
+    EXPECT_EQ(Text(1159), QStringLiteral("-30"));
+    EXPECT_EQ(counter.calls, 0);
+    Type(1159, QStringLiteral("-5"));
+    EXPECT_EQ(counter.calls, 2); // "-" reads 0, then -5
+    EXPECT_EQ(mode.GetColorValues()->Brightness, -5);
+    m_frame->ShowEmptyPanel();
 }
 
 TEST_F(ModePanelsTest, ReconstructSpinStopsAtItsEnds)

@@ -4,8 +4,8 @@
 #include "CommandIds.h"
 #include "KsImage.h"
 #include "MainFrame.h"
-#include "PixmendApp.h"
 #include "ModePanels.h"
+#include "PixmendApp.h"
 #include "ViewCursors.h"
 
 #include <QWidget>

@@ -11,6 +11,8 @@
 #include "ModePane.h"
 #include "ModePanels.h"
 #include "CropParams.h"
+#include "CropPresets.h"
+#include "CustCropPresetsDlg.h"
 #include "ModeColor.h"
 #include "ModeRedEye.h"
 #include "ModeText.h"
@@ -425,6 +427,18 @@ TEST_F(ModePanelsTest, CropPanelRulesSizesSwapFlipGuidesAndCrops)
     }
     EXPECT_GT(onLine, (to.y() - from.y()) / 2);
     EXPECT_LE(offLine, 2);
+
+    // "Edit..." runs the presets editor; the combo lists what it kept.
+    CCropPresets::SetEditor([](std::vector<CropRule>& rules) {
+        CropRule wide = rules.front();
+        wide.name = QStringLiteral("Panel wide");
+        rules.push_back(wide);
+        return 1;
+    });
+    Click(1125);
+    CCustCropPresetsDlg::InstallAsPresetsEditor();
+    EXPECT_EQ(Item<QComboBox>(1097)->itemText(Item<QComboBox>(1097)->count() - 1), QStringLiteral("Panel wide"));
+    EXPECT_EQ(Item<QComboBox>(1097)->currentIndex(), 0);
 
     // OK crops to the selection.
     const QSize expected(Sel().Right - Sel().Left, Sel().Bottom - Sel().Top);

@@ -579,8 +579,9 @@ TEST_F(ModePanelsTest, TextPanelShowsTheTemplatesKeepsTypingAndInserts)
     EXPECT_NE(exif, s.Exif.Template);
     std::string out;
     if (testjpeg::HaveTool("exiftool") &&
-        testjpeg::Run("exiftool -s3 -d %Y -DateTimeOriginal '" + photo.string() + "'", &out) == 0 && out.size() >= 4)
+        testjpeg::Run("exiftool -s3 -d %Y -DateTimeOriginal '" + photo.string() + "'", &out) == 0 && out.size() >= 4) {
         EXPECT_TRUE(exif.contains(QString::fromStdString(out.substr(0, 4)))) << exif.toStdString();
+    }
     Click(1172);
     EXPECT_EQ(s.Exif.Use, 0);
     EXPECT_TRUE(Text(1174).isEmpty());

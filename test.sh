@@ -39,7 +39,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   PIXMEND_SANITIZED=1 ctest --test-dir build-asan --output-on-failure -j "$JOBS" -R "$pattern" || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   PIXMEND_SANITIZED=1 build-asan/bin/mainwindow_tests \
-  --gtest_filter='CommandsTest.*:ClipboardImageTest.*:TypingKeysFilterTest.*:HelpPathTest.*:ModeTextTest.*' || status=1
+  --gtest_filter='CommandsTest.*:ClipboardImageTest.*:TypingKeysFilterTest.*:HelpPathTest.*:ModeTextTest.*:ModePanelsTest.*' || status=1
 
 echo "== worker tests with the thread sanitizer"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \

@@ -288,7 +288,7 @@ void CPixmendApp::InvalidateView()
         view->viewport()->update();
 }
 
-void CPixmendApp::ShowModePanel(QWidget* page, const QString& caption)
+void CPixmendApp::ShowModePanel(CPropertyPage* page, const QString& caption)
 {
     if (CMainFrame* frame = GetMainFrame())
         frame->ShowModePanel(page, caption);

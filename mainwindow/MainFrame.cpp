@@ -30,7 +30,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QSplitter>
-#include <QStackedWidget>
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QWidgetAction>
@@ -337,16 +336,8 @@ QAction* CMainFrame::CreateZoomComboAction(int scale)
 
 void CMainFrame::CreateModePane(int scale)
 {
-    m_modePane = new QDockWidget(QStringLiteral("Edit"), this);
-    m_modePane->setObjectName(QStringLiteral("ModePane"));
-    m_modePane->setAllowedAreas(Qt::RightDockWidgetArea);
-    m_modePane->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    m_modePages = new QStackedWidget(m_modePane);
-    m_emptyPanel = new QWidget(m_modePages);
-    m_emptyPanel->setObjectName(QStringLiteral("PanelDefault"));
-    m_modePages->addWidget(m_emptyPanel);
-    m_modePages->setMinimumHeight(300 * scale / 100 / 2);
-    m_modePane->setWidget(m_modePages);
+    m_modePane = new CModePane(this);
+    m_modePane->widget()->setMinimumHeight(300 * scale / 100 / 2);
     addDockWidget(Qt::RightDockWidgetArea, m_modePane);
     resizeDocks({m_modePane}, {168 * scale / 100}, Qt::Horizontal);
 }
@@ -543,21 +534,17 @@ int CMainFrame::GetModeCursorId() const
     return mode ? mode->GetCursorId() : -1;
 }
 
-void CMainFrame::ShowModePanel(QWidget* page, const QString& caption)
+void CMainFrame::ShowModePanel(CPropertyPage* page, const QString& caption)
 {
     if (!page)
         return;
-    if (m_modePages->indexOf(page) < 0)
-        m_modePages->addWidget(page);
-    m_modePages->setCurrentWidget(page);
-    m_modePane->setWindowTitle(caption);
+    m_modePane->ShowPanel(page, caption);
     setFocus();
 }
 
 void CMainFrame::ShowEmptyPanel()
 {
-    m_modePages->setCurrentWidget(m_emptyPanel);
-    m_modePane->setWindowTitle(QStringLiteral("Edit"));
+    m_modePane->ShowEmpty();
 }
 
 void CMainFrame::SetStatusText(const QString& text)

@@ -13,6 +13,7 @@
 #include "ModeColor.h"
 #include "ModeCopy.h"
 #include "ModeCrop.h"
+#include "ModePane.h"
 #include "ModePaste.h"
 #include "ModeRedEye.h"
 #include "ModeText.h"
@@ -28,12 +29,12 @@ class CChildBrowseView;
 class CChildView;
 class CCustomStatusBar;
 class CKsImage;
+class CPropertyPage;
 class QAction;
 class QComboBox;
 class QDockWidget;
 class QMenu;
 class QSplitter;
-class QStackedWidget;
 class QToolBar;
 
 class CMainFrame : public QMainWindow {
@@ -67,9 +68,9 @@ public:
     const CropRule* GetCurrentCropRule() const;
     CModeText& GetTextMode() { return m_modeText; }
 
-    // The mode pane: a mode's panel with its caption, or the empty page
-    // captioned "Edit".
-    void ShowModePanel(QWidget* page, const QString& caption);
+    // The mode pane: a mode's panel with its caption (the focus then comes
+    // back to the frame), or the empty page captioned "Edit".
+    void ShowModePanel(CPropertyPage* page, const QString& caption);
     void ShowEmptyPanel();
 
     // Status pane 0.
@@ -106,7 +107,7 @@ public:
 
     QToolBar* GetToolBar() const { return m_toolBar; }
     CCustomStatusBar* GetStatusBar() const { return m_statusBar; }
-    QDockWidget* GetModePane() const { return m_modePane; }
+    CModePane* GetModePane() const { return m_modePane; }
     QComboBox* GetZoomCombo() const { return m_zoomCombo; }
     QSplitter* GetSplitter() const { return m_splitter; }
     QWidget* GetViewWidget() const { return m_view; }
@@ -155,9 +156,7 @@ private:
     QToolBar* m_toolBar = nullptr;
     QComboBox* m_zoomCombo = nullptr;
     CCustomStatusBar* m_statusBar = nullptr;
-    QDockWidget* m_modePane = nullptr;
-    QStackedWidget* m_modePages = nullptr;
-    QWidget* m_emptyPanel = nullptr;
+    CModePane* m_modePane = nullptr;
     QString m_strSkinFolder;
     QString m_strStatusText;
     std::function<QStringList()> m_macroNames;

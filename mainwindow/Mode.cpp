@@ -4,6 +4,7 @@
 #include "CommandIds.h"
 #include "KsImage.h"
 #include "MainFrame.h"
+#include "ModePanels.h"
 #include "PixmendApp.h"
 #include "ViewCursors.h"
 
@@ -17,21 +18,7 @@ CMode::CMode(int commandId, int contextMenuIndex, int cursorId)
 {
 }
 
-CMode::~CMode()
-{
-    // A page the pane took is the pane's; one that never reached it is ours.
-    if (m_panel && !m_panel->parent())
-        delete m_panel;
-}
-
-void CMode::ShowBarePanel(const char* objectName, const QString& caption)
-{
-    if (!m_panel) {
-        m_panel = new QWidget;
-        m_panel->setObjectName(QLatin1String(objectName));
-    }
-    ShowPanel(m_panel, caption);
-}
+CMode::~CMode() = default;
 
 CChildView* CMode::View()
 {
@@ -54,7 +41,7 @@ void CMode::HideSelection()
     }
 }
 
-void CMode::ShowPanel(QWidget* page, const QString& caption)
+void CMode::ShowPanel(CPropertyPage* page, const QString& caption)
 {
     if (CPixmendApp* app = CPixmendApp::Instance())
         app->ShowModePanel(page, caption);
@@ -198,7 +185,7 @@ COperationMode::COperationMode(int commandId, int contextMenuIndex, int cursorId
 
 void COperationMode::Activate()
 {
-    ShowBarePanel(m_panelName, QString::fromUtf8(m_caption));
+    ShowPanel(Panel(), QString::fromUtf8(m_caption));
 }
 
 void COperationMode::Deactivate()

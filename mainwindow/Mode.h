@@ -21,6 +21,8 @@
 
 class CChildView;
 class CKsImage;
+class CModePanel;
+class CPropertyPage;
 class IOperation;
 class QPainter;
 
@@ -102,11 +104,8 @@ protected:
     static CChildView* View();
     static CKsImage* Image();
     // Shows `page` in the mode pane under `caption`; the empty page.
-    static void ShowPanel(QWidget* page, const QString& caption);
+    static void ShowPanel(CPropertyPage* page, const QString& caption);
     static void HidePanel();
-    // Until the panels are built each mode shows a bare page of its own,
-    // made on first use, so the pane's caption follows the mode.
-    void ShowBarePanel(const char* objectName, const QString& caption);
     // Back to the drag mode with the view's timers stopped.
     static void SwitchToDefaultMode();
 
@@ -114,7 +113,6 @@ protected:
     int m_nCursorId;
     CDib24 m_displayBitmap;
     int m_nCommandId;
-    QPointer<QWidget> m_panel;
 };
 
 // A mode that edits through one of the application's operation prototypes.
@@ -128,6 +126,10 @@ public:
     // The application's prototype (not owned).
     void SetOperation(IOperation* operation) { m_pOperation = operation; }
     IOperation* GetOperation() const { return m_pOperation; }
+
+protected:
+    // The mode's own panel, shown on Activate.
+    virtual CModePanel* Panel() = 0;
 
 private:
     IOperation* m_pOperation = nullptr;

@@ -74,14 +74,14 @@ void CModeColor::Activate()
     }
     COperationMode::Activate();
     RefreshPanel();
-    // Panel seam: the colour panel takes GetListener() here (CPanelColor::SetListener).
+    m_panel.SetListener(GetListener());
 }
 
 void CModeColor::Deactivate()
 {
     if (!m_working)
         return;
-    // Panel seam: the colour panel lets go of the listener here.
+    m_panel.SetListener(nullptr);
     COperationMode::Deactivate();
     UndoPreview();
     if (COperColor* prototype = Prototype()) {
@@ -95,7 +95,7 @@ void CModeColor::Deactivate()
 
 void CModeColor::RefreshPanel()
 {
-    // Panel seam: the colour panel reloads its values from GetColorValues().
+    m_panel.Refresh();
 }
 
 ColorParams* CModeColor::GetColorValues()
@@ -210,7 +210,7 @@ void CWorkingCloneMode::Deactivate()
 
 void CWorkingCloneMode::RefreshPanel()
 {
-    // Panel seam: the panel reloads its values from GetWorkingValues().
+    Panel()->Refresh();
 }
 
 void CWorkingCloneMode::Apply()

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "Mode.h"
+#include "ModePanels.h"
 
 #include <memory>
 
@@ -73,6 +74,10 @@ private:
     std::unique_ptr<COperColor> m_working;
     int m_bPreviewApplied = 0;
     std::unique_ptr<CUndoMan> m_previewUndo;
+    CPanelColor m_panel{this};
+
+protected:
+    CModePanel* Panel() override { return &m_panel; }
 };
 
 // A mode whose panel edits a working clone of the application's operation;
@@ -99,6 +104,12 @@ public:
     CModeResize();
     // The working values the panel edits; null while the mode is inactive.
     ResizeParams* GetWorkingValues() const;
+
+protected:
+    CModePanel* Panel() override { return &m_panel; }
+
+private:
+    CPanelResize m_panel{this};
 };
 
 class CModeReconstruct : public CWorkingCloneMode {
@@ -106,4 +117,10 @@ public:
     CModeReconstruct();
     // The working values the panel edits; null while the mode is inactive.
     ReconstructParams* GetWorkingValues() const;
+
+protected:
+    CModePanel* Panel() override { return &m_panel; }
+
+private:
+    CPanelReconstruct m_panel{this};
 };

@@ -19,7 +19,7 @@ CModeCopy::CModeCopy() : CMode(ID_EDIT_SELECT, 5, -4) {}
 
 void CModeCopy::Activate()
 {
-    ShowBarePanel("PanelCopy", QStringLiteral("Select / Copy"));
+    ShowPanel(&m_panel, QStringLiteral("Select / Copy"));
 }
 
 void CModeCopy::Deactivate()
@@ -29,8 +29,7 @@ void CModeCopy::Deactivate()
 
 void CModeCopy::RefreshPanel()
 {
-    // The panel's "Align Selection by Block" check joins with the panels;
-    // the frame's status texts follow the selection now.
+    m_panel.Refresh();
     CPixmendApp* app = CPixmendApp::Instance();
     if (CMainFrame* frame = app ? app->GetMainFrame() : nullptr)
         frame->UpdateStatusTexts();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Mode.h"
+#include "ModePanels.h"
 
 
 class CModeCopy : public CMode {
@@ -25,4 +26,8 @@ public:
     // image, as a w x h picture; null when nothing of it lies inside.
     static QImage CopyRect(CKsImage& image, int left, int top, int right, int bottom);
 
+    CPanelCopy& GetPanel() { return m_panel; }
+
+private:
+    CPanelCopy m_panel{this};
 };

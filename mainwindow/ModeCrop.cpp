@@ -108,7 +108,7 @@ CModeCrop::~CModeCrop()
 
 void CModeCrop::Activate()
 {
-    ShowBarePanel("PanelCrop", QStringLiteral("Crop"));
+    ShowPanel(&m_panel, QStringLiteral("Crop"));
 }
 
 void CModeCrop::Deactivate()

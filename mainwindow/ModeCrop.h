@@ -12,6 +12,7 @@
 #pragma once
 
 #include "Mode.h"
+#include "ModePanels.h"
 #include "PageCropGeneral.h" // FillCropPresetCombo: the crop panel fills its preset combo with it
 
 #include <QRect>
@@ -99,4 +100,5 @@ private:
     int m_nLastHeight = 0;
     QRect m_fadedRect;
     std::function<void()> m_panelRefresh;
+    CPanelCrop m_panel{this}; // last: it hands the mode its refresh
 };

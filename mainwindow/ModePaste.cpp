@@ -18,7 +18,7 @@ CModePaste::CModePaste() : CMode(ID_EDIT_PASTE, 4, kCursorSelect) {}
 
 void CModePaste::Activate()
 {
-    ShowBarePanel("PanelPaste", QStringLiteral("Paste"));
+    ShowPanel(&m_panel, QStringLiteral("Paste"));
 }
 
 void CModePaste::Deactivate()

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Mode.h"
+#include "ModePanels.h"
 
 #include <QRect>
 
@@ -45,6 +46,8 @@ public:
     // for an image extent `size`; the result always fits in an int.
     static void CenterAxis(int64_t lo, int64_t length, int size, int& outLo, int& outHi);
 
+    CPanelPaste& GetPanel() { return m_panel; }
+
 private:
     void RestoreBlock(const CDib24& image);
 
@@ -55,4 +58,5 @@ private:
     QRect m_drawnClip;
     int64_t m_drawnX = 0;
     int64_t m_drawnY = 0;
+    CPanelPaste m_panel{this};
 };

@@ -95,7 +95,7 @@ void CModeRedEye::SetOperation(COperRedEye* operation)
 
 void CModeRedEye::Activate()
 {
-    ShowBarePanel("PanelRedEye", QStringLiteral("Remove Red Eye"));
+    ShowPanel(&m_panel, QStringLiteral("Remove Red Eye"));
     RefreshPanel();
     if (HasMarkedEyes())
         RefreshPreview(View());
@@ -109,7 +109,7 @@ void CModeRedEye::Deactivate()
 
 void CModeRedEye::RefreshPanel()
 {
-    // The bare page shows nothing to refresh.
+    m_panel.Refresh();
 }
 
 int CModeRedEye::GetContextMenuIndex() const

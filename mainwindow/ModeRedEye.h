@@ -10,6 +10,7 @@
 #pragma once
 
 #include "Mode.h"
+#include "ModePanels.h"
 
 #include <QPoint>
 #include <QRect>
@@ -91,4 +92,5 @@ private:
     std::vector<QPoint> m_previewEyes;
     std::vector<QRect> m_previewSquares;
     const void* m_copiedFrom = nullptr;
+    CPanelRedEye m_panel{this};
 };

@@ -70,10 +70,13 @@ void CModeText::Deactivate()
 
 void CModeText::ShowTextPanel()
 {
-    ShowBarePanel("PanelText", QStringLiteral("Insert Text"));
+    ShowPanel(&m_panel, QStringLiteral("Insert Text"));
 }
 
-void CModeText::RefreshPanel() {}
+void CModeText::RefreshPanel()
+{
+    m_panel.Refresh();
+}
 
 void CModeText::Apply()
 {

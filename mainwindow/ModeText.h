@@ -14,6 +14,7 @@
 #include "ActionText.h"
 #include "InsertTextDlg.h"
 #include "Mode.h"
+#include "ModePanels.h"
 #include "TextSettings.h"
 
 #include <QRegion>
@@ -111,4 +112,5 @@ private:
     bool m_bPreviewStale = true;
     PreviewSource m_previewSource;
     int m_nPreviewDraws = 0;
+    CPanelText m_panel{this};
 };

@@ -41,6 +41,7 @@
 class CBatch;
 class CClipboardImage;
 class CMainFrame;
+class CPropertyPage;
 class IBrowserSelection;
 class IOperation;
 class QWidget;
@@ -84,7 +85,7 @@ public:
     // The default mode without cancelling the selection; the view's timers stop.
     void SwitchToDefaultMode();
     void InvalidateView();
-    void ShowModePanel(QWidget* page, const QString& caption);
+    void ShowModePanel(CPropertyPage* page, const QString& caption);
     void HideModePanel();
     // The browser's selection is not empty, or else an image is open.
     bool HasImageOrSelectedFiles();

@@ -143,10 +143,17 @@ TEST(IntEditTest, DeleteStaysInTheEditInsideTheMainWindow)
     ASSERT_TRUE(app.GetCommands().SetHandler(ID_FILE_DELETE, [&] { ++deletes; }));
     app.GetCommands().UpdateAll();
 
-    auto* panel = new QWidget;
-    auto* edit = new CIntEdit(panel, CIntEdit::DigitsOnly);
-    (new QVBoxLayout(panel))->addWidget(edit);
-    frame->ShowModePanel(panel, QStringLiteral("Edit"));
+    struct CEditPage : CPropertyPage {
+        void CreateControls(QWidget* window) override
+        {
+            edit = new CIntEdit(window, CIntEdit::DigitsOnly);
+            (new QVBoxLayout(window))->addWidget(edit);
+        }
+        CIntEdit* edit = nullptr;
+    } panel;
+    frame->ShowModePanel(&panel, QStringLiteral("Edit"));
+    CIntEdit* edit = panel.edit;
+    ASSERT_TRUE(edit);
     frame->show();
     frame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame));

@@ -219,14 +219,15 @@ TEST_F(MainFrameTest, ModePaneIsCaptionedEditOnTheRight)
     EXPECT_EQ(frame->dockWidgetArea(pane), Qt::RightDockWidgetArea);
     EXPECT_EQ(pane->allowedAreas(), Qt::RightDockWidgetArea);
 
-    auto* panel = new QLabel("crop panel");
-    frame->ShowModePanel(panel, "Crop");
+    CPropertyPage panel(249);
+    frame->ShowModePanel(&panel, "Crop");
     EXPECT_EQ(pane->windowTitle(), "Crop");
-    EXPECT_TRUE(panel->isVisibleTo(pane));
-    frame->ShowModePanel(panel, "Crop"); // a page already in the pane is reused
+    ASSERT_TRUE(panel.GetSafeHwnd());
+    EXPECT_TRUE(panel.GetSafeHwnd()->isVisibleTo(pane));
+    frame->ShowModePanel(&panel, "Crop"); // a page already in the pane is reused
     frame->ShowEmptyPanel();
     EXPECT_EQ(pane->windowTitle(), "Edit");
-    EXPECT_FALSE(panel->isVisibleTo(pane));
+    EXPECT_FALSE(panel.GetSafeHwnd()->isVisibleTo(pane));
     // The default mode is current from the start.
     EXPECT_EQ(frame->GetCurrentModeId(), ID_EDIT_DRAG);
     EXPECT_EQ(frame->SetMode(ID_EDIT_CROP), ID_EDIT_CROP);

@@ -1,0 +1,58 @@
+#include "ModePane.h"
+
+namespace {
+
+const char kPaneTitle[] = "Edit";
+
+// The pane's client area: the sheet has no layout to ask, so the pane's
+// size follows the largest page the sheet holds.
+class CPaneClient : public QWidget {
+public:
+    CPaneClient(CTablessSheet& sheet, QWidget* parent) : QWidget(parent), m_sheet(sheet) {}
+    QSize minimumSizeHint() const override
+    {
+        const QWidget* area = m_sheet.GetSafeHwnd();
+        return area ? area->sizeHint() : QSize();
+    }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+
+private:
+    CTablessSheet& m_sheet;
+};
+
+} // namespace
+
+CModePane::CModePane(QWidget* parent)
+    : QDockWidget(QLatin1String(kPaneTitle), parent)
+    , m_sheet(QLatin1String(kPaneTitle), nullptr, &m_emptyPage)
+{
+    setObjectName(QStringLiteral("ModePane"));
+    setAllowedAreas(Qt::RightDockWidgetArea);
+    setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    auto* client = new CPaneClient(m_sheet, this);
+    client->setObjectName(QStringLiteral("ModePaneClient"));
+    setWidget(client);
+    m_sheet.CreateTabless(client);
+    // The sheet follows every resize of the pane's client area.
+    m_sheet.FitToWindow(client);
+}
+
+CModePane::~CModePane() = default;
+
+void CModePane::ShowPanel(CPropertyPage* page, const QString& caption)
+{
+    if (!page)
+        return;
+    if (!m_sheet.SetActivePage(page)) {
+        m_sheet.AddPage(page);
+        m_sheet.SetActivePage(page);
+    }
+    setWindowTitle(caption);
+    widget()->updateGeometry();
+}
+
+void CModePane::ShowEmpty()
+{
+    m_sheet.SetActivePage(&m_emptyPage);
+    setWindowTitle(QLatin1String(kPaneTitle));
+}

@@ -1,14 +1,11 @@
 #include "PageTextExif.h"
 
+#include "ActionText.h"
 #include "DlgOperControls.h"
 #include "KsImage.h"
 #include "LocaleManager.h"
 #include "PixmendApp.h"
 #include "TextSettings.h"
-
-#include "platform/Bstr.h"
-
-#include <Kestrel.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,11 +22,6 @@ constexpr CPageTextStyle::Ids kIds = {
 };
 
 constexpr int kFieldIds[3] = {1010, 1011, 1027};
-
-std::u16string_view Utf16(const QString& text)
-{
-    return std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
-}
 
 } // namespace
 
@@ -147,17 +139,8 @@ void CPageTextExif::ShowFields()
 void CPageTextExif::ShowOutput()
 {
     const TextSettings* s = m_pSettings;
-    CKsImage* image = OpenImage();
-    IKestrel* lib = image ? image->GetLibraryObject() : nullptr;
     QString text;
-    if (s->Exif.Use && lib) {
-        CBstr templ(Utf16(s->Exif.Template));
-        CBstr date(Utf16(s->DateFormat));
-        CBstr time(Utf16(s->TimeFormat));
-        const char16_t* result =
-            lib->FormatExifText(templ, s->UseFileTime, s->LocaleEX, date, time, s->FractionsOfSeconds);
-        if (result)
-            text = QString::fromUtf16(result);
-    }
+    if (s->Exif.Use)
+        text = CActionText::ExpandExifText(OpenImage(), s->Exif.Template, *s, s->LocaleEX);
     m_output->setText(text);
 }

@@ -62,24 +62,24 @@ QFont MakeFont(const TextStyle& style, int cell)
     return font;
 }
 
-QString ExpandLine(CKsImage* image, const QString& line, const TextSettings& settings, LCID locale)
+} // namespace
+
+QString CActionText::ExpandExifText(CKsImage* image, const QString& text, const TextSettings& settings, LCID locale)
 {
     IKestrel* lib = image ? image->GetLibraryObject() : nullptr;
     if (!lib)
-        return line;
+        return QString();
     auto u16 = [](const QString& s) {
         return std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
     };
-    CBstr text(u16(line));
+    CBstr templ(u16(text));
     CBstr date(u16(settings.DateFormat));
     CBstr time(u16(settings.TimeFormat));
     const char16_t* result =
-        lib->FormatExifText(text, settings.UseFileTime, locale, date, time, settings.FractionsOfSeconds);
+        lib->FormatExifText(templ, settings.UseFileTime, locale, date, time, settings.FractionsOfSeconds);
     // The library's text lives only until its next call: copy it now.
     return result ? QString::fromUtf16(result) : QString();
 }
-
-} // namespace
 
 int CActionText::ScaleSize(int64_t v, int scaleSizes, int width, int height)
 {
@@ -115,7 +115,9 @@ int CActionText::MeasureBlock(CKsImage* image, const TextStyle& style, const Tex
         QString line = raw[i];
         if (i + 1 < raw.size() && line.endsWith(u'\r'))
             line.chop(1);
-        m_lines.append(ExpandLine(image, line, settings, locale));
+        // Without a library the template shows as written.
+        const bool expand = image && image->GetLibraryObject();
+        m_lines.append(expand ? ExpandExifText(image, line, settings, locale) : line);
     }
 
     const int64_t room = 2 * (int64_t(ScaleSize(NonNegative(style.Margin))) + GetEffectExtent(style));

@@ -50,6 +50,11 @@ public:
     // lines that expanded to nothing).
     const std::vector<QRect>& GetBlockRects() const { return m_blockRects; }
 
+    // `text` with its EXIF fields filled in by the image's library, with the
+    // settings' date and time pictures and switches, for `locale`; empty
+    // without a library.
+    static QString ExpandExifText(CKsImage* image, const QString& text, const TextSettings& settings, LCID locale);
+
     // v scaled to the picture (v * min(width, height) / 1200) when
     // scaleSizes is set; clamped to the int range.
     static int ScaleSize(int64_t v, int scaleSizes, int width, int height);

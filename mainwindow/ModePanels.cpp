@@ -1,5 +1,6 @@
 #include "ModePanels.h"
 
+#include "ActionText.h"
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "CommandTable.h"
@@ -27,7 +28,6 @@
 #include "SpinButton.h"
 #include "StaticHSeparator.h"
 #include "TextSettings.h"
-#include "platform/Bstr.h"
 
 #include <Kestrel.h>
 
@@ -91,24 +91,6 @@ QPushButton* MakeButton(const QString& text, QWidget* parent, int id, const char
     if (icon)
         button->setIcon(QIcon(QLatin1String(icon)));
     return button;
-}
-
-// The EXIF template as the library expands it for the open image with the
-// settings' locale, pictures and switches.
-QString ExpandExifTemplate(CKsImage* image, const QString& textTemplate, const TextSettings& s)
-{
-    IKestrel* lib = image ? image->GetLibraryObject() : nullptr;
-    if (!lib)
-        return QString();
-    auto u16 = [](const QString& text) {
-        return std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
-    };
-    CBstr text(u16(textTemplate));
-    CBstr date(u16(s.DateFormat));
-    CBstr time(u16(s.TimeFormat));
-    const char16_t* result = lib->FormatExifText(text, s.UseFileTime, s.LocaleEX, date, time, s.FractionsOfSeconds);
-    // The library's text lives only until its next call.
-    return result ? QString::fromUtf16(result) : QString();
 }
 
 } // namespace
@@ -949,7 +931,7 @@ void CPanelText::UpdateControls()
     QString exif;
     CKsImage* image = OpenImage();
     if (s->Exif.Use && image)
-        exif = ExpandExifTemplate(image, s->Exif.Template, *s);
+        exif = CActionText::ExpandExifText(image, s->Exif.Template, *s, s->LocaleEX);
     if (m_exifText->text() != exif)
         m_exifText->setText(exif);
     m_custom->setChecked(s->Custom.Use != 0);

@@ -23,6 +23,7 @@
 #include "OperRedEye.h"
 #include "RedEyeParams.h"
 #include "PixmendApp.h"
+#include "ProgramWindow.h"
 #include "ScopedConfigHome.h"
 #include "SpinButton.h"
 #include "TestJpeg.h"
@@ -67,17 +68,9 @@ protected:
     // The program on `path` in a 1280 x 800 window.
     void Start(const QString& path)
     {
-        m_app = std::make_unique<CPixmendApp>();
-        ASSERT_TRUE(m_app->InitInstance({path}));
-        m_frame = m_app->GetMainFrame();
-        m_frame->resize(1280, 800);
-        m_frame->show();
-        m_frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        m_frame = testwin::StartProgram(m_app, {path});
+        ASSERT_NE(m_frame, nullptr);
         m_view = m_frame->GetView();
-        m_view->ZoomActual();
-        QCoreApplication::processEvents();
-        m_app->GetCommands().UpdateAll();
     }
     QString WritePhoto(int w, int h, const char* name = "photo.jpg")
     {
@@ -144,20 +137,8 @@ protected:
         QTest::mouseClick(spin->UpButton(), Qt::LeftButton);
         QCoreApplication::processEvents();
     }
-    QPoint Client(int x, int y) const
-    {
-        return QPoint(m_view->OriginX() + x * static_cast<int>(m_view->Zoom()) / 256,
-                      m_view->OriginY() + y * static_cast<int>(m_view->Zoom()) / 256);
-    }
-    void Drag(QPoint from, QPoint to)
-    {
-        QWidget* vp = m_view->viewport();
-        QTest::mouseMove(vp, from);
-        QTest::mousePress(vp, Qt::LeftButton, {}, from);
-        QTest::mouseMove(vp, (from + to) / 2);
-        QTest::mouseMove(vp, to);
-        QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
-    }
+    QPoint Client(int x, int y) const { return testwin::ClientPoint(*m_view, x, y); }
+    void Drag(QPoint from, QPoint to) { testwin::Drag(*m_view, from, to); }
     auto& Sel() { return m_view->Host().Selection(); }
     void SaveShot(const QString& name)
     {

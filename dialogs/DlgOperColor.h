@@ -4,12 +4,8 @@
 // shown; the two colour rows are disabled while the open image is grayscale.
 #pragma once
 
+#include "ColorRows.h"
 #include "OperationDlg.h"
-
-class CIntEdit;
-class CSpinButton;
-class QLabel;
-class QSlider;
 
 class CDlgOperColor : public COperationDlg {
     Q_OBJECT
@@ -40,12 +36,5 @@ private:
     void OnEditChange(int row);
 
     int* m_pBlock = nullptr;
-    struct Row {
-        QLabel* left = nullptr;
-        QSlider* trackbar = nullptr;
-        QLabel* right = nullptr;
-        CIntEdit* edit = nullptr;
-        CSpinButton* spin = nullptr;
-    };
-    Row m_rows[3];
+    CColorRows m_rows;
 };

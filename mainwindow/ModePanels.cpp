@@ -22,7 +22,6 @@
 #include "OperReconstruct.h"
 #include "PageCropGeneral.h"
 #include "PixmendApp.h"
-#include "ProportionLock.h"
 #include "RedEyeParams.h"
 #include "ResizeParams.h"
 #include "SpinButton.h"
@@ -489,28 +488,12 @@ void CPanelCrop::OnCancelButton()
 
 namespace {
 
-struct ColorRowIds {
-    const char* left;
-    int leftId;
-    int trackbar;
-    const char* right;
-    int rightId;
-    int edit;
-    int spin;
-    int ColorParams::*value;
+// The value each shared row edits.
+constexpr int ColorParams::*kColorValues[3] = {
+    &ColorParams::Brightness,
+    &ColorParams::BlueYellow,
+    &ColorParams::RedCyan,
 };
-const ColorRowIds kColorRows[3] = {
-    {"Darker", 0, 1156, "Brighter", 0, 1159, 1162, &ColorParams::Brightness},
-    {"Yellow", 1165, 1157, "Blue", 1166, 1160, 1163, &ColorParams::BlueYellow},
-    {"Cyan", 1168, 1158, "Red", 1167, 1161, 1164, &ColorParams::RedCyan},
-};
-
-bool OpenImageIsGrayscale()
-{
-    CKsImage* image = OpenImage();
-    IKestrel* lib = image ? image->GetLibraryObject() : nullptr;
-    return lib && lib->IsGrayscale();
-}
 
 } // namespace
 
@@ -525,25 +508,17 @@ void CPanelColor::CreateControls(QWidget* window)
 {
     QBoxLayout* column = MakeColumn(window, QStringLiteral("Brightness / Color"));
     auto* grid = new QGridLayout;
+    m_rows.Create(window, this, [this](int i) { OnEditChange(i); }, [this](int i) -> const int* {
+        const ColorParams* values = Values();
+        return values ? &(values->*kColorValues[i]) : nullptr;
+    });
     for (int i = 0; i < 3; ++i) {
-        const ColorRowIds& ids = kColorRows[i];
-        Row& row = m_rows[i];
-        row.left = MakeLabel(QString::fromUtf8(ids.left), window, ids.leftId);
-        row.trackbar = MakeTrackbar(window, ids.trackbar, -100, 100, 20);
-        row.right = MakeLabel(QString::fromUtf8(ids.right), window, ids.rightId);
-        row.edit = MakeIntEdit(window, ids.edit, CIntEdit::DigitsAndMinus);
-        row.spin = MakeSpin(window, ids.spin);
+        const CColorRows::Row& row = m_rows.m_rows[i];
         grid->addWidget(row.left, 2 * i, 0);
         grid->addWidget(row.right, 2 * i, 1, Qt::AlignRight);
         grid->addWidget(row.trackbar, 2 * i + 1, 0, 1, 2);
         grid->addWidget(row.edit, 2 * i + 1, 2);
         grid->addWidget(row.spin, 2 * i + 1, 3);
-        connect(row.edit, &CIntEdit::changed, this, [this, i] { OnEditChange(i); });
-        ConnectTrackEnd(row.trackbar, this, [this, i] { m_rows[i].edit->SetValue(m_rows[i].trackbar->value()); });
-        connect(row.spin, &CSpinButton::deltaPos, this, [this, i](int delta) {
-            if (ColorParams* values = Values())
-                m_rows[i].edit->SetValue(AddClamped(values->*kColorRows[i].value, -delta));
-        });
     }
     grid->setColumnStretch(0, 1);
     column->addLayout(grid);
@@ -553,30 +528,18 @@ void CPanelColor::CreateControls(QWidget* window)
 
 bool CPanelColor::OnInitDialog()
 {
-    for (Row& row : m_rows)
-        row.edit->SetRange(-100, 100);
+    m_rows.SetRanges();
     return true;
 }
 
 void CPanelColor::UpdateControls()
 {
-    const bool colorRows = !OpenImageIsGrayscale();
-    for (int i = 1; i < 3; ++i) {
-        const Row& row = m_rows[i];
-        for (QWidget* w : std::initializer_list<QWidget*>{row.left, row.right, row.trackbar, row.edit, row.spin})
-            if (w->testAttribute(Qt::WA_Disabled) == colorRows)
-                w->setEnabled(colorRows);
-    }
+    m_rows.EnableColorRows();
     const ColorParams* values = Values();
     if (!values)
         return;
-    for (int i = 0; i < 3; ++i) {
-        const int value = values->*kColorRows[i].value;
-        const QString text = QString::number(value);
-        if (m_rows[i].edit->text() != text)
-            m_rows[i].edit->setText(text);
-        SetSliderPos(m_rows[i].trackbar, value);
-    }
+    for (int i = 0; i < 3; ++i)
+        m_rows.Show(i, values->*kColorValues[i]);
 }
 
 void CPanelColor::OnEditChange(int row)
@@ -584,13 +547,7 @@ void CPanelColor::OnEditChange(int row)
     ColorParams* values = Values();
     if (m_bUpdating || !values)
         return;
-    const int value = m_rows[row].edit->GetValue();
-    int& stored = values->*kColorRows[row].value;
-    if (value == stored)
-        return;
-    stored = value;
-    SetSliderPos(m_rows[row].trackbar, value);
-    if (m_pListener)
+    if (m_rows.Store(row, values->*kColorValues[row]) && m_pListener)
         m_pListener->OnChanged();
 }
 
@@ -645,8 +602,6 @@ void CPanelReconstruct::UpdateControls()
 
 // ---- resize ----
 
-CPanelResize::CPanelResize(CModeResize* mode) : CModePanel(kTemplateId, mode) {}
-
 namespace {
 
 ResizeParams* ResizeValues(IMode* mode)
@@ -656,103 +611,61 @@ ResizeParams* ResizeValues(IMode* mode)
 
 } // namespace
 
+CPanelResize::CPanelResize(CModeResize* mode)
+    : CModePanel(kTemplateId, mode), m_controls([this] { return ResizeValues(m_pMode); }, m_bUpdating)
+{
+}
+
 void CPanelResize::CreateControls(QWidget* window)
 {
     QBoxLayout* column = MakeColumn(window, QStringLiteral("Resize / Resample"));
     auto* grid = new QGridLayout;
-    m_units = MakeList({QStringLiteral("Percent"), QStringLiteral("Pixels")}, window, 1139);
+    CResizeControls& c = m_controls;
+    c.Create(window, this, [this] { ShowUnits(); });
     grid->addWidget(MakeLabel(QStringLiteral("Units:"), window), 0, 0);
-    grid->addWidget(m_units, 0, 1, 1, 3);
+    grid->addWidget(c.m_units, 0, 1, 1, 3);
 
-    m_width = MakeIntEdit(window, 1137, CIntEdit::DigitsOnly);
-    m_height = MakeIntEdit(window, 1138, CIntEdit::DigitsOnly);
-    m_percent = MakeIntEdit(window, 1146, CIntEdit::DigitsOnly);
-    CSpinButton* widthSpin = MakeSpin(window, 1145);
-    CSpinButton* heightSpin = MakeSpin(window, 1034);
-    CSpinButton* percentSpin = MakeSpin(window, 1147);
     QLabel* widthLabel = MakeLabel(QStringLiteral("Max Width:"), window);
     QLabel* widthUnit = MakeLabel(QStringLiteral("pixels"), window);
     QLabel* heightLabel = MakeLabel(QStringLiteral("Max Height:"), window);
     QLabel* heightUnit = MakeLabel(QStringLiteral("pixels"), window);
     grid->addWidget(widthLabel, 1, 0);
-    grid->addWidget(m_width, 1, 1);
-    grid->addWidget(widthSpin, 1, 2);
+    grid->addWidget(c.m_width, 1, 1);
+    grid->addWidget(c.m_widthSpin, 1, 2);
     grid->addWidget(widthUnit, 1, 3);
     grid->addWidget(heightLabel, 2, 0);
-    grid->addWidget(m_height, 2, 1);
-    grid->addWidget(heightSpin, 2, 2);
+    grid->addWidget(c.m_height, 2, 1);
+    grid->addWidget(c.m_heightSpin, 2, 2);
     grid->addWidget(heightUnit, 2, 3);
-    m_pick = MakeButton(QStringLiteral("Pick from Current Image"), window, 1075);
-    grid->addWidget(m_pick, 3, 0, 1, 4);
-    m_lock = MakeCheck(QStringLiteral("Lock Aspect"), window, 1149);
-    m_swap = MakeCheck(QStringLiteral("Swap Width and Height to Match Orientation"), window, 1142);
-    m_dontEnlarge = MakeCheck(QStringLiteral("Do not Enlarge"), window, 1144);
-    m_keep = MakeCheck(QStringLiteral("Keep Proportions"), window, 1143);
+    c.m_pick->setAutoDefault(false);
+    grid->addWidget(c.m_pick, 3, 0, 1, 4);
     int line = 4;
-    for (QCheckBox* check : {m_lock, m_swap, m_dontEnlarge, m_keep})
+    for (QCheckBox* check : {c.m_lock, c.m_swap, c.m_dontEnlarge, c.m_keep})
         grid->addWidget(check, line++, 0, 1, 4);
     // The percent row shows only while the pixel controls are hidden.
     QLabel* percentLabel = MakeLabel(QStringLiteral("New Size:"), window, 1088);
     QLabel* percentUnit = MakeLabel(QStringLiteral("%"), window);
     grid->addWidget(percentLabel, line, 0);
-    grid->addWidget(m_percent, line, 1);
-    grid->addWidget(percentSpin, line, 2);
+    grid->addWidget(c.m_percent, line, 1);
+    grid->addWidget(c.m_percentSpin, line, 2);
     grid->addWidget(percentUnit, line, 3);
     grid->setColumnStretch(4, 1);
     column->addLayout(grid);
     AddButtons(column, window, QStringLiteral("OK"), QString());
     column->addStretch(1);
-    m_pixelControls = {widthLabel, m_width, widthSpin, widthUnit, heightLabel, m_height, heightSpin, heightUnit,
-                       m_pick, m_lock, m_swap, m_dontEnlarge, m_keep};
-    m_percentControls = {percentLabel, m_percent, percentSpin, percentUnit};
+    m_pixelControls = {widthLabel, c.m_width, c.m_widthSpin, widthUnit, heightLabel, c.m_height, c.m_heightSpin,
+                       heightUnit, c.m_pick, c.m_lock, c.m_swap, c.m_dontEnlarge, c.m_keep};
+    m_percentControls = {percentLabel, c.m_percent, c.m_percentSpin, percentUnit};
 
-    connect(m_units, &QComboBox::activated, this, [this](int index) {
-        if (ResizeParams* p = ResizeValues(m_pMode)) {
-            p->Units = index;
-            ShowUnits();
-        }
-    });
-    connect(m_width, &CIntEdit::changed, this, [this] { OnSizeEdit(true); });
-    connect(m_height, &CIntEdit::changed, this, [this] { OnSizeEdit(false); });
-    connect(m_percent, &CIntEdit::changed, this, [this] {
+    connect(c.m_percent, &CIntEdit::changed, this, [this] {
         if (ResizeParams* p = ResizeValues(m_pMode); p && !m_bUpdating)
-            p->Percent = m_percent->GetValue();
+            p->Percent = m_controls.m_percent->GetValue();
     });
-    connect(m_pick, &QPushButton::clicked, this, [this] { OnPickFromImage(); });
-    connect(m_lock, &QCheckBox::clicked, this, [this](bool checked) {
-        if (ResizeParams* p = ResizeValues(m_pMode)) {
-            p->LockAspect = checked ? 1 : 0;
-            UpdateLockText();
-        }
-    });
-    const std::pair<QCheckBox*, int ResizeParams::*> flags[] = {
-        {m_swap, &ResizeParams::AutoSwap},
-        {m_dontEnlarge, &ResizeParams::DontEnlarge},
-        {m_keep, &ResizeParams::KeepProportions},
-    };
-    for (const auto& [check, member] : flags) {
-        connect(check, &QCheckBox::clicked, this, [this, member](bool checked) {
-            if (ResizeParams* p = ResizeValues(m_pMode))
-                p->*member = checked ? 1 : 0;
-        });
-    }
-    const std::pair<CSpinButton*, std::pair<CIntEdit*, int ResizeParams::*>> spins[] = {
-        {widthSpin, {m_width, &ResizeParams::PixelsWidth}},
-        {heightSpin, {m_height, &ResizeParams::PixelsHeight}},
-        {percentSpin, {m_percent, &ResizeParams::Percent}},
-    };
-    for (const auto& [spin, target] : spins) {
-        connect(spin, &CSpinButton::deltaPos, this, [this, target](int delta) {
-            if (ResizeParams* p = ResizeValues(m_pMode))
-                target.first->SetValue(AddClamped(p->*target.second, -delta));
-        });
-    }
 }
 
 bool CPanelResize::OnInitDialog()
 {
-    for (CIntEdit* edit : {m_width, m_height, m_percent})
-        edit->SetRange(1, INT_MAX);
+    m_controls.SetRanges();
     return true;
 }
 
@@ -761,16 +674,8 @@ void CPanelResize::UpdateControls()
     const ResizeParams* p = ResizeValues(m_pMode);
     if (!p)
         return;
-    SelectIndex(m_units, p->Units);
-    m_width->SetValue(p->PixelsWidth);
-    m_height->SetValue(p->PixelsHeight);
-    m_pick->setEnabled(OpenImage() != nullptr);
-    m_lock->setChecked(p->LockAspect != 0);
-    m_swap->setChecked(p->AutoSwap != 0);
-    m_dontEnlarge->setChecked(p->DontEnlarge != 0);
-    m_keep->setChecked(p->KeepProportions != 0);
-    UpdateLockText();
-    m_percent->SetValue(p->Percent);
+    m_controls.Fill(*p);
+    m_controls.m_percent->SetValue(p->Percent);
     ShowUnits();
 }
 
@@ -782,55 +687,6 @@ void CPanelResize::ShowUnits()
         w->setVisible(pixels);
     for (QWidget* w : m_percentControls)
         w->setVisible(!pixels);
-}
-
-void CPanelResize::UpdateLockText()
-{
-    const ResizeParams* p = ResizeValues(m_pMode);
-    if (!p)
-        return;
-    m_nAspectWidth = p->PixelsWidth;
-    m_nAspectHeight = p->PixelsHeight;
-    m_lock->setText(QStringLiteral("Lock Aspect (%1:%2)").arg(m_nAspectWidth).arg(m_nAspectHeight));
-}
-
-void CPanelResize::OnSizeEdit(bool width)
-{
-    ResizeParams* p = ResizeValues(m_pMode);
-    if (m_bUpdating || !p)
-        return;
-    (width ? p->PixelsWidth : p->PixelsHeight) = (width ? m_width : m_height)->GetValue();
-    if (!p->LockAspect) {
-        // Unlocked, the aspect follows what is typed.
-        UpdateLockText();
-        return;
-    }
-    // The other side follows in 64 bits; a zero side of the locked aspect
-    // (an old profile's 0) leaves it as it is.
-    m_bUpdating = 1;
-    if (width) {
-        p->PixelsHeight = LockedAspectSide(p->PixelsWidth, m_nAspectWidth, m_nAspectHeight, p->PixelsHeight);
-        m_height->SetValue(p->PixelsHeight);
-    } else {
-        p->PixelsWidth = LockedAspectSide(p->PixelsHeight, m_nAspectHeight, m_nAspectWidth, p->PixelsWidth);
-        m_width->SetValue(p->PixelsWidth);
-    }
-    m_bUpdating = 0;
-}
-
-void CPanelResize::OnPickFromImage()
-{
-    ResizeParams* p = ResizeValues(m_pMode);
-    CKsImage* image = OpenImage();
-    if (!p || !image)
-        return;
-    m_bUpdating = 1;
-    p->PixelsWidth = image->GetWidth();
-    m_width->SetValue(p->PixelsWidth);
-    p->PixelsHeight = image->GetHeight();
-    m_height->SetValue(p->PixelsHeight);
-    m_bUpdating = 0;
-    UpdateLockText();
 }
 
 // ---- text ----

@@ -11,7 +11,9 @@
 // through the edit's handler, which is where it is stored.
 #pragma once
 
+#include "ColorRows.h"
 #include "PropertySheet.h"
+#include "ResizeControls.h"
 
 #include <QString>
 
@@ -184,17 +186,10 @@ protected:
     void UpdateControls() override;
 
 private:
-    struct Row {
-        QLabel* left = nullptr;
-        QSlider* trackbar = nullptr;
-        QLabel* right = nullptr;
-        CIntEdit* edit = nullptr;
-        CSpinButton* spin = nullptr;
-    };
     ColorParams* Values() const;
     void OnEditChange(int row);
 
-    Row m_rows[3];
+    CColorRows m_rows;
     IListener* m_pListener = nullptr;
 };
 
@@ -232,22 +227,8 @@ protected:
 
 private:
     void ShowUnits();
-    void UpdateLockText();
-    void OnSizeEdit(bool width);
-    void OnPickFromImage();
 
-    int m_nAspectWidth = 1;
-    int m_nAspectHeight = 1;
-
-    QComboBox* m_units = nullptr;
-    CIntEdit* m_width = nullptr;
-    CIntEdit* m_height = nullptr;
-    CIntEdit* m_percent = nullptr;
-    QPushButton* m_pick = nullptr;
-    QCheckBox* m_lock = nullptr;
-    QCheckBox* m_swap = nullptr;
-    QCheckBox* m_dontEnlarge = nullptr;
-    QCheckBox* m_keep = nullptr;
+    CResizeControls m_controls;
     std::vector<QWidget*> m_pixelControls;
     std::vector<QWidget*> m_percentControls;
 };

@@ -34,15 +34,6 @@
 
 namespace {
 
-class CQuietBoxes final : public IMessageBoxes {
-public:
-    void ShowMessage(const QString&) override {}
-    bool AskQuestion(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&, const QString&) override { return Answer::No; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
-    bool ReportProgress(int) override { return true; }
-};
-
 QString Q(const std::filesystem::path& p)
 {
     return QString::fromStdString(p.string());
@@ -59,15 +50,8 @@ QString RuleText(int kind, double w, double h, const char* name, int units)
     return rule.Format();
 }
 
-class ModeCropTest : public ::testing::Test {
+class ModeCropTest : public testwin::ProgramTest {
 protected:
-    void SetUp() override { m_oldBoxes = SetMessageBoxes(&m_boxes); }
-    void TearDown() override
-    {
-        m_app.reset();
-        SetMessageBoxes(m_oldBoxes);
-    }
-
     QString WritePhoto(const char* name, int w, int h)
     {
         const auto path = m_tmp / name;
@@ -143,14 +127,6 @@ protected:
                 ASSERT_EQ(shot.pixel(Client(x, y)), Dib(x, y, !inside.contains(x, y))) << x << "," << y;
             }
     }
-
-    CScopedConfigHome m_config;
-    testjpeg::TempDir m_tmp;
-    CQuietBoxes m_boxes;
-    IMessageBoxes* m_oldBoxes = nullptr;
-    std::unique_ptr<CPixmendApp> m_app;
-    CMainFrame* m_frame = nullptr;
-    CChildView* m_view = nullptr;
 };
 
 TEST_F(ModeCropTest, StartingPositionsAndRulesUnderTheMouse)

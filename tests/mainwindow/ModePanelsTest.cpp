@@ -47,31 +47,8 @@
 
 namespace {
 
-class CQuietBoxes final : public IMessageBoxes {
-public:
-    void ShowMessage(const QString&) override {}
-    bool AskQuestion(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&, const QString&) override { return Answer::No; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
-    bool ReportProgress(int) override { return true; }
-};
-
-class ModePanelsTest : public ::testing::Test {
+class ModePanelsTest : public testwin::ProgramTest {
 protected:
-    void SetUp() override { m_oldBoxes = SetMessageBoxes(&m_boxes); }
-    void TearDown() override
-    {
-        m_app.reset();
-        SetMessageBoxes(m_oldBoxes);
-    }
-
-    // The program on `path` in a 1280 x 800 window.
-    void Start(const QString& path)
-    {
-        m_frame = testwin::StartProgram(m_app, {path});
-        ASSERT_NE(m_frame, nullptr);
-        m_view = m_frame->GetView();
-    }
     QString WritePhoto(int w, int h, const char* name = "photo.jpg")
     {
         const auto path = m_tmp / name;
@@ -163,14 +140,6 @@ protected:
         QCoreApplication::processEvents();
     }
     int UndoCount() const { return m_app->m_image.GetUndoMan()->GetActionCount(); }
-
-    CScopedConfigHome m_config;
-    testjpeg::TempDir m_tmp;
-    CQuietBoxes m_boxes;
-    IMessageBoxes* m_oldBoxes = nullptr;
-    std::unique_ptr<CPixmendApp> m_app;
-    CMainFrame* m_frame = nullptr;
-    CChildView* m_view = nullptr;
 };
 
 TEST_F(ModePanelsTest, PaneAddsAPanelOnceAndShowsTheEmptyPageAfterwards)

@@ -38,15 +38,6 @@ QString Q(const std::filesystem::path& p)
     return QString::fromStdString(p.string());
 }
 
-class CQuietBoxes final : public IMessageBoxes {
-public:
-    void ShowMessage(const QString&) override {}
-    bool AskQuestion(const QString&) override { return false; }
-    Answer AskYesNoCancel(const QString&, const QString&) override { return Answer::No; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
-    bool ReportProgress(int) override { return true; }
-};
-
 // Counts its activations; its id is no command of the program.
 class CCountingMode final : public CMode {
 public:
@@ -84,22 +75,8 @@ QImage ReadPpm(const std::filesystem::path& path)
     return in ? image : QImage();
 }
 
-class ModeTest : public ::testing::Test {
+class ModeTest : public testwin::ProgramTest {
 protected:
-    void SetUp() override { m_oldBoxes = SetMessageBoxes(&m_boxes); }
-    void TearDown() override
-    {
-        m_app.reset();
-        SetMessageBoxes(m_oldBoxes);
-    }
-
-    // Starts the program on `path` with a 1280 x 800 window at 100 %.
-    void Start(const QString& path)
-    {
-        m_frame = testwin::StartProgram(m_app, {path});
-        ASSERT_NE(m_frame, nullptr);
-        m_view = m_frame->GetView();
-    }
     QString WritePhoto(int w, int h, std::vector<std::pair<int, int>> sampling = {{2, 2}, {1, 1}, {1, 1}})
     {
         const auto path = m_tmp / "photo.jpg";
@@ -150,14 +127,6 @@ protected:
     void Undo() { Key(Qt::Key_Z, Qt::ControlModifier); }
     void Escape() { Key(Qt::Key_Escape); }
     void EnterSelectMode() { Key(Qt::Key_S); }
-
-    CScopedConfigHome m_config;
-    testjpeg::TempDir m_tmp;
-    CQuietBoxes m_boxes;
-    IMessageBoxes* m_oldBoxes = nullptr;
-    std::unique_ptr<CPixmendApp> m_app;
-    CMainFrame* m_frame = nullptr;
-    CChildView* m_view = nullptr;
 };
 
 TEST(ModeClamp, StepsWholeMcusAndReturnsAtOnceFromFarAway)

@@ -4,12 +4,17 @@
 #include "ChildView.h"
 #include "KsImage.h"
 #include "MainFrame.h"
+#include "MessageBoxes.h"
 #include "PixmendApp.h"
+#include "ScopedConfigHome.h"
+#include "TestJpeg.h"
 
 #include <QCoreApplication>
 #include <QSize>
 #include <QStringList>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
@@ -63,5 +68,42 @@ inline void Drag(CChildView& view, QPoint from, QPoint to)
     QTest::mouseMove(vp, to);
     QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
 }
+
+// Message boxes that say nothing and answer "no".
+class CQuietBoxes final : public IMessageBoxes {
+public:
+    void ShowMessage(const QString&) override {}
+    bool AskQuestion(const QString&) override { return false; }
+    Answer AskYesNoCancel(const QString&, const QString&) override { return Answer::No; }
+    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
+    bool ReportProgress(int) override { return true; }
+};
+
+// A test of the whole program: its own settings and temporary folders,
+// quiet message boxes, the program and its window.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_oldBoxes = SetMessageBoxes(&m_boxes); }
+    void TearDown() override
+    {
+        m_app.reset();
+        SetMessageBoxes(m_oldBoxes);
+    }
+    // The program on `path` in a 1280 x 800 window at 100 %.
+    void Start(const QString& path)
+    {
+        m_frame = StartProgram(m_app, {path});
+        ASSERT_NE(m_frame, nullptr);
+        m_view = m_frame->GetView();
+    }
+
+    CScopedConfigHome m_config;
+    testjpeg::TempDir m_tmp;
+    CQuietBoxes m_boxes;
+    IMessageBoxes* m_oldBoxes = nullptr;
+    std::unique_ptr<CPixmendApp> m_app;
+    CMainFrame* m_frame = nullptr;
+    CChildView* m_view = nullptr;
+};
 
 } // namespace testwin

@@ -1,0 +1,78 @@
+// A layout rule for laid-out windows: every visible control is at least as
+// large as its minimum size hint, and no two visible sibling controls overlap.
+// Composite controls (combo boxes, spin boxes, scroll areas, tab bars) are
+// checked as one control; their inner widgets are theirs to place.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QStringList>
+#include <QTabBar>
+#include <QWidget>
+
+namespace layoutcheck {
+
+inline QString Describe(const QWidget* w)
+{
+    QString name = QString::fromLatin1(w->metaObject()->className());
+    if (!w->objectName().isEmpty())
+        name += QLatin1Char('#') + w->objectName();
+    const QString text = w->property("text").toString();
+    if (!text.isEmpty())
+        name += QStringLiteral(" \"%1\"").arg(text);
+    const QString title = w->property("title").toString();
+    if (!title.isEmpty())
+        name += QStringLiteral(" [%1]").arg(title);
+    return name;
+}
+
+inline bool IsComposite(const QWidget* w)
+{
+    return qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QAbstractScrollArea*>(w) || qobject_cast<const QTabBar*>(w);
+}
+
+inline QSize NeededSize(const QWidget* w)
+{
+    QSize need = w->minimumSizeHint().expandedTo(w->minimumSize());
+    if (w->hasHeightForWidth())
+        need.setHeight(qMax(w->minimumSize().height(), w->heightForWidth(w->width())));
+    return need;
+}
+
+inline void Collect(const QWidget* top, const QWidget* parent, QStringList& problems)
+{
+    QList<const QWidget*> shown;
+    for (const QObject* o : parent->children()) {
+        const auto* w = qobject_cast<const QWidget*>(o);
+        if (!w || w->isWindow() || !w->isVisibleTo(top))
+            continue;
+        shown.append(w);
+        const QSize need = NeededSize(w);
+        if (w->width() < need.width() || w->height() < need.height())
+            problems << QStringLiteral("%1 is %2x%3, needs %4x%5")
+                            .arg(Describe(w))
+                            .arg(w->width())
+                            .arg(w->height())
+                            .arg(need.width())
+                            .arg(need.height());
+        if (!IsComposite(w))
+            Collect(top, w, problems);
+    }
+    for (int i = 0; i < shown.size(); ++i)
+        for (int j = i + 1; j < shown.size(); ++j)
+            if (shown[i]->geometry().intersects(shown[j]->geometry()))
+                problems << QStringLiteral("%1 overlaps %2").arg(Describe(shown[i]), Describe(shown[j]));
+}
+
+// What breaks the rule inside `top` (empty when the layout holds). Show the
+// window and let its layout run before calling.
+inline QStringList LayoutProblems(const QWidget* top)
+{
+    QStringList problems;
+    Collect(top, top, problems);
+    return problems;
+}
+
+} // namespace layoutcheck

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,12 +39,32 @@ QString ErrnoText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// The question's list of names, shortened for long selections.
+bool IsFolder(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(Native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// "file" or "folder" as the path is on disk, and "files" or "files and
+// folders" for a list.
+QString KindOf(const QString& path)
+{
+    return IsFolder(path) ? QStringLiteral("folder ") : QStringLiteral("file ");
+}
+
+QString KindsOf(const QStringList& paths)
+{
+    return std::any_of(paths.begin(), paths.end(), IsFolder) ? QStringLiteral("files and folders")
+                                                              : QStringLiteral("files");
+}
+
+// The question's list of names (a folder's with a trailing "/"), shortened
+// for long selections.
 QString NameList(const QStringList& files)
 {
     QString text;
     for (qsizetype i = 0; i < files.size() && i < kNamesShown; ++i)
-        text += QLatin1Char('\n') + FileNameOf(files[i]);
+        text += QLatin1Char('\n') + FileNameOf(files[i]) + (IsFolder(files[i]) ? QStringLiteral("/") : QString());
     if (files.size() > kNamesShown)
         text += QStringLiteral("\n...");
     return text;
@@ -150,18 +171,22 @@ bool IsInsideTrash(const QString& trashedPath)
 
 QString TrashQuestionText(const QStringList& files)
 {
-    if (files.size() == 1)
-        return QStringLiteral("Move the file ") + files[0] + QStringLiteral(" to the trash?");
-    return QStringLiteral("Move these %1 files to the trash?\n").arg(files.size()) + NameList(files);
+    if (files.size() == 1) {
+        const QString all = IsFolder(files[0]) ? QStringLiteral(" and everything in it") : QString();
+        return QStringLiteral("Move the ") + KindOf(files[0]) + files[0] + all + QStringLiteral(" to the trash?");
+    }
+    return QStringLiteral("Move these %1 %2 to the trash?\n").arg(files.size()).arg(KindsOf(files)) + NameList(files);
 }
 
 QString PermanentDeleteQuestionText(const QStringList& files)
 {
     const QString tail = QStringLiteral("\nIt cannot be brought back.");
-    if (files.size() == 1)
-        return QStringLiteral("Delete the file ") + files[0] + QStringLiteral(" permanently?") + tail;
-    return QStringLiteral("Delete these %1 files permanently?").arg(files.size()) + tail + QLatin1Char('\n')
-        + NameList(files);
+    if (files.size() == 1) {
+        const QString all = IsFolder(files[0]) ? QStringLiteral(" and everything in it") : QString();
+        return QStringLiteral("Delete the ") + KindOf(files[0]) + files[0] + all + QStringLiteral(" permanently?") + tail;
+    }
+    return QStringLiteral("Delete these %1 %2 permanently?").arg(files.size()).arg(KindsOf(files)) + tail
+        + QLatin1Char('\n') + NameList(files);
 }
 
 QString OverwriteQuestionText(const QString& target)
@@ -254,8 +279,14 @@ FileOperationResult DeleteFiles(const QStringList& files, bool toTrash)
         if (toTrash) {
             ok = MoveFileToTrash(file);
             if (!ok)
-                MessageBoxes().ShowMessage(QStringLiteral("The file ") + file
+                MessageBoxes().ShowMessage(QStringLiteral("The ") + KindOf(file) + file
                                            + QStringLiteral(" could not be moved to the trash. It was left in place."));
+        } else if (IsFolder(file)) {
+            // A folder goes with everything in it (links are removed, never followed).
+            ok = QDir(file).removeRecursively();
+            if (!ok)
+                MessageBoxes().ShowMessage(QStringLiteral("The folder ") + file
+                                           + QStringLiteral(" could not be deleted completely."));
         } else {
             ok = ::unlink(Native(file).constData()) == 0;
             if (!ok)
@@ -272,6 +303,107 @@ FileOperationResult DeleteFiles(const QStringList& files, bool toTrash)
 
 } // namespace
 
+namespace {
+
+enum class Outcome { Done, Skipped, Failed, Cancelled };
+
+// One copy or move run: its question answers and messages.
+class Transfer {
+public:
+    explicit Transfer(FileOperationCode code)
+        : m_code(code)
+        , m_verb(code == FileOperationCode::Move ? QStringLiteral("moved") : QStringLiteral("copied"))
+    {
+    }
+
+    // Puts `source` (a file, or a folder with everything in it) into `folder`.
+    Outcome Into(const QString& source, const QString& folder)
+    {
+        struct stat st {};
+        if (::lstat(Native(source).constData(), &st) != 0)
+            return Fail(QStringLiteral("The file ") + source + QStringLiteral(" no longer exists. It was skipped."));
+        const QString target = (folder == QLatin1String("/") ? folder : folder + QLatin1Char('/')) + FileNameOf(source);
+        if (IsSameFile(source, target))
+            return Fail(QStringLiteral("The ") + KindOf(source) + source + QStringLiteral(" cannot be ") + m_verb
+                        + QStringLiteral(" onto itself."));
+        if (S_ISDIR(st.st_mode))
+            return FolderInto(source, st, folder, target);
+        bool replace = false;
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+            const auto answer = MessageBoxes().AskYesNoCancel(OverwriteQuestionText(target), QStringLiteral("Overwrite warning"));
+            if (answer == IMessageBoxes::Answer::Cancel)
+                return Outcome::Cancelled;
+            if (answer == IMessageBoxes::Answer::No)
+                return Outcome::Skipped;
+            replace = true;
+        }
+        QString error;
+        if (TransferFile(m_code, source, target, replace, &error))
+            return Outcome::Done;
+        return Fail(QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
+                    + QStringLiteral(" to ") + folder + QStringLiteral(": ") + error);
+    }
+
+private:
+    Outcome Fail(const QString& text)
+    {
+        MessageBoxes().ShowMessage(text);
+        return Outcome::Failed;
+    }
+
+    // A folder goes whole: renamed when it can be, else made at the target
+    // (or merged into a folder of that name there) entry by entry, each
+    // clashing file asked about; a moved folder is removed once empty.
+    Outcome FolderInto(const QString& source, const struct stat& st, const QString& folder, const QString& target)
+    {
+        const QString inside = QDir(source).canonicalPath();
+        const QString where = QDir(folder).canonicalPath();
+        if (where == inside || where.startsWith(inside + QLatin1Char('/')))
+            return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" cannot be ") + m_verb
+                        + QStringLiteral(" into itself."));
+        const QByteArray from = Native(source);
+        const QByteArray to = Native(target);
+        struct stat existing {};
+        const bool exists = ::lstat(to.constData(), &existing) == 0;
+        if (exists && !S_ISDIR(existing.st_mode))
+            return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be ") + m_verb
+                        + QStringLiteral(": a file named ") + target + QStringLiteral(" is in the way."));
+        if (!exists && m_code == FileOperationCode::Move) {
+            if (RenameNoReplace(from, to) == 0)
+                return Outcome::Done;
+            if (errno != EXDEV)
+                return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be moved to ") + folder
+                            + QStringLiteral(": ") + ErrnoText(errno));
+        }
+        // Writable while it fills; the source's permission bits at the end.
+        if (!exists && ::mkdir(to.constData(), 0700) != 0)
+            return Fail(QStringLiteral("The folder ") + target + QStringLiteral(" could not be made: ")
+                        + ErrnoText(errno));
+        bool whole = true;
+        const QStringList entries = QDir(source).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QString& name : entries) {
+            const Outcome outcome = Into(source + QLatin1Char('/') + name, target);
+            if (outcome == Outcome::Cancelled)
+                return Outcome::Cancelled;
+            whole = whole && outcome == Outcome::Done;
+        }
+        if (!exists)
+            ::chmod(to.constData(), st.st_mode & 07777);
+        if (!whole)
+            return Outcome::Skipped;
+        if (m_code == FileOperationCode::Move && ::rmdir(from.constData()) != 0)
+            return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be removed: ")
+                        + ErrnoText(errno));
+        return Outcome::Done;
+    }
+
+    FileOperationCode m_code;
+    QString m_verb;
+};
+
+} // namespace
+
 FileOperationResult RunFileOperation(FileOperationCode code, const QStringList& files, bool allowUndo,
                                      const QString& destination)
 {
@@ -281,42 +413,20 @@ FileOperationResult RunFileOperation(FileOperationCode code, const QStringList& 
         return DeleteFiles(files, allowUndo);
 
     FileOperationResult result;
-    const QString verb = code == FileOperationCode::Move ? QStringLiteral("moved") : QStringLiteral("copied");
-    const auto fail = [&](const QString& text) {
-        MessageBoxes().ShowMessage(text);
-        ++result.failed;
-    };
+    QString folder = destination;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    Transfer transfer(code);
     for (const QString& source : files) {
-        struct stat st {};
-        if (::lstat(Native(source).constData(), &st) != 0) {
-            fail(QStringLiteral("The file ") + source + QStringLiteral(" no longer exists. It was skipped."));
-            continue;
+        const Outcome outcome = transfer.Into(source, folder);
+        if (outcome == Outcome::Cancelled) {
+            result.aborted = true;
+            break;
         }
-        QString folder = destination;
-        while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-            folder.chop(1);
-        const QString target = (folder == QLatin1String("/") ? folder : folder + QLatin1Char('/')) + FileNameOf(source);
-        if (IsSameFile(source, target)) {
-            fail(QStringLiteral("The file ") + source + QStringLiteral(" cannot be ") + verb + QStringLiteral(" onto itself."));
-            continue;
-        }
-        bool replace = false;
-        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-            const auto answer = MessageBoxes().AskYesNoCancel(OverwriteQuestionText(target), QStringLiteral("Overwrite warning"));
-            if (answer == IMessageBoxes::Answer::Cancel) {
-                result.aborted = true;
-                break;
-            }
-            if (answer == IMessageBoxes::Answer::No)
-                continue;
-            replace = true;
-        }
-        QString error;
-        if (TransferFile(code, source, target, replace, &error))
+        if (outcome == Outcome::Done)
             result.done << source;
-        else
-            fail(QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + verb + QStringLiteral(" to ")
-                 + folder + QStringLiteral(": ") + error);
+        else if (outcome == Outcome::Failed)
+            ++result.failed;
     }
     return result;
 }

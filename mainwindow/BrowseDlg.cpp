@@ -376,14 +376,25 @@ QString CBrowseDlg::GetNameAt(int index) const
     return index >= 0 && index < GetItemCount() ? GetEntry(index).name : QString();
 }
 
+int CBrowseDlg::FindFile(int from, int step) const
+{
+    const int count = GetItemCount();
+    for (int i = std::clamp(from, -1, count) + step; i >= 0 && i < count; i += step)
+        if (!GetEntry(i).directory)
+            return i;
+    return -1;
+}
+
 QString CBrowseDlg::GetNextName() const
 {
-    return m_nCurrent < GetItemCount() - 1 ? GetNameAt(m_nCurrent + 1) : QString();
+    const int index = FindFile(m_nCurrent, 1);
+    return index >= 0 ? GetNameAt(index) : QString();
 }
 
 QString CBrowseDlg::GetPrevName() const
 {
-    return m_nCurrent > 0 ? GetNameAt(m_nCurrent - 1) : QString();
+    const int index = FindFile(m_nCurrent, -1);
+    return index >= 0 ? GetNameAt(index) : QString();
 }
 
 // ---- the focus, Enter and the combos ----
@@ -407,7 +418,8 @@ void CBrowseDlg::OnTimer()
     m_focusTimer.stop();
     const int focused = GetFocusedIndex();
     CPixmendApp* app = App();
-    if (!app || focused < 0 || focused == m_nCurrent)
+    // Only a file opens by focus; a folder is entered with Enter or a double click.
+    if (!app || focused < 0 || focused == m_nCurrent || GetEntry(focused).directory)
         return;
     if (app->QuerySaveModified())
         app->OpenImage(JoinPath(app->m_strCurrentFolder, GetEntry(focused).name), 1);
@@ -444,6 +456,12 @@ void CBrowseDlg::ShowSortType(int sortType)
 {
     const QSignalBlocker blocker(m_sortCombo);
     m_sortCombo->setCurrentIndex(sortType == 1 ? 1 : 0);
+}
+
+void CBrowseDlg::ShowFolderText(const QString& folder)
+{
+    const QSignalBlocker blocker(m_folderCombo);
+    m_folderCombo->setEditText(folder);
 }
 
 void CBrowseDlg::OnFolderComboSelect()

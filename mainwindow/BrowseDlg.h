@@ -83,8 +83,12 @@ public:
 
     // The name of item `index` (below 0: the current item); empty beyond the list.
     QString GetNameAt(int index) const;
+    // The names of the nearest file items after and before the current item
+    // (folders are passed over); empty when there is none.
     QString GetNextName() const;
     QString GetPrevName() const;
+    // The first file item from `from` + `step` on, stepping by `step`; -1: none.
+    int FindFile(int from, int step) const;
     int GetCurrentIndex() const { return m_nCurrent; }
     // The index of the item named exactly `name`, or -1.
     int FindName(const QString& name) const { return m_nameMap.value(name, -1); }
@@ -92,6 +96,8 @@ public:
     // Most recent first, at most 10, no folder twice (compared exactly); a
     // folder holding "|" cannot be stored and is left out.
     void AddFolderHistory(const QString& folder);
+    // The folder box shows `folder` (no command follows).
+    void ShowFolderText(const QString& folder);
     QStringList GetFolderHistory() const;
     // The profile's "General"/"FolderHistory": every folder followed by "|".
     void LoadFolderHistory();

@@ -163,9 +163,11 @@ void CChildBrowseView::OpenFirstWhenComplete()
         return;
     m_bOpenFirstPending = false;
     CPixmendApp* app = App();
-    // An image opened meanwhile has cleared the flag.
-    if (app && app->m_bOpenFirstImage && GetItemCount() > 0)
-        app->OpenImage(JoinPath(CurrentFolder(), GetNameAt(0)), 1);
+    // An image opened meanwhile has cleared the flag. Folders come first:
+    // the first file is opened.
+    const int first = FindFile(-1, 1);
+    if (app && app->m_bOpenFirstImage && first >= 0)
+        app->OpenImage(JoinPath(CurrentFolder(), GetNameAt(first)), 1);
 }
 
 int CChildBrowseView::FetchEntries(int maximum)

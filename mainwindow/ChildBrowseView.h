@@ -56,6 +56,7 @@ public:
     QString GetNameAt(int index) const { return m_pDlg->GetNameAt(index); }
     QString GetNextName() const { return m_pDlg->GetNextName(); }
     QString GetPrevName() const { return m_pDlg->GetPrevName(); }
+    int FindFile(int from, int step) const { return m_pDlg->FindFile(from, step); }
     int GetCurrentIndex() const { return m_pDlg->GetCurrentIndex(); }
     int GetItemCount() const { return m_pDlg->GetItemCount(); }
     void ClearCurrent() { m_pDlg->ClearCurrent(); }

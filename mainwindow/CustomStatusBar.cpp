@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QLabel>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kIconSize = 12;
@@ -21,15 +23,28 @@ public:
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         updateGeometry();
     }
+    void SetWidestTexts(const QStringList& texts)
+    {
+        m_widest = texts;
+        updateGeometry();
+    }
     QSize sizeHint() const override
     {
         const QSize hint = QLabel::sizeHint();
-        return m_nWidth > 0 ? QSize(m_nWidth, hint.height()) : hint;
+        // The widest text it holds, measured in the font in use now.
+        int width = m_nWidth;
+        const QMargins margins = contentsMargins();
+        for (const QString& text : m_widest)
+            width = std::max(width, fontMetrics().horizontalAdvance(text) + margins.left() + margins.right()
+                                        + 2 * margin() + 2 * kTextSlack);
+        return width > 0 ? QSize(width, hint.height()) : hint;
     }
     QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
 
 private:
+    static constexpr int kTextSlack = 4;
     int m_nWidth = 0;
+    QStringList m_widest;
 };
 
 const char* QualityWord(CCustomStatusBar::Quality q)
@@ -99,6 +114,12 @@ void CCustomStatusBar::SetPaneText(int pane, const QString& text)
         return;
     m_panes[pane]->setText(text);
     m_panes[pane]->repaint();
+}
+
+void CCustomStatusBar::SetWidestTexts(int pane, const QStringList& texts)
+{
+    if (pane >= 0 && pane < kPaneCount)
+        static_cast<CStatusPane*>(m_panes[pane])->SetWidestTexts(texts);
 }
 
 QString CCustomStatusBar::GetPaneText(int pane) const

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QStatusBar>
+#include <QStringList>
 
 class QLabel;
 
@@ -22,6 +23,8 @@ public:
     // Sets a pane's text and repaints it at once; out-of-range panes are ignored.
     void SetPaneText(int pane, const QString& text);
     QString GetPaneText(int pane) const;
+    // The pane is at least as wide as the widest of `texts` in its font.
+    void SetWidestTexts(int pane, const QStringList& texts);
     QLabel* GetPane(int pane) const;
 
     // Shows the print resolution (pixels per inch, <= 0 for none) against

@@ -46,6 +46,10 @@ CChildBrowseView* CPixmendApp::GetBrowser() const
 
 void CPixmendApp::OpenImage(const QString& path, int showMode)
 {
+    // A folder is no image: it neither closes the open one nor becomes
+    // DefaultPath. Folders are entered through ChangeFolder.
+    if (QFileInfo(path).isDir())
+        return;
 #ifdef PIXMEND_HAVE_CHILD_VIEW
     if (m_pMainFrame && m_pMainFrame->GetView())
         m_pMainFrame->GetView()->OnImageChanged();
@@ -92,8 +96,10 @@ void CPixmendApp::ChangeFolder(const QString& folder, int openFirst)
         if (!m_settings.DefaultPath.endsWith(QLatin1Char('/')))
             m_settings.DefaultPath += QLatin1Char('/');
         m_bOpenFirstImage = openFirst;
-        if (CChildBrowseView* browser = GetBrowser())
+        if (CChildBrowseView* browser = GetBrowser()) {
             browser->ShowFolder(m_strCurrentFolder, 0);
+            browser->GetBrowseDlg().ShowFolderText(folder);
+        }
     }
     if (m_pMainFrame)
         m_pMainFrame->RefreshAfterCommand();
@@ -144,9 +150,9 @@ void CPixmendApp::SaveAs()
     const QString path = ShowSaveAsDialog(m_image.GetPath(), folder, suffix);
     if (path.isEmpty())
         return;
-    m_settings.DefaultPathSave = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
     if (FileExists(path) && !MessageBoxes().AskYesNo(OverwriteQuestionText(path), QStringLiteral("Overwrite warning"), true))
         return;
+    m_settings.DefaultPathSave = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
     SaveImage(path);
 }
 
@@ -165,7 +171,10 @@ void CloseImageNow(CPixmendApp& app)
         frame->ShowImage();
     if (CChildBrowseView* browser = app.GetBrowser())
         browser->ClearCurrent();
-    app.UpdateTitle();
+    if (frame)
+        frame->RefreshAfterCommand();
+    else
+        app.UpdateTitle();
 }
 
 } // namespace
@@ -186,6 +195,8 @@ void CPixmendApp::StepToImage(int command)
     // Shift or Ctrl extends the selection while stepping.
     if (!(QGuiApplication::keyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))
         browser->GetBrowseDlg().SetAllSelected(false);
+    // Folders are passed over: only files are stepped onto.
+    const auto fileName = [browser](int index) { return index >= 0 ? browser->GetNameAt(index) : QString(); };
     QString name;
     switch (command) {
     case ID_FILE_NEXT_IMAGE:
@@ -195,10 +206,10 @@ void CPixmendApp::StepToImage(int command)
         name = browser->GetPrevName();
         break;
     case ID_FILE_FIRST_IMAGE:
-        name = browser->GetNameAt(0);
+        name = fileName(browser->FindFile(-1, 1));
         break;
     default:
-        name = browser->GetNameAt(browser->GetItemCount() - 1);
+        name = fileName(browser->FindFile(browser->GetItemCount(), -1));
         break;
     }
     if (!name.isEmpty())
@@ -243,9 +254,11 @@ void CPixmendApp::OnFolderUp()
     if (!QuerySaveModified())
         return;
     const QString from = m_strCurrentFolder;
-    ChangeFolder(QDir::cleanPath(from + QStringLiteral("/..")), 0);
     // No image stays open; the folder just left is selected in the listing.
-    OpenImage(from, 1);
+    CloseImageNow(*this);
+    ChangeFolder(QDir::cleanPath(from + QStringLiteral("/..")), 0);
+    if (CChildBrowseView* browser = GetBrowser())
+        browser->SelectOrRemember(from);
 }
 
 void CPixmendApp::OnFolderRefresh()
@@ -274,14 +287,15 @@ bool CPixmendApp::ShellFileOperation(int code, int allowUndo, const QString& des
 {
     CChildBrowseView* browser = GetBrowser();
     const QString imagePath = m_image.IsLoaded() ? m_image.GetPath() : QString();
-    // The open image first, then the selected files (never folders), each once.
+    // The open image first, then the selected files and folders (a folder
+    // whole), each once.
     QStringList files;
     if (!imagePath.isEmpty())
         files << imagePath;
     if (browser) {
         for (const FileListEntry& entry : browser->GetSelectedEntries()) {
             const QString path = JoinPath(m_strCurrentFolder, entry.name);
-            if (!entry.directory && !files.contains(path))
+            if (!files.contains(path))
                 files << path;
         }
     }
@@ -349,9 +363,14 @@ void CPixmendApp::OpenNeighbour(int index, const QStringList& removed)
 void CPixmendApp::RegisterFileCommands()
 {
     const auto imageOpen = [this](CCmdUI& ui) { ui.Enable(m_image.IsLoaded() != 0); };
-    const auto itemCount = [this] {
+    // Whether a file item follows (step 1) or precedes (-1) the current item.
+    const auto fileAfter = [this](int step) {
         CChildBrowseView* browser = GetBrowser();
-        return browser ? browser->GetItemCount() : 0;
+        return browser && browser->FindFile(browser->GetCurrentIndex(), step) >= 0;
+    };
+    const auto anyFile = [this] {
+        CChildBrowseView* browser = GetBrowser();
+        return browser && browser->FindFile(-1, 1) >= 0;
     };
     const auto hasSelection = [this] {
         CChildBrowseView* browser = GetBrowser();
@@ -367,18 +386,13 @@ void CPixmendApp::RegisterFileCommands()
     m_commands.SetUpdate(ID_FILE_SAVE_AS, imageOpen);
 
     m_commands.SetHandler(ID_FILE_NEXT_IMAGE, [this] { OnFileNextImage(); });
-    m_commands.SetUpdate(ID_FILE_NEXT_IMAGE, [this, itemCount](CCmdUI& ui) {
-        const int count = itemCount();
-        ui.Enable(count > 0 && GetBrowser()->GetCurrentIndex() < count - 1);
-    });
+    m_commands.SetUpdate(ID_FILE_NEXT_IMAGE, [fileAfter](CCmdUI& ui) { ui.Enable(fileAfter(1)); });
     m_commands.SetHandler(ID_FILE_PREV_IMAGE, [this] { OnFilePrevImage(); });
-    m_commands.SetUpdate(ID_FILE_PREV_IMAGE, [this, itemCount](CCmdUI& ui) {
-        ui.Enable(itemCount() > 0 && GetBrowser()->GetCurrentIndex() > 0);
-    });
+    m_commands.SetUpdate(ID_FILE_PREV_IMAGE, [fileAfter](CCmdUI& ui) { ui.Enable(fileAfter(-1)); });
     m_commands.SetHandler(ID_FILE_FIRST_IMAGE, [this] { OnFileFirstImage(); });
-    m_commands.SetUpdate(ID_FILE_FIRST_IMAGE, [itemCount](CCmdUI& ui) { ui.Enable(itemCount() > 0); });
+    m_commands.SetUpdate(ID_FILE_FIRST_IMAGE, [anyFile](CCmdUI& ui) { ui.Enable(anyFile()); });
     m_commands.SetHandler(ID_FILE_LAST_IMAGE, [this] { OnFileLastImage(); });
-    m_commands.SetUpdate(ID_FILE_LAST_IMAGE, [itemCount](CCmdUI& ui) { ui.Enable(itemCount() > 0); });
+    m_commands.SetUpdate(ID_FILE_LAST_IMAGE, [anyFile](CCmdUI& ui) { ui.Enable(anyFile()); });
 
     m_commands.SetHandler(ID_FOLDER_CHANGE, [this] { OnFolderChange(); });
     m_commands.SetHandler(ID_FOLDER_REFRESH, [this] { OnFolderRefresh(); });

@@ -276,6 +276,10 @@ void CMainFrame::CreateBars(int scale)
     });
 
     m_statusBar = new CCustomStatusBar(scale, this);
+    // A JPEG is at most 65535 pixels wide and high: five digits in every field.
+    constexpr int kMaxSide = 65535;
+    m_statusBar->SetWidestTexts(1, {SelectionStatusText(10000, 10000, kMaxSide, kMaxSide),
+                                    ImageSizeStatusText(kMaxSide, kMaxSide)});
     setStatusBar(m_statusBar);
     m_statusBar->setVisible(!app || app->m_settings.StatusbarVisible != 0);
 }
@@ -687,8 +691,12 @@ void CMainFrame::FillMacroMenu(QMenu* menu)
 void CMainFrame::RefreshAfterCommand()
 {
     UpdateStatusTexts();
-    if (CPixmendApp* app = App())
+    if (CPixmendApp* app = App()) {
+        // The open image or folder may have changed outside any menu or idle
+        // step (the browser's focus timer): the commands follow at once.
+        app->GetCommands().UpdateAll();
         app->UpdateTitle();
+    }
 }
 
 void CMainFrame::OnViewToolbar()

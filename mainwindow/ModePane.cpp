@@ -1,18 +1,21 @@
 #include "ModePane.h"
 
+#include <QMainWindow>
+
 namespace {
 
 const char kPaneTitle[] = "Edit";
 
 // The pane's client area: the sheet has no layout to ask, so the pane's
-// size follows the largest page the sheet holds.
+// size follows the page shown, not the largest page the sheet holds.
 class CPaneClient : public QWidget {
 public:
     CPaneClient(CTablessSheet& sheet, QWidget* parent) : QWidget(parent), m_sheet(sheet) {}
     QSize minimumSizeHint() const override
     {
-        const QWidget* area = m_sheet.GetSafeHwnd();
-        return area ? area->sizeHint() : QSize();
+        const CPropertyPage* page = m_sheet.GetActivePage();
+        const QWidget* window = page ? page->GetSafeHwnd() : nullptr;
+        return window ? window->sizeHint() : QSize();
     }
     QSize sizeHint() const override { return minimumSizeHint(); }
 
@@ -48,11 +51,21 @@ void CModePane::ShowPanel(CPropertyPage* page, const QString& caption)
         m_sheet.SetActivePage(page);
     }
     setWindowTitle(caption);
-    widget()->updateGeometry();
+    FitToPage();
 }
 
 void CModePane::ShowEmpty()
 {
     m_sheet.SetActivePage(&m_emptyPage);
     setWindowTitle(QLatin1String(kPaneTitle));
+    FitToPage();
+}
+
+void CModePane::FitToPage()
+{
+    widget()->updateGeometry();
+    // The dock keeps a width it once had: a narrower page gives the rest
+    // back to the view.
+    if (auto* frame = qobject_cast<QMainWindow*>(parentWidget()); frame && !isFloating())
+        frame->resizeDocks({this}, {sizeHint().width()}, Qt::Horizontal);
 }

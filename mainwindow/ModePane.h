@@ -30,6 +30,9 @@ public:
     CPanelDefault& GetEmptyPage() { return m_emptyPage; }
 
 private:
+    // The pane takes the width the shown page needs.
+    void FitToPage();
+
     // The page goes after the sheet, which lets go of it first.
     CPanelDefault m_emptyPage;
     CTablessSheet m_sheet;

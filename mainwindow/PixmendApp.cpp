@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -150,7 +151,11 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     m_pMainFrame->SetMacroNamesSource([this] { return m_batches.GetNames(); });
 
     if (!cl.path.isEmpty()) {
-        OpenImage(cl.path, 0);
+        // An existing folder given is that folder, listed with its first photo open.
+        if (QFileInfo(cl.path).isDir())
+            ChangeFolder(cl.path, 1);
+        else
+            OpenImage(cl.path, 0);
     } else {
         OpenImage(m_settings.DefaultPath, 0);
         if (!m_image.IsLoaded()) {
@@ -304,6 +309,9 @@ void CPixmendApp::UpdateTitle()
         if (m_image.GetUndoMan()->IsModified())
             title += QStringLiteral(" *");
     }
+    // Qt reads "[*]" as its modified-mark placeholder; doubled, it shows as
+    // written, so a file named * keeps its name.
+    title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     if (m_pMainFrame)
         m_pMainFrame->setWindowTitle(title);
 }

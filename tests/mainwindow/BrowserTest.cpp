@@ -58,19 +58,19 @@ protected:
     void SetUp() override { Start(); }
     void TearDown() override { CProfile::Close(); }
 
-    void Start()
+    void Start(const QStringList& args = {})
     {
         m_app = std::make_unique<CPixmendApp>();
-        ASSERT_TRUE(m_app->InitInstance({}));
+        ASSERT_TRUE(m_app->InitInstance(args));
         m_frame = m_app->GetMainFrame();
         m_frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
     }
-    void Restart()
+    void Restart(const QStringList& args = {})
     {
         m_app->ExitInstance(0);
         m_app.reset();
-        Start();
+        Start(args);
     }
 
     fs::path Photo(const std::string& relative, unsigned seed = 1, int size = 48)
@@ -236,7 +236,7 @@ TEST_F(BrowserTest, FocusOpensOnlyWhereItRestsAndAsksBeforeGivingUpEdits)
     m_frame->resize(1280, 800);
     m_frame->GetSplitter()->setSizes({900, 380});
     m_app->ChangeFolder(Q(m_tmp / "p"), 1);
-    EXPECT_EQ(List().GetNameAt(-1), "sub") << "item 0 of the sorted list opens";
+    EXPECT_EQ(OpenName(), "a.jpg") << "the first file opens, not the folder before it";
     m_app->OpenImage(Q(m_tmp / "p/a.jpg"), 1);
     // The pointer over the list takes the keyboard from the image view.
     ASSERT_TRUE(m_frame->GetViewWidget()->hasFocus());
@@ -284,6 +284,64 @@ TEST_F(BrowserTest, FocusOpensOnlyWhereItRestsAndAsksBeforeGivingUpEdits)
     QTest::keyClick(Ctrl(), Qt::Key_Return);
     EXPECT_EQ(m_app->m_strCurrentFolder, Q(m_tmp / "p/sub"));
     EXPECT_EQ(OpenName(), "in.jpg");
+}
+
+TEST_F(BrowserTest, FolderItemsAreEnteredNeverOpened)
+{
+    Photo("p/x.jpg");
+    Photo("p/y.jpg", 2);
+    Photo("p/a_sub/in.jpg");
+    fs::create_directories(m_tmp / "p/b_sub");
+    const QString p = Q(m_tmp / "p");
+    QComboBox* box = List().GetFolderCombo();
+    const auto click = [&](const QString& name) {
+        const QRect rect = Ctrl()->visualRect(List().GetModel()->index(List().FindName(name)));
+        QTest::mouseClick(Ctrl()->viewport(), Qt::LeftButton, {}, rect.center());
+    };
+    const auto enabled = [&](int id) { return m_app->GetCommands().Action(id)->isEnabled(); };
+
+    m_app->ChangeFolder(p, 1);
+    EXPECT_EQ(OpenName(), "x.jpg");
+    EXPECT_EQ(m_app->m_settings.DefaultPath, p + "/x.jpg");
+
+    // A click on a folder, and the focus resting there, leave the photo and
+    // its edits alone without a question.
+    Modify();
+    m_boxes.answer = IMessageBoxes::Answer::No;
+    click("a_sub");
+    ASSERT_EQ(List().GetFocusedIndex(), List().FindName("a_sub"));
+    List().OnTimer();
+    EXPECT_TRUE(m_boxes.questions.isEmpty());
+    EXPECT_EQ(OpenName(), "x.jpg");
+    EXPECT_TRUE(Modified());
+    m_app->m_image.GetUndoMan()->ClearHistory();
+
+    // Stepping passes the folders by; the commands follow the open image.
+    m_app->OpenImage(p + "/x.jpg", 1);
+    EXPECT_FALSE(enabled(ID_FILE_PREV_IMAGE));
+    EXPECT_FALSE(m_app->GetCommands().Execute(ID_FILE_PREV_IMAGE));
+    EXPECT_EQ(OpenName(), "x.jpg");
+    EXPECT_TRUE(m_app->GetCommands().Execute(ID_FILE_LAST_IMAGE));
+    EXPECT_EQ(OpenName(), "y.jpg");
+    EXPECT_TRUE(m_app->GetCommands().Execute(ID_FILE_FIRST_IMAGE));
+    EXPECT_EQ(OpenName(), "x.jpg");
+
+    // Enter on a folder enters it; the folder box shows where the list is.
+    click("b_sub");
+    QTest::keyClick(Ctrl(), Qt::Key_Return);
+    EXPECT_EQ(m_app->m_strCurrentFolder, p + "/b_sub");
+    EXPECT_EQ(box->currentText(), p + "/b_sub");
+    ASSERT_TRUE(m_app->GetCommands().Execute(ID_FOLDER_UP));
+    EXPECT_EQ(m_app->m_strCurrentFolder, p);
+    EXPECT_EQ(box->currentText(), p);
+    EXPECT_EQ(List().GetNameAt(-1), "b_sub");
+    EXPECT_EQ(m_app->m_settings.DefaultPath, p + "/");
+
+    // A folder named at start-up (no trailing "/") is that folder.
+    Restart({p});
+    EXPECT_EQ(m_app->m_strCurrentFolder, p);
+    EXPECT_EQ(OpenName(), "x.jpg");
+    EXPECT_EQ(List().GetFolderCombo()->currentText(), p);
 }
 
 TEST_F(BrowserTest, LabelEditsRenameOnlyWithinTheFolder)

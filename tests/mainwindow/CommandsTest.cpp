@@ -30,7 +30,10 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstring>
+#include <dlfcn.h>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -164,10 +167,10 @@ const MapRow kMap[] = {
     {32836, "&Text\tT", "Insert text into image(s)\nInsert Text (T)", "T"},
     {33040, "Reco&nstruct...\tCtrl+Shift+R", "Reconstruct the Image", "Ctrl+Shift+R"},
     // The main keyboard's plus key without Shift is "=" on a US layout.
-    {32777, "Zoom &In\t+", "Zoom image in\nZoom In (+)", "Num++; Ctrl+Num++; +; Shift++; ="},
+    {32777, "Zoom &In\t+", "Zoom image in\nZoom In (+)", "Num++; Ctrl+Num++; +; ="},
     {32778, "Zoom &Out\t-", "Zoom image out\nZoom Out (-)", "Num+-; Ctrl+Num+-; -; Shift+-"},
     {32779, "Zoom to &Actual Size\t/", "Zoom image to actual size\nZoom to Actual Size (/)", "Num+/; /"},
-    {32780, "Zoom to &Fit\t*", "Zoom image to fit the view area\nZoom to Fit (*)", "Num+*; *; Shift+8"},
+    {32780, "Zoom to &Fit\t*", "Zoom image to fit the view area\nZoom to Fit (*)", "Num+*; *"},
     {32906, "Zoom to Se&lection\tZ", "Zoom to selection\nZoom to selection", ""},
     {32807, "Crop now\tEnter", "Crop currently selected image fragment\nCrop Now (Enter)", ""},
     {32815, "Apply\tEnter", "Apply red eye removal changes\nApply", ""},
@@ -276,6 +279,166 @@ TEST_F(CommandsTest, NoKeySequenceOnTwoActions)
         }
     }
     EXPECT_GT(owners.size(), 50u);
+    app.ExitInstance(0);
+}
+
+// Every shortcut entry of the window (one per action and key sequence, and
+// the menu bar's Alt mnemonics) as its single key combination.
+std::vector<std::pair<int, QString>> WindowShortcuts(CPixmendApp& app)
+{
+    std::vector<std::pair<int, QString>> entries;
+    QList<QAction*> actions = app.GetMainFrame()->findChildren<QAction*>();
+    actions += app.GetCommands().Actions();
+    std::set<QAction*> seen;
+    for (QAction* a : actions) {
+        if (!seen.insert(a).second)
+            continue;
+        for (const QKeySequence& k : a->shortcuts())
+            if (k.count() == 1)
+                entries.emplace_back(k[0].toCombined(), a->text());
+    }
+    for (QAction* menu : app.GetMainFrame()->menuBar()->actions()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(menu->text());
+        if (!mnemonic.isEmpty())
+            entries.emplace_back(mnemonic[0].toCombined(), menu->text());
+    }
+    return entries;
+}
+
+// The key combinations one key press matches as X delivers it on a US
+// layout: a shifted symbol comes with Shift and matches the symbol with the
+// modifiers held, the unshifted key with them, and the symbol without Shift
+// ("Shift+8" delivers "*" with Shift: "Shift+*", "Shift+8" and "*").
+std::vector<std::pair<QString, std::vector<int>>> UsKeyPresses()
+{
+    const QString unshifted = QStringLiteral("`1234567890-=[]\\;',./");
+    const QString shifted = QStringLiteral("~!@#$%^&*()_+{}|:\"<>?");
+    const int named[] = {Qt::Key_Escape, Qt::Key_Tab,    Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Insert,
+                         Qt::Key_Delete, Qt::Key_Home,   Qt::Key_End,       Qt::Key_PageUp, Qt::Key_PageDown,
+                         Qt::Key_Left,   Qt::Key_Right,  Qt::Key_Up,        Qt::Key_Down,   Qt::Key_Space};
+    std::vector<std::pair<QString, std::vector<int>>> presses;
+    for (int m = 0; m < 16; ++m) {
+        const int mods = (m & 1 ? int(Qt::ShiftModifier) : 0) | (m & 2 ? int(Qt::ControlModifier) : 0)
+            | (m & 4 ? int(Qt::AltModifier) : 0) | (m & 8 ? int(Qt::MetaModifier) : 0);
+        const auto name = [mods](int key) { return QKeySequence(key | mods).toString(QKeySequence::PortableText); };
+        for (qsizetype i = 0; i < unshifted.size(); ++i) {
+            const int base = unshifted[i].unicode();
+            const int symbol = shifted[i].unicode();
+            if (mods & Qt::ShiftModifier)
+                presses.push_back({name(base), {symbol | mods, base | mods, symbol | (mods & ~int(Qt::ShiftModifier))}});
+            else
+                presses.push_back({name(base), {base | mods}});
+        }
+        for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key)
+            presses.push_back({name(key), {key | mods}});
+        for (int key = Qt::Key_F1; key <= Qt::Key_F12; ++key)
+            presses.push_back({name(key), {key | mods}});
+        for (int key : named)
+            presses.push_back({name(key), {key | mods}});
+    }
+    return presses;
+}
+
+TEST_F(CommandsTest, NoKeyPressMatchesTwoShortcutsAtX)
+{
+    CPixmendApp app;
+    Start(app, {WritePhoto("a.jpg", 64, 48)});
+    const auto shortcuts = WindowShortcuts(app);
+    const auto matches = [&](const std::vector<int>& combos) {
+        QStringList hits;
+        for (const auto& [combo, owner] : shortcuts)
+            if (std::find(combos.begin(), combos.end(), combo) != combos.end())
+                hits << QKeySequence(combo).toString(QKeySequence::PortableText) + " (" + owner + ")";
+        return hits;
+    };
+    for (const auto& [press, combos] : UsKeyPresses()) {
+        const QStringList hits = matches(combos);
+        EXPECT_LE(hits.size(), 1) << press.toStdString() << ": " << hits.join(", ").toStdString();
+    }
+    // The keypad keys: the keypad's own binding, else the main keyboard's.
+    for (const int key : {int(Qt::Key_Plus), int(Qt::Key_Minus), int(Qt::Key_Asterisk), int(Qt::Key_Slash),
+                          int(Qt::Key_Enter), int(Qt::Key_0), int(Qt::Key_5), int(Qt::Key_Period)}) {
+        for (const int mods : {0, int(Qt::ControlModifier), int(Qt::ShiftModifier)}) {
+            QStringList hits = matches({key | mods | int(Qt::KeypadModifier)});
+            if (hits.isEmpty())
+                hits = matches({key | mods});
+            EXPECT_LE(hits.size(), 1) << QKeySequence(key | mods | int(Qt::KeypadModifier)).toString().toStdString()
+                                      << ": " << hits.join(", ").toStdString();
+        }
+    }
+    app.ExitInstance(0);
+}
+
+// Key presses through the X server's test extension (libXtst, loaded at run
+// time): the events reach the program as a keyboard's would.
+class CXKeyboard {
+public:
+    CXKeyboard()
+    {
+        m_x11 = dlopen("libX11.so.6", RTLD_NOW);
+        m_xtst = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!m_x11 || !m_xtst)
+            return;
+        m_open = reinterpret_cast<void* (*)(const char*)>(dlsym(m_x11, "XOpenDisplay"));
+        m_close = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XCloseDisplay"));
+        m_flush = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XFlush"));
+        m_keycode = reinterpret_cast<unsigned char (*)(void*, unsigned long)>(dlsym(m_x11, "XKeysymToKeycode"));
+        m_fake = reinterpret_cast<int (*)(void*, unsigned, int, unsigned long)>(dlsym(m_xtst, "XTestFakeKeyEvent"));
+        if (m_open && m_close && m_flush && m_keycode && m_fake)
+            m_display = m_open(nullptr);
+    }
+    ~CXKeyboard()
+    {
+        if (m_display)
+            m_close(m_display);
+        if (m_xtst)
+            dlclose(m_xtst);
+        if (m_x11)
+            dlclose(m_x11);
+    }
+    bool IsOpen() const { return m_display != nullptr; }
+    // Presses the keys (X keysyms) in order, then lets them go in reverse.
+    void Chord(std::initializer_list<unsigned long> keysyms)
+    {
+        for (unsigned long k : keysyms)
+            m_fake(m_display, m_keycode(m_display, k), 1, 0);
+        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it)
+            m_fake(m_display, m_keycode(m_display, *it), 0, 0);
+        m_flush(m_display);
+    }
+
+private:
+    void* m_x11 = nullptr;
+    void* m_xtst = nullptr;
+    void* m_display = nullptr;
+    void* (*m_open)(const char*) = nullptr;
+    int (*m_close)(void*) = nullptr;
+    int (*m_flush)(void*) = nullptr;
+    unsigned char (*m_keycode)(void*, unsigned long) = nullptr;
+    int (*m_fake)(void*, unsigned, int, unsigned long) = nullptr;
+};
+
+// At a real X server (QT_QPA_PLATFORM=xcb): the shifted symbols of the main
+// keyboard reach their commands.
+TEST_F(CommandsTest, ShiftedZoomKeysAtX)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X server (QT_QPA_PLATFORM=xcb)";
+    CXKeyboard keyboard;
+    if (!keyboard.IsOpen())
+        GTEST_SKIP() << "the X test extension is not available";
+    CPixmendApp app;
+    Start(app, {WritePhoto("a.jpg", 2000, 1500)});
+    CChildView* view = app.GetMainFrame()->GetView();
+    constexpr unsigned long kShift = 0xffe1, kEight = 0x38, kEqual = 0x3d, kSlash = 0x2f;
+    keyboard.Chord({kSlash});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->ZoomIndex() == 9; })) << view->ZoomIndex();
+    keyboard.Chord({kShift, kEight}); // "*": Zoom to Fit
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->ZoomIndex() == -1; })) << view->ZoomIndex();
+    keyboard.Chord({kSlash});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->ZoomIndex() == 9; })) << view->ZoomIndex();
+    keyboard.Chord({kShift, kEqual}); // "+": Zoom In
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->ZoomIndex() == 10; })) << view->ZoomIndex();
     app.ExitInstance(0);
 }
 

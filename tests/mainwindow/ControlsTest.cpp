@@ -141,6 +141,8 @@ TEST(IntEditTest, DeleteStaysInTheEditInsideTheMainWindow)
     CMainFrame* frame = app.GetMainFrame();
     int deletes = 0;
     ASSERT_TRUE(app.GetCommands().SetHandler(ID_FILE_DELETE, [&] { ++deletes; }));
+    // Live with nothing open or selected: the keys alone decide.
+    ASSERT_TRUE(app.GetCommands().SetUpdate(ID_FILE_DELETE, [](CCmdUI& ui) { ui.Enable(true); }));
     app.GetCommands().UpdateAll();
 
     struct CEditPage : CPropertyPage {

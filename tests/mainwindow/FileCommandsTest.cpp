@@ -13,12 +13,15 @@
 #include "PixmendApp.h"
 #include "Profile.h"
 #include "AnswerBoxes.h"
+#include "FileOperation.h"
 #include "ScopedEnv.h"
 #include "TestJpeg.h"
 #include "UndoMan.h"
 #include "WidgetMessageBoxes.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -252,13 +255,15 @@ TEST_F(FileCommandsTest, SaveAsOntoAnExistingFileAsksFirst)
         edit->setText(b);
         static_cast<QDialog*>(dialog)->accept();
     });
+    const QString savedBefore = m_app.m_settings.DefaultPathSave;
     for (const bool yes : {false, true}) {
         m_boxes.yesNo = yes;
         m_boxes.questions.clear();
         poll.start(20);
         m_app.GetCommands().Execute(ID_FILE_SAVE_AS);
         EXPECT_EQ(m_boxes.questions.value(0), "The file " + b + " already exists.\nDo you want to replace it?");
-        EXPECT_EQ(m_app.m_settings.DefaultPathSave, Dir() + "/");
+        // The folder is remembered only for a save that goes ahead.
+        EXPECT_EQ(m_app.m_settings.DefaultPathSave, yes ? Dir() + "/" : savedBefore);
         // No leaves the file byte for byte; Yes writes the edited image over it.
         EXPECT_EQ(Read(m_tmp / "Photos/bb.jpg") == before, !yes);
     }
@@ -410,6 +415,104 @@ TEST_F(FileCommandsTest, CopyKeepsTheImageOpenMoveOpensTheNext)
     EXPECT_EQ(List().GetItemCount(), 1);
 }
 
+TEST_F(FileCommandsTest, SelectedFoldersGoWholeAndNothingIsReplacedWithoutYes)
+{
+    Photo("a.jpg");
+    Photo("in.jpg", "Photos/sub");
+    Photo("d.jpg", "Photos/sub/deep");
+    Photo("f.jpg", "Photos/sub2");
+    m_app.ChangeFolder(Dir(), 0);
+    // Only the folder `name` selected and focused, no image open.
+    const auto selectOnly = [&](const QString& name) {
+        m_app.GetCommands().Execute(ID_FILE_CLOSE);
+        List().SetAllSelected(false);
+        List().SetFocused(List().FindName(name));
+        Select(name);
+        m_boxes.questions.clear();
+        m_boxes.messages.clear();
+    };
+    const std::string in = Read(m_tmp / "Photos/sub/in.jpg");
+
+    selectOnly("sub");
+    m_picked = Dir("dst");
+    EXPECT_TRUE(m_app.GetCommands().Execute(ID_FILE_COPY_TO_FOLDER));
+    EXPECT_EQ(Read(m_tmp / "dst/sub/in.jpg"), in);
+    EXPECT_EQ(Read(m_tmp / "dst/sub/deep/d.jpg"), Read(m_tmp / "Photos/sub/deep/d.jpg"));
+    EXPECT_TRUE(m_boxes.questions.isEmpty());
+
+    // Again: each clashing file is asked about; No keeps it.
+    std::ofstream(m_tmp / "dst/sub/in.jpg", std::ios::trunc) << "other";
+    std::ofstream(m_tmp / "dst/sub/deep/d.jpg", std::ios::trunc) << "other";
+    m_boxes.answers = {IMessageBoxes::Answer::No, IMessageBoxes::Answer::Yes};
+    m_app.GetCommands().Execute(ID_FILE_COPY_TO_FOLDER);
+    EXPECT_EQ(m_boxes.questions, (QStringList{OverwriteQuestionText(Dir("dst") + "/sub/deep/d.jpg"),
+                                              OverwriteQuestionText(Dir("dst") + "/sub/in.jpg")}));
+    EXPECT_EQ(Read(m_tmp / "dst/sub/deep/d.jpg"), "other");
+    EXPECT_EQ(Read(m_tmp / "dst/sub/in.jpg"), in);
+
+    // Never into itself.
+    m_picked = Dir("Photos/sub/deep");
+    m_app.GetCommands().Execute(ID_FILE_MOVE_TO_FOLDER);
+    EXPECT_EQ(m_boxes.messages.value(0), "The folder " + Dir() + "/sub cannot be moved into itself.");
+    EXPECT_EQ(Read(m_tmp / "Photos/sub/in.jpg"), in);
+    EXPECT_FALSE(std::filesystem::exists(m_tmp / "Photos/sub/deep/sub"));
+
+    // Del: the folder goes to the trash whole.
+    selectOnly("sub");
+    m_boxes.yesNo = true;
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(m_boxes.questions.value(0), "Move the folder " + Dir() + "/sub and everything in it to the trash?");
+    EXPECT_FALSE(std::filesystem::exists(m_tmp / "Photos/sub"));
+    EXPECT_EQ(Read(m_tmp / "data/Trash/files/sub/in.jpg"), in);
+    EXPECT_EQ(List().FindName("sub"), -1);
+
+    // Move takes the folder whole.
+    selectOnly("sub2");
+    m_picked = Dir("dst");
+    m_app.GetCommands().Execute(ID_FILE_MOVE_TO_FOLDER);
+    EXPECT_TRUE(std::filesystem::exists(m_tmp / "dst/sub2/f.jpg"));
+    EXPECT_FALSE(std::filesystem::exists(m_tmp / "Photos/sub2"));
+
+    // Shift+Del names the folder; No keeps it, Yes removes it for good.
+    std::filesystem::create_directories(m_tmp / "Photos/gone/inner");
+    m_app.GetBrowser()->ShowFolder(Dir(), 2);
+    selectOnly("gone");
+    m_boxes.yesNo = false;
+    Key(Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(m_boxes.questions.value(0), "Delete the folder " + Dir()
+                                              + "/gone and everything in it permanently?\nIt cannot be brought back.");
+    EXPECT_TRUE(std::filesystem::exists(m_tmp / "Photos/gone/inner"));
+    m_boxes.yesNo = true;
+    selectOnly("gone");
+    Key(Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_FALSE(std::filesystem::exists(m_tmp / "Photos/gone"));
+    EXPECT_FALSE(InTrash("gone"));
+    EXPECT_TRUE(std::filesystem::exists(m_tmp / "Photos/a.jpg"));
+}
+
+TEST_F(FileCommandsTest, TitleAndCommandsFollowEveryOpen)
+{
+    const QString star = Photo("*");
+    Photo("b.jpg");
+    m_app.OpenImage(star, 0);
+    // The name as it is: "[*]" is no modified mark.
+    EXPECT_EQ(m_frame->windowHandle()->title(), "Pixmend - [*]");
+    m_app.GetCommands().Execute(ID_FILE_CLOSE);
+    QAction* save = m_app.GetCommands().Action(ID_FILE_SAVE);
+    EXPECT_FALSE(save->isEnabled());
+    // The browser's open (the focus timer) enables the image's commands at once.
+    List().SetFocused(List().FindName("b.jpg"));
+    List().OnTimer();
+    EXPECT_EQ(OpenName(), "b.jpg");
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_TRUE(m_frame->GetZoomCombo()->isEnabled());
+    // A failed open disables them again.
+    std::filesystem::remove(m_tmp / "Photos/b.jpg");
+    m_app.OpenImage(Dir() + "/b.jpg", 1);
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_FALSE(m_frame->GetZoomCombo()->isEnabled());
+}
+
 TEST_F(FileCommandsTest, ShiftDeleteQuestionScreenshot)
 {
     Photo("a.jpg");
@@ -483,12 +586,12 @@ TEST_F(FileCommandsTest, TheListKeepsFoldersFirstAndFollowsTheDisk)
     Select("zsub");
     Select("c_copy.jpg");
     EXPECT_EQ(Selected(), (QStringList{"A.jpg", "zsub", "c_copy.jpg"}));
-    // Folders are never deleted with the files.
+    // A selected folder goes with the files, whole.
     m_boxes.yesNo = true;
     m_app.GetCommands().Execute(ID_FILE_DELETE);
-    EXPECT_EQ(m_boxes.questions.value(0), "Move these 2 files to the trash?\n\nA.jpg\nc_copy.jpg");
-    EXPECT_TRUE(std::filesystem::exists(m_tmp / "Photos/zsub/in.jpg"));
-    EXPECT_EQ(names(), QStringList{"zsub"});
+    EXPECT_EQ(m_boxes.questions.value(0), "Move these 3 files and folders to the trash?\n\nA.jpg\nzsub/\nc_copy.jpg");
+    EXPECT_TRUE(InTrash("zsub/in.jpg"));
+    EXPECT_EQ(names(), QStringList{});
     EXPECT_FALSE(m_app.m_image.IsLoaded());
 }
 

@@ -11,6 +11,7 @@
 #include "MessageBoxes.h"
 #include "PixmendApp.h"
 #include "Profile.h"
+#include "ProgramWindow.h"
 #include "TestJpeg.h"
 #include "ToolbarLabel.h"
 #include "UxTheme.h"
@@ -626,3 +627,40 @@ TEST_F(MainFrameTest, KeyboardFocusStaysWithTheView)
     EXPECT_EQ(QApplication::focusWidget(), view);
     app.ExitInstance(0);
 }
+
+namespace {
+
+class WindowFitTest : public testwin::ProgramTest {};
+
+TEST_F(WindowFitTest, EditPaneAndStatusFieldsFitWhatTheyShow)
+{
+    const QString photo = QString::fromStdString((m_tmp / "a.jpg").string());
+    ASSERT_TRUE(testjpeg::WriteFile(m_tmp / "a.jpg", testjpeg::Encode(testjpeg::MakePattern(64, 48))));
+    Start(photo);
+    QDockWidget* pane = m_frame->GetModePane();
+    const int empty = pane->width();
+    // A wide panel widens the pane; the narrower one after it gives the
+    // width back to the view.
+    m_frame->SetMode(ID_EDIT_CROP);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pane->width() == pane->sizeHint().width(); }, 2000))
+        << pane->width() << " " << pane->sizeHint().width();
+    const int crop = pane->width();
+    ASSERT_GT(crop, empty);
+    m_frame->SetMode(ID_EDIT_DRAG);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pane->width() < crop; }, 2000)) << pane->width();
+    EXPECT_EQ(pane->width(), pane->sizeHint().width());
+
+    // The selection field holds five-digit positions and sizes in the font in use.
+    const QString widest = CMainFrame::SelectionStatusText(10000, 10000, 65535, 65535);
+    QLabel* field = m_frame->GetStatusBar()->GetPane(1);
+    for (const int points : {9, 16}) {
+        QFont font = m_frame->GetStatusBar()->font();
+        font.setPointSize(points);
+        m_frame->GetStatusBar()->setFont(font);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return field->contentsRect().width() >= field->fontMetrics().horizontalAdvance(widest);
+        }, 2000)) << points << "pt: " << field->width();
+    }
+}
+
+} // namespace

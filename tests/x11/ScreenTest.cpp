@@ -190,6 +190,13 @@ TEST_F(ScreenTest, EveryOperationPageFitsInEveryHost)
             selected->setCurrentRow(row);
             problems << ProblemsOnEveryTab(&editor, QStringLiteral("macro editor/") + selected->item(row)->text());
         }
+        // Room the dialog gains goes to the page.
+        QWidget* frame = GetDlgItem(&editor, 1119);
+        const QSize before = frame->size();
+        editor.resize(editor.size() + QSize(120, 200));
+        Problems(&editor, {});
+        EXPECT_EQ(frame->width(), before.width() + 120);
+        EXPECT_EQ(frame->height(), before.height() + 200);
         editor.GetPage().OnCancel();
     }
 

@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything and runs every test; then runs
 # the library, engine, worker and dialog tests again under the address and
 # undefined-behaviour sanitizers, and the worker tests under the thread
-# sanitizer.
+# sanitizer, and the program's window at an X server under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -22,7 +22,7 @@ cmake --build build-asan -j "$JOBS" --target "${SANITIZED_TESTS[@]}"
 # Of the main window's tests, the command router's (the paste bitmap's
 # memory, the clipboard conversion) and the text mode's (its dialog opened
 # and closed in a row) run there too.
-cmake --build build-asan -j "$JOBS" --target mainwindow_tests
+cmake --build build-asan -j "$JOBS" --target mainwindow_tests x11_tests
 
 # The worker threads under the thread sanitizer, in a small configuration of
 # their own (the library, the platform layer, the workers and their tests).
@@ -31,7 +31,7 @@ cmake --build build-tsan -j "$JOBS" --target worker_tests
 
 status=0
 echo "== tests"
-ctest --test-dir build --output-on-failure -j "$JOBS" || status=1
+ctest --test-dir build --output-on-failure -j "$JOBS" -LE x11 || status=1
 
 echo "== tests with address and undefined-behaviour sanitizers"
 pattern="^($(IFS='|'; echo "${SANITIZED_TESTS[*]}"))\$"
@@ -40,6 +40,13 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   PIXMEND_SANITIZED=1 build-asan/bin/mainwindow_tests \
   --gtest_filter='CommandsTest.*:ClipboardImageTest.*:TypingKeysFilterTest.*:HelpPathTest.*:ModeTextTest.*:ModePanelsTest.*' || status=1
+
+echo "== tests at an X server (Xvfb, the xcb platform)"
+ctest --test-dir build --output-on-failure -L x11 || status=1
+# The same under the sanitizers (the macro editor's OK clicked with the mouse).
+xvfb-run -a -s "-screen 0 1600x1200x24" env QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  LSAN_OPTIONS=suppressions=tests/x11/lsan.supp UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  PIXMEND_SANITIZED=1 build-asan/bin/x11_tests || status=1
 
 echo "== worker tests with the thread sanitizer"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \

@@ -87,8 +87,9 @@ void CBatchEditDlg::CreateControls(QWidget* window)
     grid->addWidget(m_manual, 6, 0, 1, 4);
     m_frame = new QWidget(window);
     SetDlgItemId(m_frame, 1119);
-    m_frame->setMinimumSize(360, 260);
     grid->addWidget(m_frame, 7, 0, 1, 4);
+    // The operation pages take the room the dialog gains.
+    grid->setRowStretch(7, 1);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, window);
     grid->addWidget(box, 8, 0, 1, 4);
     connect(box, &QDialogButtonBox::accepted, this, &CBatchEditDlg::OnOK);
@@ -106,6 +107,7 @@ bool CBatchEditDlg::OnInitDialog()
     m_host.AddPage(&m_empty);
     m_host.CreateTabless(m_frame);
     m_host.FitToWindow(m_frame);
+    m_host.KeepMinimumForPages(m_frame, QSize(360, 260));
     m_name->setText(m_copy.GetName());
     m_name->selectAll();
     m_name->setFocus();
@@ -121,7 +123,6 @@ bool CBatchEditDlg::OnInitDialog()
             m_selected->setCurrentRow(0);
     }
     OnSelChange();
-    m_bAccepted = 0;
     return true;
 }
 
@@ -134,9 +135,6 @@ void CBatchEditDlg::ReleaseHost()
 void CBatchEditDlg::OnDestroyWindow()
 {
     ReleaseHost();
-    if (m_bAccepted)
-        *m_batch = m_copy;
-    m_bAccepted = 0;
     m_frame = nullptr;
     m_name = nullptr;
     m_available = m_selected = nullptr;
@@ -248,7 +246,7 @@ void CBatchEditDlg::OnOK()
     if ((ops.empty() || ops.back()->GetName() != saveName) && !MessageBoxes().AskQuestion(LastItemText(saveName)))
         return;
     m_copy.SetName(m_name->text());
-    m_bAccepted = 1;
+    *m_batch = m_copy;
     m_wrapper->done(QDialog::Accepted);
 }
 
@@ -269,8 +267,7 @@ CBatchEditDlgWrapper::CBatchEditDlgWrapper(CBatch* batch, const std::vector<IOpe
     m_sheet.AddPage(&m_page);
     m_sheet.CreateTabless(frame);
     m_sheet.FitToWindow(frame);
-    if (QWidget* w = m_page.GetSafeHwnd())
-        frame->setMinimumSize(w->sizeHint());
+    m_sheet.KeepMinimumForPages(frame);
 }
 
 CBatchEditDlgWrapper::~CBatchEditDlgWrapper()
@@ -281,12 +278,10 @@ CBatchEditDlgWrapper::~CBatchEditDlgWrapper()
 void CBatchEditDlgWrapper::Close()
 {
     // The page's window goes while the dialog stands: the operation pages
-    // leave the host sheet before any widget of this dialog is deleted.
+    // leave the host sheet before any widget of this dialog is deleted. A
+    // button keeping the focus would have the dialog look for its default
+    // button among the half-deleted ones.
+    if (QWidget* focus = focusWidget())
+        focus->clearFocus();
     ReleaseSheet(m_sheet);
-}
-
-void CBatchEditDlgWrapper::done(int result)
-{
-    Close();
-    QDialog::done(result);
 }

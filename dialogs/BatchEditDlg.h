@@ -1,7 +1,8 @@
 // CBatchEditDlg: the macro editor page (name, offered and chosen operations,
 // the chosen operation's own page below). It works on a copy of the macro
 // and writes the copy back only when it ended with OK. CBatchEditDlgWrapper
-// is the modal dialog that shows it in a tab-less sheet.
+// is the modal dialog that shows it in a tab-less sheet; the page windows
+// (the OK button among them) go with the wrapper, never inside a click.
 #pragma once
 
 #include "Batch.h"
@@ -54,7 +55,6 @@ private:
     CBatchEditDlgWrapper* m_wrapper;
     CEmptyPage m_empty;
     CTablessSheet m_host;
-    int m_bAccepted = 0;
     QWidget* m_frame = nullptr;
     QLineEdit* m_name = nullptr;
     QListWidget* m_available = nullptr;
@@ -74,9 +74,6 @@ public:
     ~CBatchEditDlgWrapper() override;
 
     CBatchEditDlg& GetPage() { return m_page; }
-    // Ends the dialog; the page's window goes first, so every operation page
-    // leaves the host sheet while the dialog still stands.
-    void done(int result) override;
 
 protected:
     void reject() override { m_page.OnCancel(); }

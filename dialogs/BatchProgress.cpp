@@ -2,11 +2,40 @@
 
 #include "DlgItems.h"
 
+#include <QEvent>
+#include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
+
+namespace {
+
+constexpr int kExposeWaitMs = 2000;
+
+// Ends `loop` once `window` is exposed.
+class CExposeWatch : public QObject {
+public:
+    CExposeWatch(QWindow* window, QEventLoop* loop) : m_window(window), m_loop(loop) { window->installEventFilter(this); }
+    ~CExposeWatch() override { m_window->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Expose && m_window->isExposed())
+            m_loop->quit();
+        return false;
+    }
+
+private:
+    QWindow* m_window;
+    QEventLoop* m_loop;
+};
+
+} // namespace
 
 CBatchProgress::CBatchProgress()
     : QDialog(nullptr)
@@ -37,7 +66,19 @@ void CBatchProgress::Open(int total, QWidget* centreOn)
         move(origin + QPoint((centreOn->width() - width()) / 2, (centreOn->height() - height()) / 2));
     }
     show();
+    WaitForExposure();
     SetPosition(0);
+}
+
+void CBatchProgress::WaitForExposure()
+{
+    QWindow* window = windowHandle();
+    if (!window || window->isExposed())
+        return;
+    QEventLoop loop;
+    const CExposeWatch watch(window, &loop);
+    QTimer::singleShot(kExposeWaitMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void CBatchProgress::SetPosition(int pos)

@@ -66,6 +66,7 @@ QWidget* CDlgTab::Create(QWidget* parent)
     m_sheet.AddPage(&m_placeholder);
     m_sheet.CreateTabless(m_frame);
     m_sheet.FitToWindow(m_frame);
+    m_sheet.KeepMinimumForPages(m_frame);
     return window;
 }
 

@@ -31,6 +31,7 @@ bool CInsertTextDlg::OnInitDialog()
     m_sheet.AddPage(&m_empty);
     m_sheet.CreateTabless(m_frame);
     m_sheet.FitToWindow(m_frame);
+    m_sheet.KeepMinimumForPages(m_frame);
     return true;
 }
 
@@ -77,6 +78,7 @@ int CInsertTextDlgWrapper::DoModal()
     m_sheet.AddPage(&m_page);
     m_sheet.CreateTabless(m_frame);
     m_sheet.FitToWindow(m_frame);
+    m_sheet.KeepMinimumForPages(m_frame);
     const int result = exec() == QDialog::Accepted ? IDOK : IDCANCEL;
     // A button keeping the focus while the page's window deletes its
     // children would have the dialog search them for its default button

@@ -42,7 +42,6 @@ void CPageDefaults::CreateControls(QWidget* window)
     m_list->setMaximumWidth(170);
     m_frame = new QWidget(window);
     SetDlgItemId(m_frame, 1119);
-    m_frame->setMinimumSize(520, 380);
     m_auto = new QCheckBox(QStringLiteral("Auto"), window);
     SetDlgItemId(m_auto, 1124);
     // Kept in step with the selected clone, never shown.
@@ -62,6 +61,7 @@ bool CPageDefaults::OnInitDialog()
     m_sheet.AddPage(&m_placeholder);
     m_sheet.CreateTabless(m_frame);
     m_sheet.FitToWindow(m_frame);
+    m_sheet.KeepMinimumForPages(m_frame, QSize(520, 380));
     for (IOperation* op : Prototypes()) {
         if (!op->IsDefaultOperation())
             continue;

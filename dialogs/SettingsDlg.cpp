@@ -43,10 +43,10 @@ CSettingsDlg::CSettingsDlg(CAppSettings* settings, QWidget* parent)
 bool CSettingsDlg::OnInitDialog()
 {
     CPropertySheet::OnInitDialog();
-    // "Defaults" gets its window only when first shown: leave it the room
-    // its editors need from the start.
+    // "Defaults" gets its window only when first shown: open with room for
+    // most of its editors; a larger one grows the window when shown.
     if (QWidget* window = GetSafeHwnd())
-        window->setMinimumSize(780, 540);
+        window->resize(window->sizeHint().expandedTo(QSize(780, 540)));
     m_working = *m_pSettings;
     const int tab = m_working.CurrentTab;
     SetActivePage(tab >= 0 && tab < GetPageCount() ? tab : 0);

@@ -57,6 +57,16 @@ protected:
         if (m_sheet)
             m_sheet->PlaceActivePage();
     }
+    // A page's layout changed: this area's hints change with it.
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::LayoutRequest) {
+            updateGeometry();
+            if (m_sheet)
+                m_sheet->OnPagesResized();
+        }
+        return QWidget::event(event);
+    }
 };
 
 // The tabbed modal form.
@@ -236,6 +246,7 @@ bool CPropertySheet::SetActivePage(int index)
     PlaceActivePage();
     page->GetSafeHwnd()->show();
     page->OnShowWindow(true);
+    OnPagesResized();
     if (m_tabBar) {
         const QSignalBlocker block(m_tabBar);
         m_tabBar->setCurrentIndex(index);
@@ -486,6 +497,19 @@ void CTablessSheet::Fit()
         r.moveTopLeft(parent->mapFromGlobal(m_fitWindow->mapToGlobal(QPoint(0, 0))));
     sheet->setGeometry(r);
     PlaceActivePage();
+}
+
+void CTablessSheet::KeepMinimumForPages(QWidget* window, QSize floor)
+{
+    m_minWindow = window;
+    m_minFloor = floor;
+    OnPagesResized();
+}
+
+void CTablessSheet::OnPagesResized()
+{
+    if (m_minWindow && GetSafeHwnd())
+        m_minWindow->setMinimumSize(m_minFloor.expandedTo(GetSafeHwnd()->minimumSizeHint()));
 }
 
 bool CTablessSheet::eventFilter(QObject* watched, QEvent* event)

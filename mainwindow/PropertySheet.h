@@ -141,6 +141,8 @@ protected:
     virtual void OnOKCommand();
     // The sheet's window is going; its pages still have their windows.
     virtual void OnDestroy();
+    // A page window was shown or its layout changed.
+    virtual void OnPagesResized() {}
 
     // Builds the page area (and, for the tabbed form, the tabs) in `window`.
     void AttachWindow(QWidget* window, QWidget* pageArea);
@@ -179,12 +181,19 @@ public:
     // Makes the active page cover the window's client area exactly, now and
     // whenever the window is resized.
     void FitToWindow(QWidget* window);
+    // Keeps the window's minimum size at `floor` or at the largest size
+    // hint of the pages shown so far, whichever is larger, so the layout
+    // that holds the window never squeezes a page.
+    void KeepMinimumForPages(QWidget* window, QSize floor = QSize(0, 0));
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void OnPagesResized() override;
 
 private:
     void Fit();
 
     QPointer<QWidget> m_fitWindow;
+    QPointer<QWidget> m_minWindow;
+    QSize m_minFloor;
 };

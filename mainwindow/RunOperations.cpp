@@ -2,7 +2,8 @@
 // selected in the browser, and the single-image save.
 //
 // A run is one synchronous call on the UI thread that dispatches no events
-// of its own: the progress window is painted directly after each change.
+// of its own once the progress window is exposed (it waits for that, letting
+// no user input through): the window is painted directly after each change.
 //
 // Where a run lands:
 //   - no collected file: the open image (a selection of folders that holds

@@ -33,12 +33,24 @@ inline bool IsComposite(const QWidget* w)
            qobject_cast<const QAbstractScrollArea*>(w) || qobject_cast<const QTabBar*>(w);
 }
 
+// The minimum size hint as a layout honours it: an explicit minimum size
+// wins in its direction, a maximum size bounds it, an ignored policy drops it.
 inline QSize NeededSize(const QWidget* w)
 {
-    QSize need = w->minimumSizeHint().expandedTo(w->minimumSize());
+    const QSizePolicy policy = w->sizePolicy();
+    QSize need = w->minimumSizeHint();
+    if (policy.horizontalPolicy() == QSizePolicy::Ignored)
+        need.setWidth(0);
+    if (policy.verticalPolicy() == QSizePolicy::Ignored)
+        need.setHeight(0);
     if (w->hasHeightForWidth())
-        need.setHeight(qMax(w->minimumSize().height(), w->heightForWidth(w->width())));
-    return need;
+        need.setHeight(w->heightForWidth(w->width()));
+    need = need.boundedTo(w->maximumSize());
+    if (w->minimumWidth() > 0)
+        need.setWidth(w->minimumWidth());
+    if (w->minimumHeight() > 0)
+        need.setHeight(w->minimumHeight());
+    return need.expandedTo(QSize(0, 0));
 }
 
 inline void Collect(const QWidget* top, const QWidget* parent, QStringList& problems)

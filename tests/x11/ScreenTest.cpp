@@ -1,0 +1,297 @@
+// The program at a real X server (Xvfb, the xcb platform): real windows that
+// are mapped and exposed only when the server says so, real focus, and the
+// pixels the server shows, grabbed from the root window.
+#include "../dialogs/EditorTestKit.h"
+#include "Batch.h"
+#include "BatchConfirm.h"
+#include "BatchEditDlg.h"
+#include "BatchManagerDlg.h"
+#include "BatchProgress.h"
+#include "ChildBrowseView.h"
+#include "BrowseDlg.h"
+#include "CommandIds.h"
+#include "InsertTextDlg.h"
+#include "LayoutCheck.h"
+#include "ProgramWindow.h"
+#include "SettingsDlg.h"
+#include "WidgetMessageBoxes.h"
+
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+QString Q(const fs::path& p)
+{
+    return QString::fromStdString(p.string());
+}
+
+// What the X server shows in `rect` (screen coordinates).
+QImage OnScreen(const QRect& rect)
+{
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// Pixels where some channel of `a` and `b` differs by more than `tolerance`;
+// every pixel when the sizes differ.
+int Differences(const QImage& a, const QImage& b, int tolerance = 0)
+{
+    if (a.size() != b.size())
+        return std::max(a.width() * a.height(), b.width() * b.height());
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col)
+            if (std::abs(qRed(p[col]) - qRed(q[col])) > tolerance ||
+                std::abs(qGreen(p[col]) - qGreen(q[col])) > tolerance ||
+                std::abs(qBlue(p[col]) - qBlue(q[col])) > tolerance)
+                ++count;
+    }
+    return count;
+}
+
+// Whether the server shows `window` as it paints itself.
+bool ShownAsPainted(QWidget* window)
+{
+    return Differences(OnScreen(QRect(window->mapToGlobal(QPoint(0, 0)), window->size())),
+                       window->grab().toImage()) == 0;
+}
+
+QPushButton* DialogButton(QWidget* dialog, QDialogButtonBox::StandardButton which)
+{
+    for (auto* box : dialog->findChildren<QDialogButtonBox*>())
+        if (QPushButton* b = box->button(which); b && b->isVisible())
+            return b;
+    return nullptr;
+}
+
+// The layout rule over `top` after every pending layout has run, each
+// problem prefixed with `where`.
+QStringList Problems(QWidget* top, const QString& where)
+{
+    // A page that grows passes its new size up one window per round.
+    for (int round = 0; round < 8; ++round) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+    }
+    QStringList problems;
+    for (const QString& p : layoutcheck::LayoutProblems(top))
+        problems << where + QStringLiteral(": ") + p;
+    return problems;
+}
+
+// The same with every tab of the tabbed editors inside `top` shown in turn.
+QStringList ProblemsOnEveryTab(QWidget* top, const QString& where)
+{
+    QStringList problems = Problems(top, where);
+    for (QTabBar* tabs : top->findChildren<QTabBar*>(QStringLiteral("DlgTabRow"))) {
+        if (!tabs->isVisible())
+            continue;
+        const int was = tabs->currentIndex();
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (i == was)
+                continue;
+            tabs->setCurrentIndex(i);
+            problems << Problems(top, where + u'/' + tabs->tabText(i));
+        }
+        tabs->setCurrentIndex(was);
+    }
+    return problems;
+}
+
+class ScreenTest : public testwin::ProgramTest {
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb")) << "run under an X server";
+    }
+    // A 4:2:0 photo of `w` x `h` in the temporary folder.
+    fs::path Photo(const std::string& name, int w = 640, int h = 480, unsigned seed = 1)
+    {
+        const fs::path p = m_tmp.path() / name;
+        EXPECT_TRUE(testjpeg::WriteFile(
+            p, testjpeg::Encode(testjpeg::MakePattern(w, h, 3, seed), testjpeg::Sampled(90, {{2, 2}, {1, 1}, {1, 1}}))));
+        return p;
+    }
+    void Execute(int id) { m_app->GetCommands().Execute(id); }
+};
+
+TEST_F(ScreenTest, APhotoIsDrawnOnScreen)
+{
+    Start(Q(Photo("photo.jpg")));
+    const QImage rendered = m_app->m_image.GetDibImage();
+    ASSERT_EQ(rendered.size(), QSize(640, 480));
+    const QRect shown(m_view->viewport()->mapToGlobal(testwin::ClientPoint(*m_view, 0, 0)), rendered.size());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Differences(OnScreen(shown), rendered) == 0; }, 5000))
+        << Differences(OnScreen(shown), rendered) << " pixels differ from the render";
+}
+
+// Ctrl+B, Edit... on the sample macro, OK clicked with the mouse, OK in the
+// manager: the program lives on and the macro is kept as it was.
+TEST_F(ScreenTest, TheMacroEditorClosesWithAMouseClickOnOk)
+{
+    Start(Q(Photo("photo.jpg")));
+    ASSERT_FALSE(m_app->m_batches.GetBatches().empty());
+    const QString macros = m_app->m_batches.SaveToString();
+    int edited = 0;
+    int managed = 0;
+    edtest::WhenModal<CBatchManagerDlg>([&](CBatchManagerDlg* manager) {
+        edtest::WhenModal<CBatchEditDlgWrapper>([&](CBatchEditDlgWrapper* editor) {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+            QPushButton* ok = DialogButton(editor, QDialogButtonBox::Ok);
+            ASSERT_NE(ok, nullptr);
+            QTest::mouseClick(ok, Qt::LeftButton);
+            ++edited;
+        });
+        // The editor runs modally inside this click.
+        QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(manager, 1115)), Qt::LeftButton);
+        QTest::mouseClick(DialogButton(manager, QDialogButtonBox::Ok), Qt::LeftButton);
+        ++managed;
+    });
+    QTest::keyClick(m_frame->windowHandle(), Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(edited, 1);
+    EXPECT_EQ(managed, 1);
+    EXPECT_EQ(m_app->m_batches.SaveToString(), macros);
+}
+
+// Every operation page in each of its hosts: every control at least its
+// minimum size hint, no two controls on top of each other.
+TEST_F(ScreenTest, EveryOperationPageFitsInEveryHost)
+{
+    Start(Q(Photo("photo.jpg")));
+    QStringList problems;
+
+    // The macro editor, on a macro of every kind a macro can hold.
+    CBatch macro(QStringLiteral("All kinds"));
+    for (IOperation* op : m_app->m_operations)
+        if (op->IsBatchOperation())
+            macro.GetOperations().push_back(op->Clone());
+    ASSERT_GE(macro.GetOperations().size(), 8u);
+    {
+        CBatchEditDlgWrapper editor(&macro, m_app->m_operations, m_frame);
+        editor.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+        auto* selected = qobject_cast<QListWidget*>(GetDlgItem(editor.GetPage().GetSafeHwnd(), 1117));
+        ASSERT_NE(selected, nullptr);
+        for (int row = 0; row < selected->count(); ++row) {
+            selected->setCurrentRow(row);
+            problems << ProblemsOnEveryTab(&editor, QStringLiteral("macro editor/") + selected->item(row)->text());
+        }
+        // Room the dialog gains goes to the page.
+        QWidget* frame = GetDlgItem(&editor, 1119);
+        const QSize before = frame->size();
+        editor.resize(editor.size() + QSize(120, 200));
+        Problems(&editor, {});
+        EXPECT_EQ(frame->width(), before.width() + 120);
+        EXPECT_EQ(frame->height(), before.height() + 200);
+        editor.GetPage().OnCancel();
+    }
+
+    // Preferences, "Defaults".
+    int defaults = 0;
+    edtest::WhenModal<QDialog>([&](QDialog* prefs) {
+        auto* tabs = prefs->findChild<QTabBar*>(QStringLiteral("SheetTabs"));
+        ASSERT_NE(tabs, nullptr);
+        tabs->setCurrentIndex(1);
+        QListWidget* list = nullptr;
+        for (auto* l : prefs->findChildren<QListWidget*>(QStringLiteral("1118")))
+            if (l->isVisible())
+                list = l;
+        ASSERT_TRUE(list && list->isVisible());
+        for (int row = 0; row < list->count(); ++row) {
+            list->setCurrentRow(row);
+            problems << ProblemsOnEveryTab(prefs, QStringLiteral("defaults/") + list->item(row)->text());
+            ++defaults;
+        }
+        prefs->reject();
+    });
+    Execute(ID_FILE_PREFERENCES);
+    EXPECT_GE(defaults, 6);
+
+    // The insert-text dialog of the text mode.
+    int texts = 0;
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    m_app->GetCommands().UpdateAll();
+    QTest::keyClick(m_frame->windowHandle(), Qt::Key_T);
+    ASSERT_EQ(m_frame->GetCurrentModeId(), ID_EDIT_TEXT);
+    edtest::WhenModal<CInsertTextDlgWrapper>([&](CInsertTextDlgWrapper* dialog) {
+        problems << ProblemsOnEveryTab(dialog, QStringLiteral("insert text"));
+        ++texts;
+        dialog->reject();
+    });
+    QTest::keyClick(m_frame->windowHandle(), Qt::Key_T, Qt::ControlModifier);
+    EXPECT_EQ(texts, 1);
+
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+}
+
+// Looks at the screen from inside a run over files, once per file: the
+// progress window must be on the server as it paints itself, with this
+// file's number.
+class CScreenLook final : public COperation {
+public:
+    CScreenLook() : COperation("Look", "Look") {}
+    COperation* CreateNew() const override { return new CScreenLook; }
+    void UpdatePage() override {}
+    IOperationPage* GetPage() override { return nullptr; }
+    IAction* CreateAction(CKsImage*, int*) override
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!qobject_cast<CBatchProgress*>(w) || !w->isVisible())
+                continue;
+            texts << GetWindowTextString(GetDlgItem(w, CBatchProgress::IDC_TEXT));
+            painted << ShownAsPainted(w);
+        }
+        return nullptr;
+    }
+    QStringList texts;
+    QList<bool> painted;
+};
+
+TEST_F(ScreenTest, ARunOverTenFilesShowsItsProgressOnScreen)
+{
+    for (int i = 1; i <= 10; ++i)
+        Photo(QString::asprintf("p%02d.jpg", i).toStdString(), 320, 240, unsigned(i));
+    Start(Q(m_tmp.path() / "p01.jpg"));
+    CBrowseDlg& browser = m_frame->GetBrowser()->GetBrowseDlg();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser.GetItemCount() == 10; }, 5000));
+    browser.SetAllSelected(true);
+
+    CWidgetMessageBoxes boxes;
+    SetMessageBoxes(&boxes);
+    CBatch macro(QStringLiteral("Look"));
+    auto* look = new CScreenLook;
+    macro.GetOperations().push_back(look);
+    int confirmed = 0;
+    edtest::WhenModal<CBatchConfirm>([&](CBatchConfirm* confirm) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(confirm));
+        QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(confirm, CBatchConfirm::IDC_ALL_SELECTED)),
+                          Qt::LeftButton);
+        ++confirmed;
+    });
+    m_app->RunMacro(&macro);
+    SetMessageBoxes(&m_boxes);
+    EXPECT_EQ(confirmed, 1);
+
+    QStringList expected;
+    for (int i = 1; i <= 10; ++i)
+        expected << CBatchProgress::Text(i, 10);
+    EXPECT_EQ(look->texts, expected);
+    EXPECT_EQ(look->painted, QList<bool>(10, true)) << "the progress window is not on the screen as painted";
+}
+
+} // namespace

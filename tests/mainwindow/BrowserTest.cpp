@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QSplitter>
+#include <QSet>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -460,6 +461,21 @@ TEST_F(BrowserTest, Screenshot)
     QDir().mkpath(QStringLiteral(PIXMEND_ARTIFACTS_DIR));
     EXPECT_TRUE(WaitThumbnails(without));
     EXPECT_TRUE(m_frame->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/browser-1280x800.png")));
+    // Every thumbnail in view is drawn in its cell: a photo, not a plain tile.
+    const QImage shown = Ctrl()->viewport()->grab().toImage();
+    int drawn = 0;
+    for (int i = 0; i < List().GetItemCount(); ++i) {
+        const QRect cell = Ctrl()->visualRect(List().GetModel()->index(i));
+        if (!List().GetModel()->HasThumbnail(i) || !shown.rect().contains(cell))
+            continue;
+        QSet<QRgb> colours;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                colours.insert(shown.pixel(x, y));
+        EXPECT_GE(colours.size(), 32) << List().GetNameAt(i).toStdString();
+        ++drawn;
+    }
+    EXPECT_GE(drawn, 4);
 }
 
 } // namespace

@@ -93,6 +93,7 @@ TEST(BatchConfirmTest, Screenshot)
     const QStringList problems = layoutcheck::LayoutProblems(&dlg);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     // The icon shows in the window: its place holds the picture's colours.
+    ASSERT_TRUE(icon->isVisible());
     const QImage place = shot.copy(QRect(icon->mapTo(&dlg, QPoint(0, 0)), icon->size()));
     QSet<QRgb> colours;
     for (int y = 0; y < place.height(); ++y)

@@ -23,7 +23,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QSplitter>
-#include <QSet>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -461,18 +460,20 @@ TEST_F(BrowserTest, Screenshot)
     QDir().mkpath(QStringLiteral(PIXMEND_ARTIFACTS_DIR));
     EXPECT_TRUE(WaitThumbnails(without));
     EXPECT_TRUE(m_frame->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/browser-1280x800.png")));
-    // Every thumbnail in view is drawn in its cell: a photo, not a plain tile.
-    const QImage shown = Ctrl()->viewport()->grab().toImage();
+    // Every thumbnail in view shows as it is, centred at the top of its cell.
+    const QImage shown = Ctrl()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB888);
     int drawn = 0;
     for (int i = 0; i < List().GetItemCount(); ++i) {
-        const QRect cell = Ctrl()->visualRect(List().GetModel()->index(i));
-        if (!List().GetModel()->HasThumbnail(i) || !shown.rect().contains(cell))
+        const QModelIndex index = List().GetModel()->index(i);
+        const QRect cell = Ctrl()->visualRect(index);
+        const QImage picture = Picture(i);
+        // A selected one is framed over its edge.
+        if (!List().GetModel()->HasThumbnail(i) || !shown.rect().contains(cell) ||
+            Ctrl()->selectionModel()->isSelected(index))
             continue;
-        QSet<QRgb> colours;
-        for (int y = cell.top(); y <= cell.bottom(); ++y)
-            for (int x = cell.left(); x <= cell.right(); ++x)
-                colours.insert(shown.pixel(x, y));
-        EXPECT_GE(colours.size(), 32) << List().GetNameAt(i).toStdString();
+        const int margin = (cell.width() - picture.width()) / 2;
+        EXPECT_EQ(shown.copy(QRect(cell.topLeft() + QPoint(margin, margin), picture.size())), picture)
+            << List().GetNameAt(i).toStdString();
         ++drawn;
     }
     EXPECT_GE(drawn, 4);

@@ -2,12 +2,14 @@
 #include "BatchConfirm.h"
 #include "BatchProgress.h"
 #include "DlgItems.h"
+#include "LayoutCheck.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -88,6 +90,16 @@ TEST(BatchConfirmTest, Screenshot)
     auto* icon = qobject_cast<QLabel*>(GetDlgItem(&dlg, CBatchConfirm::IDC_ICON));
     ASSERT_NE(icon, nullptr);
     EXPECT_FALSE(icon->pixmap().isNull());
+    const QStringList problems = layoutcheck::LayoutProblems(&dlg);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+    // The icon shows in the window: its place holds the picture's colours.
+    ASSERT_TRUE(icon->isVisible());
+    const QImage place = shot.copy(QRect(icon->mapTo(&dlg, QPoint(0, 0)), icon->size()));
+    QSet<QRgb> colours;
+    for (int y = 0; y < place.height(); ++y)
+        for (int x = 0; x < place.width(); ++x)
+            colours.insert(place.pixel(x, y));
+    EXPECT_GE(colours.size(), 4);
 }
 
 TEST(BatchProgressTest, ShowsThePositionCentredOnTheMainWindow)

@@ -12,6 +12,8 @@ namespace {
 
 const QString kPath = QStringLiteral("/no/such/folder/photo.jpg");
 
+class FileSaveErrorDlgTest : public prefstest::ModalTest {};
+
 // Ends the dialog as `how` says and returns the code DoModal gave.
 int Answer(std::function<void(QWidget*)> how)
 {
@@ -22,7 +24,7 @@ int Answer(std::function<void(QWidget*)> how)
 
 } // namespace
 
-TEST(FileSaveErrorDlgTest, ShowsThePathAfterAnEmptyLineWithoutAClose)
+TEST_F(FileSaveErrorDlgTest, ShowsThePathAfterAnEmptyLineWithoutAClose)
 {
     CFileSaveErrorDlg dlg;
     OnNextModal([](QWidget* w) {
@@ -40,7 +42,7 @@ TEST(FileSaveErrorDlgTest, ShowsThePathAfterAnEmptyLineWithoutAClose)
     EXPECT_EQ(dlg.DoModal(kPath), 1131);
 }
 
-TEST(FileSaveErrorDlgTest, EachWayOfEndingGivesItsCode)
+TEST_F(FileSaveErrorDlgTest, EachWayOfEndingGivesItsCode)
 {
     const struct {
         const char* name;
@@ -63,7 +65,7 @@ TEST(FileSaveErrorDlgTest, EachWayOfEndingGivesItsCode)
     }
 }
 
-TEST(FileSaveErrorDlgTest, MessageBoxesMapTheButtons)
+TEST_F(FileSaveErrorDlgTest, MessageBoxesMapTheButtons)
 {
     qunsetenv("PIXMEND_NONINTERACTIVE");
     CWidgetMessageBoxes boxes;

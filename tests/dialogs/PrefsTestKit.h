@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabBar>
@@ -20,25 +21,49 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace prefstest {
 
+// The answers OnNextModal still waits with, each by its polling timer.
+inline QList<QPointer<QTimer>>& PendingAnswers()
+{
+    static QList<QPointer<QTimer>> pending;
+    return pending;
+}
+
 // Runs `answer` on the next modal window once it is up and active. The
-// answer must end that window (or open and answer further ones).
+// answer must end that window (or open and answer further ones). A test
+// fixture derived from ModalTest fails when an answer never ran.
 inline void OnNextModal(std::function<void(QWidget*)> answer)
 {
     auto* timer = new QTimer;
     timer->setInterval(10);
+    PendingAnswers().append(timer);
     QObject::connect(timer, &QTimer::timeout, [timer, answer] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible())
             return;
+        PendingAnswers().removeAll(timer);
         timer->stop();
         timer->deleteLater();
         answer(modal);
     });
     timer->start();
 }
+
+// Fails for every answer whose window never came and stops its timer, so
+// that none fires into a later test.
+class ModalTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (const QPointer<QTimer>& timer : std::exchange(PendingAnswers(), {})) {
+            ADD_FAILURE() << "a modal window expected to be answered never came up";
+            delete timer.data();
+        }
+    }
+};
 
 // The control with that id, the shown one first: pages of one sheet reuse ids.
 template <class T>
@@ -99,7 +124,7 @@ inline void Snap(QWidget* window, const QString& name)
 }
 
 // The application on an empty profile, started without arguments.
-class AppTest : public ::testing::Test {
+class AppTest : public ModalTest {
 protected:
     void SetUp() override
     {
@@ -108,6 +133,7 @@ protected:
     }
     void TearDown() override
     {
+        ModalTest::TearDown();
         if (m_app && !m_exited)
             m_app->ExitInstance(0);
         m_app.reset();

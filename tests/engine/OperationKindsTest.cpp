@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -390,17 +391,67 @@ TEST_F(OperationEdits, PaddingColourIsAColorRef)
     Undo("padded turn");
 }
 
+// Mean Y, Cb and Cr of an image as rendered.
+std::array<double, 3> MeanYCbCr(const QImage& img)
+{
+    std::array<double, 3> sum{};
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            const double r = qRed(p), g = qGreen(p), b = qBlue(p);
+            sum[0] += 0.299 * r + 0.587 * g + 0.114 * b;
+            sum[1] += -0.168736 * r - 0.331264 * g + 0.5 * b;
+            sum[2] += 0.5 * r - 0.418688 * g - 0.081312 * b;
+        }
+    for (double& v : sum)
+        v /= double(img.width()) * img.height();
+    return sum;
+}
+
+// A level shift s adds s * 1020 / 100 to every DC value of its component:
+// the component's mean sample moves by an eighth of that.
 TEST_F(OperationEdits, CoefficientKinds)
 {
-    Open(96, 64);
+    // Mid tones only, so that no shift below clips.
+    testjpeg::Pixels px = testjpeg::MakePattern(96, 64);
+    for (uint8_t& v : px.data)
+        v = static_cast<uint8_t>(70 + v * 100 / 255);
+    Open(96, 64, &px);
+    const std::array<double, 3> before = MeanYCbCr(Rendered());
+
     COperConvertGrayscale gray;
     RunAndUndo(gray, "grayscale");
+    {
+        const QImage img = Rendered();
+        EXPECT_NEAR(MeanYCbCr(img)[0], before[0], 0.5);
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QRgb p = img.pixel(x, y);
+                ASSERT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p)) << x << "," << y;
+            }
+    }
     Undo("grayscale");
 
-    COperColor color;
-    color.Params().Brightness = 20;
-    RunAndUndo(color, "colour");
-    Undo("colour");
+    const struct {
+        ColorParams shifts;
+        std::array<double, 3> moves;
+    } shifts[] = {
+        {{20, 0, 0}, {25.5, 0, 0}},
+        {{-37, 0, 0}, {-47.125, 0, 0}},
+        {{0, -30, 0}, {0, -38.25, 0}},
+        {{0, 0, 10}, {0, 0, 12.75}},
+    };
+    for (const auto& c : shifts) {
+        const std::string what = "colour " + std::to_string(c.shifts.Brightness) + "," +
+                                 std::to_string(c.shifts.BlueYellow) + "," + std::to_string(c.shifts.RedCyan);
+        COperColor color;
+        color.Params() = c.shifts;
+        RunAndUndo(color, what.c_str());
+        const std::array<double, 3> after = MeanYCbCr(Rendered());
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(after[k] - before[k], c.moves[k], 0.5) << what << ", component " << k;
+        Undo(what.c_str());
+    }
 
     COperReconstruct reconstruct;
     RunAndUndo(reconstruct, "reconstruct");

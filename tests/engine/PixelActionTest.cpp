@@ -13,6 +13,8 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <set>
+#include <tuple>
 
 using namespace etest;
 using testjpeg::TempDir;
@@ -191,6 +193,72 @@ TEST_F(PixelActionTest, RedEyeSensitivityAndPreviewRestoresExactly)
     mode.Undo();
     EXPECT_EQ(DibBytes(), original);
     EXPECT_EQ(Coefficients(*m_image), coefficients);
+}
+
+// Red eye at one point worked out step by step on a copy of the bitmap,
+// for a square inside the picture: the B, G, R averages inside and outside
+// the disc, the thresholds, the marks, and every cell pulled toward the
+// darker grey by the marks around it.
+void RedEyeByHand(std::vector<BYTE>& px, int stride, QPoint c, int r, int sensitivity, int k)
+{
+    auto at = [&](int x, int y) { return &px[static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3]; };
+    auto inside = [&](int x, int y) { return (x - c.x()) * (x - c.x()) + (y - c.y()) * (y - c.y()) <= r * r; };
+    int sum[2][3] = {}, count[2] = {}; // [0] outside, [1] inside
+    for (int y = c.y() - r; y <= c.y() + r; ++y)
+        for (int x = c.x() - r; x <= c.x() + r; ++x) {
+            ++count[inside(x, y)];
+            for (int ch = 0; ch < 3; ++ch)
+                sum[inside(x, y)][ch] += at(x, y)[ch];
+        }
+    int out[3], in[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        out[ch] = sum[0][ch] / count[0];
+        in[ch] = sum[1][ch] / count[1];
+    }
+    const int t = 50 - sensitivity;
+    const int Rt = (in[2] + out[2]) / 2 + t * (in[2] - out[2]) / 50;
+    const int Gt = (in[1] + out[1]) / 2 - t * (out[1] - in[1]) / 50;
+    const int Bt = (in[0] + out[0]) / 2 - t * (out[0] - in[0]) / 50;
+    const auto s = [](int v) { return v > 0 ? v * v : -v * v; };
+    std::set<std::pair<int, int>> marked;
+    for (int y = c.y() - r; y <= c.y() + r; ++y)
+        for (int x = c.x() - r; x <= c.x() + r; ++x) {
+            const BYTE* p = at(x, y);
+            if (inside(x, y) && s(p[2] - Rt) + s(Gt - p[1]) + s(Bt - p[0]) > 0)
+                marked.insert({x, y});
+        }
+    for (int y = c.y() - r; y <= c.y() + r; ++y)
+        for (int x = c.x() - r; x <= c.x() + r; ++x) {
+            int F = 0;
+            for (int ny = std::max(y - 1, c.y() - r); ny <= std::min(y + 1, c.y() + r); ++ny)
+                for (int nx = std::max(x - 1, c.x() - r); nx <= std::min(x + 1, c.x() + r); ++nx)
+                    F += static_cast<int>(marked.count({nx, ny}));
+            BYTE* p = at(x, y);
+            const int B = p[0], G = p[1], R = p[2];
+            const int v = ((k + 5) * (B + G) + (20 - k) * R) / (k + 30);
+            p[2] = static_cast<BYTE>((v * F + (9 - F) * R) / 9);
+            p[1] = static_cast<BYTE>(((v * F + (9 - F) * G) / 9 + G) / 2);
+            p[0] = static_cast<BYTE>(((v * F + (9 - F) * B) / 9 + B) / 2);
+        }
+}
+
+// Centred on the disc's edge, so that the blurred ring between red and skin
+// is marked or not depending on the sensitivity.
+TEST_F(PixelActionTest, RedEyeEqualsTheStepsWorkedByHand)
+{
+    const QPoint centre(36, 30);
+    Open(RedDiscPhoto(72, 64, 30, 30));
+    const std::vector<BYTE> original = DibBytes();
+    for (const auto& [radius, sensitivity, darkening] : {std::tuple{6, 20, 10}, {6, 80, 10}, {9, 65, 3}, {4, 35, 18}}) {
+        SCOPED_TRACE(testing::Message() << "radius " << radius << ", sensitivity " << sensitivity);
+        CActionRedEye preview(Eyes(radius, sensitivity, {centre}, darkening));
+        preview.Do(m_image.get(), 1, nullptr, nullptr);
+        std::vector<BYTE> expected = original;
+        RedEyeByHand(expected, m_image->GetStride(), centre, radius, sensitivity, darkening);
+        EXPECT_NE(expected, original);
+        EXPECT_EQ(DibBytes(), expected);
+        preview.Undo();
+    }
 }
 
 // Points on and past every edge, a huge radius and out-of-range values:
@@ -384,6 +452,8 @@ TEST(ResizeTarget, SizeRules)
         {"double", Percent(200), 101, 75, 202, 150},
         {"percent past the limit", Percent(2147483647), 60000, 10, 0, 0},
         {"auto swap", Pixels(1600, 1200, 1, 0, 0), 1200, 1600, 1200, 1600},
+        {"auto swap, portrait box", Pixels(1200, 1600, 1, 0, 0), 1600, 1200, 1600, 1200},
+        {"auto swap, same lie", Pixels(1200, 1600, 1, 0, 0), 1200, 1600, 1200, 1600},
         {"no swap", Pixels(1600, 1200, 0, 0, 0), 1200, 1600, 1600, 1200},
         {"keep proportions, width limits", Pixels(800, 600, 0, 1, 0), 1000, 500, 800, 400},
         {"keep proportions, height limits", Pixels(800, 600, 0, 1, 0), 1000, 1000, 600, 600},

@@ -518,6 +518,23 @@ TEST_F(BrowserTest, Screenshot)
     QDir().mkpath(QStringLiteral(PIXMEND_ARTIFACTS_DIR));
     EXPECT_TRUE(WaitThumbnails(without));
     EXPECT_TRUE(m_frame->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/browser-1280x800.png")));
+    // Every thumbnail in view shows as it is, centred at the top of its cell.
+    const QImage shown = Ctrl()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB888);
+    int drawn = 0;
+    for (int i = 0; i < List().GetItemCount(); ++i) {
+        const QModelIndex index = List().GetModel()->index(i);
+        const QRect cell = Ctrl()->visualRect(index);
+        const QImage picture = Picture(i);
+        // A selected one is framed over its edge.
+        if (!List().GetModel()->HasThumbnail(i) || !shown.rect().contains(cell) ||
+            Ctrl()->selectionModel()->isSelected(index))
+            continue;
+        const int margin = (cell.width() - picture.width()) / 2;
+        EXPECT_EQ(shown.copy(QRect(cell.topLeft() + QPoint(margin, margin), picture.size())), picture)
+            << List().GetNameAt(i).toStdString();
+        ++drawn;
+    }
+    EXPECT_GE(drawn, 4);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "MessageBoxes.h"
 #include "PixmendApp.h"
 #include "Profile.h"
+#include "ProgramWindow.h"
 #include "SpinButton.h"
 #include "StaticHSeparator.h"
 #include "TestJpeg.h"
@@ -352,7 +353,8 @@ TEST(DlgItemsTest, EnableAndShowSkipMissingIdsAndTextsFollowTheControl)
 }
 
 // One row of every control, enabled then disabled, drawn at 100 and 200 per
-// cent into build/artifacts/controls.png for a look by eye.
+// cent into build/artifacts/controls.png for a look by eye. Each control
+// gets its minimum size and draws something at either scale.
 TEST(ControlsPicture, EveryControlEnabledAndDisabledAtTwoScales)
 {
     QWidget sheet;
@@ -376,6 +378,9 @@ TEST(ControlsPicture, EveryControlEnabledAndDisabledAtTwoScales)
     }
     sheet.resize(560, 70);
     sheet.show();
+    QCoreApplication::processEvents();
+    const QStringList problems = testwin::LayoutProblems(&sheet);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
 
     QImage picture(560 * 3, 70 * 2, QImage::Format_RGB32);
     picture.fill(Qt::white);
@@ -390,6 +395,18 @@ TEST(ControlsPicture, EveryControlEnabledAndDisabledAtTwoScales)
     p.end();
     QDir().mkpath(PIXMEND_ARTIFACTS_DIR);
     EXPECT_TRUE(picture.save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/controls.png")));
+
+    // Every control drew more than one colour at either scale.
+    for (const QWidget* w : sheet.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        for (int scale : {100, 200}) {
+            const QImage part = picture.copy(QRect(QPoint(scale == 100 ? 0 : 560, 0) + w->pos() * scale / 100,
+                                                   w->size() * scale / 100));
+            bool drawn = false;
+            for (int y = 0; y < part.height() && !drawn; ++y)
+                for (int x = 0; x < part.width() && !drawn; ++x)
+                    drawn = part.pixel(x, y) != part.pixel(0, 0);
+            EXPECT_TRUE(drawn) << layoutcheck::Describe(w).toStdString() << " at " << scale << " %";
+        }
 }
 
 } // namespace

@@ -184,6 +184,27 @@ TEST_F(ModeColorTest, PreviewShowsTheShiftButLeavesTheImageExactlyAsItWas)
     EXPECT_EQ(UndoFiles(), 1);
 }
 
+// Each value alone is something to do: the preview shows it and Apply
+// makes the colour operation's edit.
+TEST_F(ModeColorTest, EachValueAloneIsPreviewedAndApplied)
+{
+    const QString path = WritePhoto(96, 64);
+    for (int ColorParams::*value : {&ColorParams::Brightness, &ColorParams::BlueYellow, &ColorParams::RedCyan}) {
+        Start(path);
+        Key(Qt::Key_B);
+        auto* mode = Current<CModeColor>();
+        ASSERT_NE(mode, nullptr);
+        ASSERT_NE(mode->GetColorValues(), nullptr);
+        mode->GetColorValues()->*value = 25;
+        SCOPED_TRACE(testing::PrintToString(Values(mode->GetColorValues())));
+        mode->GetListener()->OnChanged();
+        EXPECT_TRUE(mode->IsPreviewShown());
+        COperColor direct;
+        direct.Params().*value = 25;
+        ExpectApplyGives(path, direct);
+    }
+}
+
 TEST_F(ModeColorTest, AnImageTheLevelsEditRefusesLeavesTheModeInactive)
 {
     const auto cmyk = testjpeg::CorpusFile("syn_cmyk_adobe_323x211.jpg");

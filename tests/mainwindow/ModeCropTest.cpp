@@ -211,11 +211,22 @@ TEST_F(ModeCropTest, CropNowMatchesJpegtranAndUndoShowsTheSelectionAgain)
     for (size_t c = 0; c < a.components.size(); ++c)
         EXPECT_TRUE(a.components[c].blocks == b.components[c].blocks) << c;
 
+    const std::vector<short> cropped = testwin::Coefficients(m_app->m_image);
+
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(testwin::Coefficients(m_app->m_image), original);
     EXPECT_EQ(m_frame->GetCurrentModeId(), ID_EDIT_CROP);
     EXPECT_TRUE(m_view->IsSelectionShown());
     EXPECT_EQ(Sel(), QRect(16, 32, 96, 64));
+
+    // With the aspect flipped the reference is kept turned; the crop still
+    // cuts the selection as shown.
+    Crop().AutoFlipAspect = 0;
+    Crop().FlipAspect = 1;
+    Key(Qt::Key_Return);
+    EXPECT_EQ(m_app->m_image.GetWidth(), 96);
+    EXPECT_EQ(m_app->m_image.GetHeight(), 64);
+    EXPECT_EQ(testwin::Coefficients(m_app->m_image), cropped);
 }
 
 TEST_F(ModeCropTest, FadingOutsideTheSelectionAndTheCanvas)

@@ -123,6 +123,8 @@ protected:
         QCoreApplication::processEvents();
         m_view->viewport()->repaint();
         EXPECT_TRUE(m_frame->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/") + name));
+        const QStringList problems = testwin::PanelLayoutProblems(*m_frame);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     }
     // Picks `text` in a closed combo box with the arrow keys, as the user does.
     void ChooseByKeys(int id, const QString& text)

@@ -115,6 +115,8 @@ protected:
         QDir().mkpath(QStringLiteral(PIXMEND_ARTIFACTS_DIR));
         m_view->viewport()->repaint();
         EXPECT_TRUE(m_frame->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/") + QLatin1String(name)));
+        const QStringList problems = testwin::PanelLayoutProblems(*m_frame);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     }
 
     // Starts pasting `picture` as the user does: on the clipboard, Ctrl+V.

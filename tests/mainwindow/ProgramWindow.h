@@ -3,8 +3,10 @@
 
 #include "ChildView.h"
 #include "KsImage.h"
+#include "LayoutCheck.h"
 #include "MainFrame.h"
 #include "MessageBoxes.h"
+#include "ModePane.h"
 #include "PixmendApp.h"
 #include "ScopedConfigHome.h"
 #include "TestJpeg.h"
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -105,5 +108,28 @@ protected:
     CMainFrame* m_frame = nullptr;
     CChildView* m_view = nullptr;
 };
+
+// What breaks the layout rule inside `top`. Left out, as the layouts leave
+// them: the arrows a spin button places itself and a size the control was
+// fixed at.
+inline QStringList LayoutProblems(const QWidget* top)
+{
+    QStringList exempt;
+    for (const QWidget* w : top->findChildren<QWidget*>())
+        if (w->minimumHeight() == w->maximumHeight() || (w->parentWidget() && w->parentWidget()->inherits("CSpinButton")))
+            exempt << layoutcheck::Describe(w) + QStringLiteral(" is ");
+    QStringList problems = layoutcheck::LayoutProblems(top);
+    problems.removeIf([&](const QString& p) {
+        return std::any_of(exempt.begin(), exempt.end(), [&](const QString& e) { return p.startsWith(e); });
+    });
+    return problems;
+}
+
+// The same for the panel shown in the mode pane.
+inline QStringList PanelLayoutProblems(const CMainFrame& frame)
+{
+    const QWidget* panel = frame.GetModePane()->widget();
+    return panel ? LayoutProblems(panel) : QStringList{QStringLiteral("no panel")};
+}
 
 } // namespace testwin

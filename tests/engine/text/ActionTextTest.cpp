@@ -15,6 +15,7 @@
 
 #include <climits>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -165,6 +166,57 @@ TEST(ActionText, EmbossAndEngraveMoveChannelsOppositeWays)
         }
     }
     EXPECT_GT(moved, 300);
+
+    // Just outside the text every neighbour weighs on one side only: the
+    // raised relief lights the left and top edges and darkens the right and
+    // bottom ones; the sunken relief the other way round.
+    for (const auto& [relief, lit] : {std::pair{&emboss, 1}, {&engrave, -1}}) {
+        SCOPED_TRACE(lit > 0 ? "raised" : "sunken");
+        const QRect box = Changed(grey, *relief);
+        ASSERT_FALSE(box.isEmpty());
+        const auto edge = [&](int x0, int y0, int dx, int dy, int want) {
+            int changed = 0;
+            for (int x = x0, y = y0; box.contains(x, y); x += dx, y += dy) {
+                const int v = relief->Row(y)[x * 3];
+                if (v != 128) {
+                    ++changed;
+                    ASSERT_EQ(v > 128 ? 1 : -1, want) << x << "," << y;
+                }
+            }
+            EXPECT_GT(changed, 0);
+        };
+        edge(box.left(), box.top(), 0, 1, lit);
+        edge(box.left(), box.top(), 1, 0, lit);
+        edge(box.right(), box.top(), 0, 1, -lit);
+        edge(box.left(), box.bottom(), 1, 0, -lit);
+    }
+}
+
+TEST(ActionText, ShadowFallsBelowRightOfTheText)
+{
+    TextSettings s = OneBlock("Shadow");
+    s.Exif.FontSize = 60;
+    s.Exif.Effect = 1;
+    s.Exif.Color = 0xFFFFFF;
+    s.Exif.ColorSh = 0;
+    CDib24 dib = Grey(400, 120);
+    CActionText action;
+    action.Draw(dib, nullptr, &s);
+    QRect light, dark;
+    for (int y = 0; y < dib.Height(); ++y)
+        for (int x = 0; x < dib.Width(); ++x) {
+            const int v = dib.Row(y)[x * 3];
+            if (v > 128)
+                light |= QRect(x, y, 1, 1);
+            else if (v < 128)
+                dark |= QRect(x, y, 1, 1);
+        }
+    ASSERT_FALSE(light.isEmpty());
+    ASSERT_FALSE(dark.isEmpty());
+    const int fh = action.GetFontHeight();
+    ASSERT_GE(fh / 15, 3);
+    EXPECT_NEAR(dark.right() - light.right(), fh / 12, 1);
+    EXPECT_NEAR(dark.bottom() - light.bottom(), fh / 15, 1);
 }
 
 TEST(ActionText, BackgroundBoxIsTheIntegerBlend)

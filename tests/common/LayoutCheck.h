@@ -87,4 +87,20 @@ inline QStringList LayoutProblems(const QWidget* top)
     return problems;
 }
 
+// The same, with `w` itself held to its own minimum too.
+inline QStringList WidgetLayoutProblems(const QWidget* w)
+{
+    QStringList problems;
+    const QSize need = NeededSize(w);
+    if (w->width() < need.width() || w->height() < need.height())
+        problems << QStringLiteral("%1 is %2x%3, needs %4x%5")
+                        .arg(Describe(w))
+                        .arg(w->width())
+                        .arg(w->height())
+                        .arg(need.width())
+                        .arg(need.height());
+    Collect(w, w, problems);
+    return problems;
+}
+
 } // namespace layoutcheck

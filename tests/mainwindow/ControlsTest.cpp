@@ -379,7 +379,7 @@ TEST(ControlsPicture, EveryControlEnabledAndDisabledAtTwoScales)
     sheet.resize(560, 70);
     sheet.show();
     QCoreApplication::processEvents();
-    const QStringList problems = testwin::LayoutProblems(&sheet);
+    const QStringList problems = layoutcheck::LayoutProblems(&sheet);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
 
     QImage picture(560 * 3, 70 * 2, QImage::Format_RGB32);

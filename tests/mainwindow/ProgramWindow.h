@@ -109,27 +109,13 @@ protected:
     CChildView* m_view = nullptr;
 };
 
-// What breaks the layout rule inside `top`. Left out, as the layouts leave
-// them: the arrows a spin button places itself and a size the control was
-// fixed at.
-inline QStringList LayoutProblems(const QWidget* top)
+// The same for the panel shown in the mode pane (the page area's other
+// pages are hidden and may be wider).
+inline QStringList PanelLayoutProblems(CMainFrame& frame)
 {
-    QStringList exempt;
-    for (const QWidget* w : top->findChildren<QWidget*>())
-        if (w->minimumHeight() == w->maximumHeight() || (w->parentWidget() && w->parentWidget()->inherits("CSpinButton")))
-            exempt << layoutcheck::Describe(w) + QStringLiteral(" is ");
-    QStringList problems = layoutcheck::LayoutProblems(top);
-    problems.removeIf([&](const QString& p) {
-        return std::any_of(exempt.begin(), exempt.end(), [&](const QString& e) { return p.startsWith(e); });
-    });
-    return problems;
-}
-
-// The same for the panel shown in the mode pane.
-inline QStringList PanelLayoutProblems(const CMainFrame& frame)
-{
-    const QWidget* panel = frame.GetModePane()->widget();
-    return panel ? LayoutProblems(panel) : QStringList{QStringLiteral("no panel")};
+    CPropertyPage* page = frame.GetModePane()->GetSheet().GetActivePage();
+    const QWidget* panel = page ? page->GetSafeHwnd() : nullptr;
+    return panel ? layoutcheck::WidgetLayoutProblems(panel) : QStringList{QStringLiteral("no panel")};
 }
 
 } // namespace testwin

@@ -439,7 +439,7 @@ void CPanelCrop::UpdateControls()
         return;
     // 1. A changed preset list, or a preset chosen elsewhere, refills the combo.
     if (theCropPresets.GetAccepted() ||
-        (!m_preset->view()->isVisible() && m_preset->currentIndex() != theCropPresets.FindPreset(crop->CropPreset)))
+        (!m_preset->view()->isVisible() && m_preset->currentIndex() != ListedCropPreset(crop->CropPreset)))
         FillCropPresetCombo(m_preset, crop->CropPreset, 1);
 
     // 2.

@@ -110,6 +110,13 @@ void CModePanel::Refresh()
 void CModePanel::OnShowWindow(bool show)
 {
     CPropertyPage::OnShowWindow(show);
+    if (show && !m_bEnterApplies && GetSafeHwnd()) {
+        // Every edit already stored what was typed: Enter in a number field
+        // applies the mode, as OK does.
+        m_bEnterApplies = true;
+        for (CIntEdit* edit : GetSafeHwnd()->findChildren<CIntEdit*>())
+            connect(edit, &QLineEdit::returnPressed, this, [this] { OnOK(); });
+    }
     if (show)
         Refresh();
 }

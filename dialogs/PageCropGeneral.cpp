@@ -20,6 +20,17 @@ constexpr int kOutwardIds[] = {1092, 1093, 1095, 1094};
 
 } // namespace
 
+int ListedCropPreset(const QString& presetText)
+{
+    if (presetText.isEmpty())
+        return 0;
+    if (const int index = theCropPresets.FindPreset(presetText))
+        return index;
+    CropRule rule;
+    rule.Parse(presetText);
+    return rule.IsUsable() ? theCropPresets.FindPreset(rule.Format()) : 0;
+}
+
 void FillCropPresetCombo(QComboBox* combo, const QString& presetText, int clearEdited)
 {
     const QSignalBlocker block(combo);
@@ -27,7 +38,7 @@ void FillCropPresetCombo(QComboBox* combo, const QString& presetText, int clearE
     combo->addItem(QStringLiteral(":: Free crop ::"));
     for (const CropRule& rule : theCropPresets.GetRules())
         combo->addItem(rule.name);
-    combo->setCurrentIndex(theCropPresets.FindPreset(presetText));
+    combo->setCurrentIndex(ListedCropPreset(presetText));
     if (clearEdited)
         theCropPresets.SetAccepted(0);
 }
@@ -155,14 +166,14 @@ void CPageCropGeneral::ShowOutward()
 
 void CPageCropGeneral::ShowFlip()
 {
-    const bool enabled = !m_pParams->AutoFlipAspect && !m_pParams->CropPreset.isEmpty();
+    const bool enabled = !m_pParams->AutoFlipAspect && ListedCropPreset(m_pParams->CropPreset) > 0;
     m_flip->setEnabled(enabled);
     m_flip->setChecked(enabled && m_pParams->FlipAspect);
 }
 
 void CPageCropGeneral::ShowAlign()
 {
-    const bool enabled = m_pParams->CropPreset.isEmpty();
+    const bool enabled = ListedCropPreset(m_pParams->CropPreset) == 0;
     m_align->setEnabled(enabled);
     m_align->setChecked(enabled && m_pParams->AlignSelectionByBlockSE);
 }

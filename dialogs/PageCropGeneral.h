@@ -13,6 +13,10 @@ struct CropParams;
 // selects the preset whose text is `presetText` (the free crop when none
 // is); with clearEdited the presets' accepted flag is cleared.
 void FillCropPresetCombo(QComboBox* combo, const QString& presetText, int clearEdited);
+// The index (from 1) of the listed preset that `presetText` names, in its own
+// spelling or in another that reads as the same rule; 0 (free crop) when it
+// names none.
+int ListedCropPreset(const QString& presetText);
 
 class CPageCropGeneral : public CPropertyPage {
     Q_OBJECT

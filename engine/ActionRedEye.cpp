@@ -33,7 +33,8 @@ CActionRedEye::CActionRedEye(const RedEyeParams& params)
 void CActionRedEye::SetParameters(const RedEyeParams& params)
 {
     m_params.RedEyeRadius = std::clamp(params.RedEyeRadius, kMinRadius, kMaxRadius);
-    m_params.RedEyeSensitivity = std::clamp(params.RedEyeSensitivity, kMinSensitivity, kMaxSensitivity);
+    // Below the editors' range, 0 is still a sensitivity (t = 50).
+    m_params.RedEyeSensitivity = std::clamp(params.RedEyeSensitivity, 0, kMaxSensitivity);
     m_params.RedEyeDarkening = std::clamp(params.RedEyeDarkening, kMinDarkening, kMaxDarkening);
     m_params.Points = params.Points;
 }

@@ -16,7 +16,7 @@ class CDib24;
 
 class CActionRedEye : public CAction {
 public:
-    // The editors' ranges; parameters are clamped to them.
+    // The editors' ranges; parameters are clamped to them (sensitivity to 0..100).
     static constexpr int kMinRadius = 1, kMaxRadius = 50;
     static constexpr int kMinSensitivity = 1, kMaxSensitivity = 100;
     static constexpr int kMinDarkening = 0, kMaxDarkening = 20;

@@ -4,6 +4,9 @@
 // Without Lossless an image with partial edge MCUs is turned on pixels
 // instead and every MCU is encoded again.
 //
+// The library's own turns and flips set a stored EXIF orientation to 1; a
+// turn or flip on pixels does the same here, and undo puts the old value back.
+//
 // On failure: a refused library edit is not counted and changes nothing.
 // When a pixel route or the padding fill cannot finish (no bitmap, or the
 // library cannot take pixels back, e.g. 4:1:1 sampling) the action takes
@@ -31,12 +34,14 @@ bool CActionRotateFlip::OrientationToTransform(int orientation, int* rotate, int
 void CActionRotateFlip::Apply(const void* /*arg*/)
 {
     IKestrel* lib = Library();
-    if (!lib)
+    if (!lib || lib->GetMcuWidth() <= 0 || lib->GetMcuHeight() <= 0)
         return;
     m_width = lib->GetWidth();
     m_height = lib->GetHeight();
     m_abandoned = false;
     m_viewSwaps = 0;
+    m_oldOrientation = lib->GetOrientation();
+    m_orientationReset = false;
     int rotate = m_params.Rotate;
     int flip = m_params.Flip;
     if (m_params.Automatic && !OrientationToTransform(lib->GetOrientation() & 0xFFFF, &rotate, &flip))
@@ -50,6 +55,7 @@ void CActionRotateFlip::Apply(const void* /*arg*/)
 void CActionRotateFlip::Revert()
 {
     RevertLibraryEdits();
+    RestoreOrientation();
     if (m_image)
         m_image->DeleteDib();
 }
@@ -79,6 +85,7 @@ void CActionRotateFlip::RotateStep(int rotate)
                 return;
             m_image->AttachDib(std::move(turned));
             if (Reencode(1)) {
+                ResetOrientation();
                 m_image->SwapViewSize();
                 ++m_viewSwaps;
             }
@@ -103,7 +110,8 @@ void CActionRotateFlip::RotateStep(int rotate)
             }
             MirrorDibRows(W);
             SwapDibRows(H);
-            Reencode(1);
+            if (Reencode(1))
+                ResetOrientation();
             return;
         }
         // Both mirrors or neither: one alone would be a flip, not a turn.
@@ -146,7 +154,8 @@ void CActionRotateFlip::FlipStep(int flip)
             MirrorDibRows(W);
         else
             SwapDibRows(H);
-        Reencode(1);
+        if (Reencode(1))
+            ResetOrientation();
         return;
     }
     if (!LibraryEdit([&] { return horizontal ? lib->FlipHorizontal(partial) : lib->FlipVertical(partial); }))
@@ -179,9 +188,27 @@ bool CActionRotateFlip::Reencode(int all)
     return false;
 }
 
+void CActionRotateFlip::ResetOrientation()
+{
+    // Without an orientation entry the library changes nothing.
+    if (IKestrel* lib = Library()) {
+        lib->SetOrientation(1);
+        m_orientationReset = true;
+    }
+}
+
+void CActionRotateFlip::RestoreOrientation()
+{
+    IKestrel* lib = Library();
+    if (m_orientationReset && lib)
+        lib->SetOrientation(m_oldOrientation);
+    m_orientationReset = false;
+}
+
 void CActionRotateFlip::Abandon()
 {
     RevertLibraryEdits();
+    RestoreOrientation();
     m_image->DeleteDib();
     // A view told to exchange its sides for a turn that is taken back again
     // is told once more.

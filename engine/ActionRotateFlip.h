@@ -47,6 +47,10 @@ private:
     bool Reencode(int all);
     // Takes back every edit of this apply at once.
     void Abandon();
+    // A turn or flip on pixels leaves the picture upright: orientation 1.
+    void ResetOrientation();
+    // The orientation from before the apply, when it was reset.
+    void RestoreOrientation();
     void MirrorDibRows(int width);
     void SwapDibRows(int height);
 
@@ -55,4 +59,6 @@ private:
     int m_height = 0;
     bool m_abandoned = false;
     int m_viewSwaps = 0;
+    int m_oldOrientation = 0;
+    bool m_orientationReset = false;
 };

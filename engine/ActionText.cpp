@@ -55,7 +55,7 @@ int Placement(const TextStyle& style)
 QFont MakeFont(const TextStyle& style, int cell)
 {
     QFont font(style.Font.isEmpty() ? QStringLiteral("Arial") : style.Font);
-    font.setWeight(style.Bold ? QFont::ExtraBold : QFont::Normal);
+    font.setWeight(style.Bold ? QFont::ExtraBold : QFont::ExtraLight);
     font.setItalic(style.Italic != 0);
     font.setStyleStrategy(QFont::PreferAntialias);
     SetFontCellHeight(font, cell);

@@ -6,6 +6,7 @@
 #include "DashedLine.h"
 #include "KsImage.h"
 #include "MainFrame.h"
+#include "PageCropGeneral.h"
 #include "PixmendApp.h"
 #include "TextUtil.h"
 #include "ViewCursors.h"
@@ -615,7 +616,7 @@ void CChildView::AlignSelection()
     if (!IsImageLoaded() || m_mcuWidth <= 0 || m_mcuHeight <= 0)
         return;
     CropParams& s = m_host->Selection();
-    const bool alignEnd = crop.AlignSelectionByBlockSE != 0 && crop.CropPreset.isEmpty();
+    const bool alignEnd = crop.AlignSelectionByBlockSE != 0 && ListedCropPreset(crop.CropPreset) == 0;
     AlignAxis(s.Top, s.Bottom, m_mcuHeight, m_image->GetHeight(), m_movingSelection, alignEnd);
     AlignAxis(s.Left, s.Right, m_mcuWidth, m_image->GetWidth(), m_movingSelection, alignEnd);
 }

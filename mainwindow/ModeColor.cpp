@@ -36,6 +36,19 @@ bool AnyShift(const ColorParams& v)
     return v.Brightness != 0 || v.BlueYellow != 0 || v.RedCyan != 0;
 }
 
+// The values that apply to `image`: a grayscale image has no colour to
+// shift, whatever its disabled rows still hold from a colour image.
+ColorParams ShiftFor(const ColorParams& v, CKsImage* image)
+{
+    ColorParams shift = v;
+    IKestrel* lib = image ? image->GetLibraryObject() : nullptr;
+    if (lib && lib->IsGrayscale()) {
+        shift.BlueYellow = 0;
+        shift.RedCyan = 0;
+    }
+    return shift;
+}
+
 } // namespace
 
 // ---- colour ----
@@ -119,7 +132,8 @@ void CModeColor::OnChanged()
 bool CModeColor::RenderPreview(CKsImage* image)
 {
     // No shift shows the image's own bitmap.
-    if (!AnyShift(m_working->Params()))
+    const ColorParams values = ShiftFor(m_working->Params(), image);
+    if (!AnyShift(values))
         return false;
     if (!m_previewUndo)
         m_previewUndo = std::make_unique<CUndoMan>(image, CUndoMan::InMemory{});
@@ -136,7 +150,7 @@ bool CModeColor::RenderPreview(CKsImage* image)
     image->DeleteDib();
 
     COperColor shift;
-    shift.CopyValues(*m_working);
+    shift.Params() = values;
     int stop = 0;
     m_bPreviewApplied = m_previewUndo->AddAction(shift.CreateAction(image, &stop)) ? 1 : 0;
     const bool recorded = m_bPreviewApplied && m_previewUndo->IsStoreIntact();
@@ -173,7 +187,7 @@ void CModeColor::Apply()
         m_working->CopyParamsTo(prototype);
     std::unique_ptr<COperColor> edit(dynamic_cast<COperColor*>(m_working->Clone()));
     if (edit)
-        edit->CopyValues(*m_working);
+        edit->Params() = ShiftFor(m_working->Params(), image);
     m_working->ResetValues();
     RefreshPanel();
     UndoPreview();

@@ -149,7 +149,7 @@ const CropRule* CModeCrop::GetCurrentRule() const
 {
     if (!m_pParams)
         return nullptr;
-    const int index = theCropPresets.FindPreset(m_pParams->CropPreset);
+    const int index = ListedCropPreset(m_pParams->CropPreset);
     const auto& rules = theCropPresets.GetRules();
     if (index <= 0 || index > static_cast<int>(rules.size()))
         return nullptr;
@@ -175,7 +175,8 @@ void CModeCrop::ResetSelection()
         view->UpdateView(true);
         return;
     }
-    if (s.CropPreset.isEmpty())
+    const bool freeCrop = GetCurrentRule() == nullptr;
+    if (freeCrop)
         view->SetSelectionShown(true);
     else
         view->SelectAll(); // the refresh it runs fits the rule
@@ -184,7 +185,7 @@ void CModeCrop::ResetSelection()
     if (s.Position == 2) {
         s.Left = RoundToNearestMultiple(ClampToInt((width - w) / 2), view->McuWidth());
         s.Top = RoundToNearestMultiple(ClampToInt((height - h) / 2), view->McuHeight());
-    } else if (s.CropPreset.isEmpty()) {
+    } else if (freeCrop) {
         s.Left = 0;
         s.Top = 0;
     }

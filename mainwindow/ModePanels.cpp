@@ -110,6 +110,13 @@ void CModePanel::Refresh()
 void CModePanel::OnShowWindow(bool show)
 {
     CPropertyPage::OnShowWindow(show);
+    if (show && !m_bEnterApplies && GetSafeHwnd()) {
+        // Every edit already stored what was typed: Enter in a number field
+        // applies the mode, as OK does.
+        m_bEnterApplies = true;
+        for (CIntEdit* edit : GetSafeHwnd()->findChildren<CIntEdit*>())
+            connect(edit, &QLineEdit::returnPressed, this, [this] { OnOK(); });
+    }
     if (show)
         Refresh();
 }
@@ -439,7 +446,7 @@ void CPanelCrop::UpdateControls()
         return;
     // 1. A changed preset list, or a preset chosen elsewhere, refills the combo.
     if (theCropPresets.GetAccepted() ||
-        (!m_preset->view()->isVisible() && m_preset->currentIndex() != theCropPresets.FindPreset(crop->CropPreset)))
+        (!m_preset->view()->isVisible() && m_preset->currentIndex() != ListedCropPreset(crop->CropPreset)))
         FillCropPresetCombo(m_preset, crop->CropPreset, 1);
 
     // 2.

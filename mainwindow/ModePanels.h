@@ -66,6 +66,9 @@ protected:
 
     IMode* m_pMode;
     int m_bUpdating = 0;
+
+private:
+    bool m_bEnterApplies = false; // Enter in the number fields is connected
 };
 
 // The copy and paste panels' check 1183, "Align Selection by Block".

@@ -13,7 +13,8 @@
 //   - more: the user chooses all of them or the open image.
 // The save that RunOperation appends belongs to runs over files only: a
 // one-operation command on the open image edits it with undo and writes
-// nothing. A macro's own save steps always run.
+// nothing, while every file a run goes over is saved. A macro's own save
+// steps always run; a macro without one asks before it goes over files.
 #include "PixmendApp.h"
 
 #include "BatchProgress.h"
@@ -39,6 +40,18 @@ const QString kEmailName = QStringLiteral("Email");
 
 // At most this many names in the message about files that did not load.
 constexpr int kMaxFailedNames = 20;
+
+// The macro has a save step, or nothing but e-mail to edit with.
+bool SavesWhatItEdits(const CBatch& macro, const QString& saveName)
+{
+    bool edits = false;
+    for (const IOperation* op : macro.GetOperations()) {
+        if (op->GetName() == saveName)
+            return true;
+        edits = edits || op->GetName() != kEmailName;
+    }
+    return !edits;
+}
 
 // Takes `save` out of the macro for its lifetime and puts it back at the
 // same place, so the caller's macro still owns (and deletes) it.
@@ -126,10 +139,10 @@ void CPixmendApp::RunOperation(IOperation* operation)
         return;
     CBatch macro(operation->GetName());
     macro.GetOperations().push_back(operation);
+    // Whether the run lands on the open image is known only in RunMacro,
+    // which leaves this save out there.
     IOperation* save = nullptr;
-    const std::vector<FileListEntry> selection = GetBrowserSelection().GetSelectedEntries();
-    const bool severalFiles = selection.size() > 1 || (selection.size() == 1 && selection.front().directory);
-    if (severalFiles && operation->GetName() != kEmailName) {
+    if (operation->GetName() != kEmailName) {
         save = m_operSave.Clone();
         macro.GetOperations().push_back(save);
     }
@@ -190,6 +203,16 @@ void CPixmendApp::RunMacro(CBatch* macro, IOperation* fileRunSave)
         }
     } else if (n == 1) {
         onOpenImage = isOpenImage(0);
+    }
+    if (!onOpenImage && !fileRunSave && !SavesWhatItEdits(*macro, m_operSave.GetName())) {
+        bool otherFiles = false;
+        for (int i = 0; i < n && !otherFiles; ++i)
+            otherFiles = !isOpenImage(i);
+        if (otherFiles
+            && !MessageBoxes().AskYesNo(QStringLiteral("This macro action has no \"Save\" step: the selected files it "
+                                                       "edits will not be saved.\n\nDo you want to run it anyway?"),
+                                        name, true))
+            return;
     }
 
     int stop = 0;

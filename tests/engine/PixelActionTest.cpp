@@ -275,7 +275,9 @@ TEST_F(PixelActionTest, RedEyePointsAtAndPastTheEdges)
     EXPECT_EQ(clamped.GetParams().RedEyeSensitivity, 100);
     EXPECT_EQ(clamped.GetParams().RedEyeDarkening, 0);
     EXPECT_EQ(CActionRedEye(Eyes(0, 0, {}, 99)).GetParams().RedEyeRadius, 1);
-    EXPECT_EQ(CActionRedEye(Eyes(0, 0, {}, 99)).GetParams().RedEyeSensitivity, 1);
+    // Sensitivity 0 is taken: the red threshold at its highest (t = 50).
+    EXPECT_EQ(CActionRedEye(Eyes(0, 0, {}, 99)).GetParams().RedEyeSensitivity, 0);
+    EXPECT_EQ(CActionRedEye(Eyes(0, -5, {}, 99)).GetParams().RedEyeSensitivity, 0);
     EXPECT_EQ(CActionRedEye(Eyes(0, 0, {}, 99)).GetParams().RedEyeDarkening, 20);
 
     for (int radius : {0, 3, 50}) {

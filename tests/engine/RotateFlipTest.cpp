@@ -280,6 +280,77 @@ TEST_F(RotateFlipTest, HalfTurnIsWholeOrNothing)
     EXPECT_EQ(m_image->GetWidth(), 40);
 }
 
+// An APP1 EXIF block whose IFD0 holds only the orientation.
+std::vector<uint8_t> OrientationBlock(int orientation)
+{
+    return {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0,
+            uint8_t(orientation), 0, 0, 0, 0, 0, 0, 0};
+}
+
+// A photo of orientation 6 with partial edge MCUs, Lossless off: every turn
+// and flip goes by pixels. The saved file is upright with orientation 1, a
+// second turn to the flag changes nothing, and undo gives back the
+// coefficients and orientation 6.
+TEST_F(RotateFlipTest, TurnsOnPixelsResetTheOrientation)
+{
+    testjpeg::EncodeParams params = testjpeg::Sampled(90, {{2, 2}, {1, 1}, {1, 1}});
+    params.writeJfif = false;
+    params.markers.push_back({JPEG_APP0 + 1, OrientationBlock(6)});
+    const auto file = m_files / "camera.jpg";
+    ASSERT_TRUE(testjpeg::WriteFile(file, testjpeg::Encode(testjpeg::MakePattern(100, 75), params)));
+    const testjpeg::Pixels stored = testjpeg::Decode(testjpeg::ReadFile(file));
+    RotateParams toFlag = Params(0, 0, 0);
+    toFlag.Automatic = 1;
+    for (const RotateParams& p : {toFlag, Params(3, 0, 0), Params(2, 0, 0), Params(0, 1, 0), Params(0, 2, 0)}) {
+        SCOPED_TRACE(p.Automatic * 100 + p.Rotate * 10 + p.Flip);
+        OpenFile(file);
+        IKestrel* lib = m_image->GetLibraryObject();
+        ASSERT_EQ(lib->GetOrientation() & 0xFFFF, 6);
+        const std::vector<short> original = Coefficients(*m_image);
+        auto* action = new CActionRotateFlip(p);
+        ASSERT_TRUE(um->AddAction(action));
+        ASSERT_GT(action->GetLibraryEditCount(), 0);
+        const auto out = m_files / "saved.jpg";
+        ASSERT_EQ(m_image->Save(Q(out)), 1);
+        if (testjpeg::HaveTool("exiftool"))
+            EXPECT_EQ(Orientation(out), 1);
+        EXPECT_EQ(lib->GetOrientation() & 0xFFFF, 1);
+        if (p.Automatic) {
+            // Upright: the picture turned clockwise.
+            const testjpeg::Pixels saved = testjpeg::Decode(testjpeg::ReadFile(out));
+            ASSERT_EQ(saved.width, 75);
+            ASSERT_EQ(saved.height, 100);
+            long long sum = 0;
+            for (int y = 0; y < 75; ++y)
+                for (int x = 0; x < 100; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        sum += std::abs(stored.row(y)[x * 3 + c] - saved.row(x)[(74 - y) * 3 + c]);
+            EXPECT_LT(static_cast<double>(sum) / (75 * 100 * 3), 8.0); // 75 when turned the wrong way
+            auto* again = new CActionRotateFlip(p);
+            ASSERT_TRUE(um->AddAction(again));
+            EXPECT_EQ(again->GetLibraryEditCount(), 0);
+            um->Undo();
+        }
+        um->Undo();
+        EXPECT_EQ(Coefficients(*m_image), original);
+        EXPECT_EQ(lib->GetOrientation() & 0xFFFF, 6);
+        um->Redo();
+        EXPECT_EQ(lib->GetOrientation() & 0xFFFF, 1);
+    }
+}
+
+// An image that holds nothing: every turn and flip is an empty step.
+TEST_F(RotateFlipTest, NothingLoadedIsAnEmptyStep)
+{
+    CKsImage image(RealLib());
+    for (const RotateParams& p : {Params(1, 0, 0), Params(2, 0, 0), Params(0, 1, 0), Params(1, 0, 1, 2)}) {
+        CActionRotateFlip action(p);
+        action.Do(&image, 0, nullptr, nullptr);
+        EXPECT_EQ(action.GetLibraryEditCount(), 0);
+    }
+    EXPECT_FALSE(image.IsLoaded());
+}
+
 TEST_F(RotateFlipTest, CloneStartsAfresh)
 {
     Open(32, 32);

@@ -233,6 +233,41 @@ TEST_F(ModeColorTest, AnImageTheLevelsEditRefusesLeavesTheModeInactive)
     EXPECT_FALSE(mode->IsPreviewShown());
 }
 
+// Colour values set on a colour image wait behind the disabled rows of a
+// grayscale one and are not applied there: alone they make no step, with a
+// brightness the step is the brightness alone.
+TEST_F(ModeColorTest, ColourValuesLeftBehindDoNothingOnAGrayscaleImage)
+{
+    Start(WritePhoto(64, 48));
+    Key(Qt::Key_B);
+    ASSERT_NE(Current<CModeColor>(), nullptr);
+    Current<CModeColor>()->GetColorValues()->BlueYellow = -30;
+    Current<CModeColor>()->GetColorValues()->RedCyan = 25;
+    const auto gray = m_tmp / "gray.jpg";
+    testjpeg::EncodeParams params;
+    params.inColorSpace = JCS_GRAYSCALE;
+    ASSERT_TRUE(testjpeg::WriteFile(gray, testjpeg::Encode(testjpeg::MakePattern(64, 48, 1), params)));
+
+    m_app->OpenDroppedFile(Q(gray));
+    m_app->GetCommands().UpdateAll();
+    auto* mode = Current<CModeColor>();
+    ASSERT_NE(mode, nullptr);
+    ASSERT_NE(mode->GetColorValues(), nullptr);
+    EXPECT_EQ(Values(mode->GetColorValues()), (std::array{0, -30, 25}));
+    mode->GetListener()->OnChanged();
+    EXPECT_FALSE(mode->IsPreviewShown());
+    Key(Qt::Key_Return);
+    EXPECT_EQ(History().GetActionCount(), 0);
+    EXPECT_FALSE(History().IsModified());
+
+    mode->GetColorValues()->Brightness = 20;
+    mode->GetColorValues()->RedCyan = 40;
+    mode->GetListener()->OnChanged();
+    COperColor brighter;
+    brighter.Params().Brightness = 20;
+    ExpectApplyGives(Q(gray), brighter);
+}
+
 TEST_F(ModeColorTest, ResizeAndReconstructApplyEqualTheirOperationsRunDirectly)
 {
     const QString path = WritePhoto(120, 72);

@@ -178,6 +178,39 @@ TEST_F(ModeCropTest, StartingPositionsAndRulesUnderTheMouse)
     EXPECT_EQ(m_frame->GetModeContextMenuIndex(), 1);
 }
 
+// A stored preset text that names no listed rule is free crop everywhere;
+// one that spells a listed rule another way is that rule everywhere.
+TEST_F(ModeCropTest, AStoredPresetIsTheListedRuleItSpellsOrFreeCrop)
+{
+    Start({WritePhoto("a.jpg", 400, 240)});
+    Crop().Position = 2;
+    Crop().AlignSelectionByBlockSE = 1;
+    Crop().AutoFlipAspect = 0;
+    const QString listed = theCropPresets.GetPresetText(15); // 4:3 (Monitor)
+    QString otherSpelling = listed;
+    otherSpelling.replace(QStringLiteral("4.00;3.00"), QStringLiteral("4;3.0"));
+    ASSERT_NE(otherSpelling, listed);
+    for (const QString& text : {QStringLiteral("junk;;"), QStringLiteral("0;6.00;4.00;Gone;2"), otherSpelling}) {
+        SCOPED_TRACE(text.toStdString());
+        const bool rule = text == otherSpelling;
+        Key(Qt::Key_D);
+        Crop().CropPreset = text;
+        SetSelectionRect(Crop(), 5, 7, 105, 87);
+        Key(Qt::Key_C);
+        ASSERT_EQ(m_frame->GetCurrentModeId(), ID_EDIT_CROP);
+        EXPECT_EQ(Mode().GetCurrentRule() != nullptr, rule);
+        if (rule) {
+            EXPECT_EQ(Sel(), QRect(32, 0, 320, 240));
+        } else {
+            EXPECT_EQ(Sel(), QRect(144, 80, 100, 80));
+            // Free crop aligns the far edges too, to the nearest MCU line.
+            SetSel(20, 20, 91, 71);
+            m_view->AlignSelection();
+            EXPECT_EQ(Sel(), QRect(16, 16, 80, 48));
+        }
+    }
+}
+
 TEST_F(ModeCropTest, CropNowMatchesJpegtranAndUndoShowsTheSelectionAgain)
 {
     if (!testjpeg::HaveTool("jpegtran"))

@@ -444,7 +444,7 @@ TEST_F(ModePanelsTest, ResizePanelLocksTheAspectSwitchesUnitsPicksAndResizes)
     EXPECT_EQ(p->Percent, 50);
 
     Click(1);
-    QTRY_COMPARE(m_app->m_image.GetWidth(), 160);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_app->m_image.GetWidth() == 160; }));
     EXPECT_EQ(m_app->m_image.GetHeight(), 120);
     EXPECT_EQ(proto.Percent, 50);
 }
@@ -512,6 +512,39 @@ TEST_F(ModePanelsTest, ReconstructSpinStopsAtItsEnds)
         QTest::mouseClick(Item<CSpinButton>(1157)->DownButton(), Qt::LeftButton);
     EXPECT_EQ(mode.GetWorkingValues()->NumOfPasses, 1);
     EXPECT_EQ(Text(1156), QStringLiteral("1"));
+}
+
+// Enter in a panel's number field takes the typed value and applies the
+// mode, as the panel's OK does.
+TEST_F(ModePanelsTest, EnterInANumberFieldApplies)
+{
+    Start(WritePhoto(320, 240));
+    const auto enterAfterTyping = [&](int id, const QString& text) {
+        Type(id, text);
+        QTest::keyClick(Item(id), Qt::Key_Return);
+        QCoreApplication::processEvents();
+    };
+    Mode(ID_EDIT_COLOR);
+    enterAfterTyping(1159, QStringLiteral("20"));
+    EXPECT_EQ(UndoCount(), 1);
+
+    Mode(ID_EDIT_RECONSTRUCT);
+    enterAfterTyping(1156, QStringLiteral("1"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return UndoCount() == 2; }));
+
+    m_app->m_operResize.Params().Units = 1;
+    m_app->m_operResize.Params().LockAspect = 1;
+    Mode(ID_EDIT_RESIZE);
+    enterAfterTyping(1137, QStringLiteral("160"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_app->m_image.GetWidth() == 160; }));
+    EXPECT_EQ(m_app->m_image.GetHeight(), 120);
+
+    m_app->m_operCrop.Params().CropPreset.clear();
+    Mode(ID_EDIT_CROP);
+    Drag(Client(16, 16), Client(120, 100));
+    ASSERT_TRUE(m_view->IsSelectionShown());
+    enterAfterTyping(1137, QStringLiteral("64"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_app->m_image.GetWidth() == 64; }));
 }
 
 TEST_F(ModePanelsTest, TextPanelShowsTheTemplatesKeepsTypingAndInserts)

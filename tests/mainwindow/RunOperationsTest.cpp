@@ -3,13 +3,17 @@
 // real rotate and save operations and the main frame, offscreen, in a
 // temporary folder.
 #include "Batch.h"
+#include "BrowseDlg.h"
+#include "ChildBrowseView.h"
 #include "CommandIds.h"
+#include "FileListCtrl.h"
 #include "KsImage.h"
 #include "MainFrame.h"
 #include "MessageBoxes.h"
 #include "OperRotate.h"
 #include "OperSave.h"
 #include "PixmendApp.h"
+#include "ProgramWindow.h"
 #include "ScopedConfigHome.h"
 #include "TestJpeg.h"
 #include "UndoMan.h"
@@ -89,6 +93,11 @@ public:
         messages << text;
         return okAnswer;
     }
+    bool AskYesNo(const QString& text, const QString& caption, bool) override
+    {
+        questions << caption + u'|' + text;
+        return yesNoAnswer;
+    }
     SaveErrorChoice AskSaveError(const QString& path) override
     {
         saveErrors << path;
@@ -98,8 +107,9 @@ public:
 
     BatchChoice batchAnswer = BatchChoice::AllSelected;
     bool okAnswer = true;
+    bool yesNoAnswer = true;
     SaveErrorChoice saveErrorAnswer = SaveErrorChoice::Skip;
-    QStringList messages, warnings, confirms, saveErrors;
+    QStringList messages, warnings, confirms, saveErrors, questions;
 
 private:
     IMessageBoxes* m_previous = nullptr;
@@ -213,6 +223,11 @@ protected:
         m_app->m_strCurrentFolder = Q(Pics());
         m_app->GetMainFrame()->SetBrowserSelection(&m_browser);
     }
+    // The program shown on `open` with its browser, as the user has it.
+    void StartShown(const fs::path& open)
+    {
+        ASSERT_NE(testwin::StartProgram(m_app, {Q(open)}), nullptr);
+    }
     CPixmendApp& App() { return *m_app; }
 
     IOperation* RotateRight()
@@ -269,6 +284,93 @@ TEST_F(RunTest, TheOpenImageAloneIsEditedWithUndoAndNeverWritten)
 
     App().m_image.GetUndoMan()->Undo();
     EXPECT_EQ(OpenCoefficients(), original);
+}
+
+// Open a.jpg, then within the browser's opening delay a click on b.jpg, or a
+// Ctrl+click taking a.jpg out of the selection and one adding b.jpg, and R:
+// b.jpg alone is turned and saved, the open image is left alone.
+TEST_F(RunTest, OneOtherFileChosenInTheBrowserIsSavedAfterTheEdit)
+{
+    for (const bool withCtrl : {false, true}) {
+        const fs::path a = Write("a.jpg", 100, 60, 1);
+        const fs::path b = Write("b.jpg", 120, 80, 2);
+        const auto rotatedB = Rotated(b);
+        const FileState beforeA = StateOf(a);
+        StartShown(a);
+        CBrowseDlg& list = App().GetBrowser()->GetBrowseDlg();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return App().GetBrowser()->IsListingComplete() && list.FindName("b.jpg") >= 0; }));
+        CFileListCtrl* view = list.GetListCtrl();
+        const auto click = [&](const char* name, Qt::KeyboardModifiers modifiers) {
+            const QModelIndex item = list.GetModel()->index(list.FindName(name));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, view->visualRect(item).center());
+        };
+        if (withCtrl) {
+            click("a.jpg", Qt::ControlModifier);
+            click("b.jpg", Qt::ControlModifier);
+        } else {
+            click("b.jpg", {});
+        }
+        const std::vector<FileListEntry> chosen = App().GetBrowserSelection().GetSelectedEntries();
+        ASSERT_EQ(chosen.size(), 1u);
+        ASSERT_EQ(chosen[0].name, "b.jpg");
+
+        QTest::keyClick(App().GetMainFrame()->windowHandle(), Qt::Key_R);
+
+        ASSERT_EQ(App().m_image.GetPath(), Q(a)) << "b.jpg opened before R";
+        EXPECT_TRUE(m_boxes.confirms.isEmpty());
+        EXPECT_TRUE(m_boxes.questions.isEmpty());
+        EXPECT_EQ(Blocks(testjpeg::ReadFile(b)), Blocks(rotatedB)) << withCtrl;
+        EXPECT_EQ(StateOf(a), beforeA);
+        EXPECT_FALSE(App().m_image.GetUndoMan()->CanUndo());
+        TearDown();
+    }
+}
+
+// A macro that would edit files without saving them asks first; one that
+// saves, or that runs on the open image, does not.
+TEST_F(RunTest, AMacroThatDoesNotSaveAsksBeforeARunOverFiles)
+{
+    struct Case {
+        const char* selected;
+        bool withSave;
+        bool answer;
+        bool asked;
+        bool runs;
+    };
+    const Case cases[] = {
+        {"b.jpg", false, false, true, false},
+        {"b.jpg", false, true, true, true},
+        {"b.jpg", true, false, false, true},
+        {"a.jpg", false, false, false, true},
+    };
+    for (const Case& c : cases) {
+        const fs::path a = Write("a.jpg", 100, 60, 1);
+        const fs::path b = Write("b.jpg", 120, 80, 2);
+        const FileState beforeB = StateOf(b);
+        Start(a);
+        m_boxes.questions.clear();
+        m_boxes.yesNoAnswer = c.answer;
+        m_browser.Select({{c.selected, 0}});
+        CBatch macro(QStringLiteral("Turn"));
+        CCountingOperation* counter = AddCounter(macro);
+        if (c.withSave)
+            macro.GetOperations().push_back(App().m_operSave.Clone());
+        App().RunMacro(&macro);
+        if (c.asked) {
+            EXPECT_EQ(m_boxes.questions,
+                      QStringList{"Turn|This macro action has no \"Save\" step: the selected files it edits "
+                                  "will not be saved.\n\nDo you want to run it anyway?"});
+        } else {
+            EXPECT_TRUE(m_boxes.questions.isEmpty()) << c.selected;
+        }
+        EXPECT_EQ(counter->seen.size(), c.runs ? 1 : 0) << c.selected << c.withSave;
+        EXPECT_EQ(counter->finished, c.runs ? 1 : 0);
+        if (!c.withSave)
+            EXPECT_EQ(StateOf(b), beforeB);
+        TearDown();
+        m_browser = CTestBrowser();
+    }
 }
 
 TEST_F(RunTest, TwoSelectedFilesAskOnce)

@@ -7,9 +7,11 @@
 #include "LocaleManager.h"
 
 #include <QDir>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
+
 
 #include <gtest/gtest.h>
 
@@ -74,6 +76,23 @@ TEST(ActionText, FacesResolveAsFontconfigSubstitutes)
         action.Draw(dib, nullptr, &s);
         EXPECT_EQ(QFontInfo(action.GetFont()).family().toStdString(), FcMatch(name)) << name.toStdString();
         EXPECT_FALSE(Changed(before, dib).isEmpty()) << name.toStdString();
+    }
+}
+
+// Plain text asks for weight 200, bold for 800: a face with a light style
+// draws plain text with it.
+TEST(ActionText, PlainTextIsLightAndBoldIsExtraBold)
+{
+    for (const int bold : {0, 1}) {
+        TextSettings s = OneBlock("Weight");
+        s.Exif.Font = QStringLiteral("DejaVu Sans");
+        s.Exif.Bold = bold;
+        CDib24 dib = Grey(400, 100);
+        CActionText action;
+        action.Draw(dib, nullptr, &s);
+        EXPECT_EQ(action.GetFont().weight(), bold ? QFont::ExtraBold : QFont::ExtraLight);
+        if (!bold && QFontDatabase::styles(QStringLiteral("DejaVu Sans")).contains(QStringLiteral("ExtraLight")))
+            EXPECT_EQ(QFontInfo(action.GetFont()).weight(), QFont::ExtraLight);
     }
 }
 

@@ -19,6 +19,7 @@
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -283,9 +284,16 @@ TEST_F(ScreenTest, ARunOverTenFilesShowsItsProgressOnScreen)
                           Qt::LeftButton);
         ++confirmed;
     });
+    // The macro saves nothing: the run asks first.
+    int asked = 0;
+    edtest::WhenModal<QMessageBox>([&](QMessageBox* question) {
+        QTest::mouseClick(question->button(QMessageBox::Yes), Qt::LeftButton);
+        ++asked;
+    });
     m_app->RunMacro(&macro);
     SetMessageBoxes(&m_boxes);
     EXPECT_EQ(confirmed, 1);
+    EXPECT_EQ(asked, 1);
 
     QStringList expected;
     for (int i = 1; i <= 10; ++i)

@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev
   fonts-liberation2 xdg-utils
   libimage-exiftool-perl
-  xvfb xauth
+  xvfb xauth libxtst6
 )
 
 missing=()

@@ -32,7 +32,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <dlfcn.h>
 #include <iterator>
 
 #include <gtest/gtest.h>
@@ -353,79 +352,6 @@ TEST_F(CommandsTest, NoKeyPressMatchesTwoShortcutsAtX)
                                       << ": " << hits.join(", ").toStdString();
         }
     }
-    app.ExitInstance(0);
-}
-
-// Key presses through the X server's test extension (libXtst, loaded at run
-// time): the events reach the program as a keyboard's would.
-class CXKeyboard {
-public:
-    CXKeyboard()
-    {
-        m_x11 = dlopen("libX11.so.6", RTLD_NOW);
-        m_xtst = dlopen("libXtst.so.6", RTLD_NOW);
-        if (!m_x11 || !m_xtst)
-            return;
-        m_open = reinterpret_cast<void* (*)(const char*)>(dlsym(m_x11, "XOpenDisplay"));
-        m_close = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XCloseDisplay"));
-        m_flush = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XFlush"));
-        m_keycode = reinterpret_cast<unsigned char (*)(void*, unsigned long)>(dlsym(m_x11, "XKeysymToKeycode"));
-        m_fake = reinterpret_cast<int (*)(void*, unsigned, int, unsigned long)>(dlsym(m_xtst, "XTestFakeKeyEvent"));
-        if (m_open && m_close && m_flush && m_keycode && m_fake)
-            m_display = m_open(nullptr);
-    }
-    ~CXKeyboard()
-    {
-        if (m_display)
-            m_close(m_display);
-        if (m_xtst)
-            dlclose(m_xtst);
-        if (m_x11)
-            dlclose(m_x11);
-    }
-    bool IsOpen() const { return m_display != nullptr; }
-    // Presses the keys (X keysyms) in order, then lets them go in reverse.
-    void Chord(std::initializer_list<unsigned long> keysyms)
-    {
-        for (unsigned long k : keysyms)
-            m_fake(m_display, m_keycode(m_display, k), 1, 0);
-        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it)
-            m_fake(m_display, m_keycode(m_display, *it), 0, 0);
-        m_flush(m_display);
-    }
-
-private:
-    void* m_x11 = nullptr;
-    void* m_xtst = nullptr;
-    void* m_display = nullptr;
-    void* (*m_open)(const char*) = nullptr;
-    int (*m_close)(void*) = nullptr;
-    int (*m_flush)(void*) = nullptr;
-    unsigned char (*m_keycode)(void*, unsigned long) = nullptr;
-    int (*m_fake)(void*, unsigned, int, unsigned long) = nullptr;
-};
-
-// At a real X server (QT_QPA_PLATFORM=xcb): the shifted symbols of the main
-// keyboard reach their commands.
-TEST_F(CommandsTest, ShiftedZoomKeysAtX)
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        GTEST_SKIP() << "needs an X server (QT_QPA_PLATFORM=xcb)";
-    CXKeyboard keyboard;
-    if (!keyboard.IsOpen())
-        GTEST_SKIP() << "the X test extension is not available";
-    CPixmendApp app;
-    Start(app, {WritePhoto("a.jpg", 2000, 1500)});
-    CChildView* view = app.GetMainFrame()->GetView();
-    constexpr unsigned long kShift = 0xffe1, kEight = 0x38, kEqual = 0x3d, kSlash = 0x2f;
-    keyboard.Chord({kSlash});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->ZoomIndex() == 9; })) << view->ZoomIndex();
-    keyboard.Chord({kShift, kEight}); // "*": Zoom to Fit
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->ZoomIndex() == -1; })) << view->ZoomIndex();
-    keyboard.Chord({kSlash});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->ZoomIndex() == 9; })) << view->ZoomIndex();
-    keyboard.Chord({kShift, kEqual}); // "+": Zoom In
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->ZoomIndex() == 10; })) << view->ZoomIndex();
     app.ExitInstance(0);
 }
 

@@ -16,6 +16,8 @@
 #include "SettingsDlg.h"
 #include "WidgetMessageBoxes.h"
 
+#include <dlfcn.h>
+
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QListWidget>
@@ -112,6 +114,55 @@ QStringList ProblemsOnEveryTab(QWidget* top, const QString& where)
     return problems;
 }
 
+// Key presses through the X server's test extension (libXtst, loaded at run
+// time): the events reach the program as a keyboard's would.
+class CXKeyboard {
+public:
+    CXKeyboard()
+    {
+        m_x11 = dlopen("libX11.so.6", RTLD_NOW);
+        m_xtst = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!m_x11 || !m_xtst)
+            return;
+        m_open = reinterpret_cast<void* (*)(const char*)>(dlsym(m_x11, "XOpenDisplay"));
+        m_close = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XCloseDisplay"));
+        m_flush = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XFlush"));
+        m_keycode = reinterpret_cast<unsigned char (*)(void*, unsigned long)>(dlsym(m_x11, "XKeysymToKeycode"));
+        m_fake = reinterpret_cast<int (*)(void*, unsigned, int, unsigned long)>(dlsym(m_xtst, "XTestFakeKeyEvent"));
+        if (m_open && m_close && m_flush && m_keycode && m_fake)
+            m_display = m_open(nullptr);
+    }
+    ~CXKeyboard()
+    {
+        if (m_display)
+            m_close(m_display);
+        if (m_xtst)
+            dlclose(m_xtst);
+        if (m_x11)
+            dlclose(m_x11);
+    }
+    bool IsOpen() const { return m_display != nullptr; }
+    // Presses the keys (X keysyms) in order, then lets them go in reverse.
+    void Chord(std::initializer_list<unsigned long> keysyms)
+    {
+        for (unsigned long k : keysyms)
+            m_fake(m_display, m_keycode(m_display, k), 1, 0);
+        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it)
+            m_fake(m_display, m_keycode(m_display, *it), 0, 0);
+        m_flush(m_display);
+    }
+
+private:
+    void* m_x11 = nullptr;
+    void* m_xtst = nullptr;
+    void* m_display = nullptr;
+    void* (*m_open)(const char*) = nullptr;
+    int (*m_close)(void*) = nullptr;
+    int (*m_flush)(void*) = nullptr;
+    unsigned char (*m_keycode)(void*, unsigned long) = nullptr;
+    int (*m_fake)(void*, unsigned, int, unsigned long) = nullptr;
+};
+
 class ScreenTest : public testwin::ProgramTest {
 protected:
     void SetUp() override
@@ -129,6 +180,24 @@ protected:
     }
     void Execute(int id) { m_app->GetCommands().Execute(id); }
 };
+
+// The shifted symbols of the main keyboard reach their commands: "*" and "+"
+// are Shift+8 and Shift+= at X, one key press each.
+TEST_F(ScreenTest, ShiftedZoomKeysReachTheirCommands)
+{
+    CXKeyboard keyboard;
+    ASSERT_TRUE(keyboard.IsOpen()) << "the X test extension is not available";
+    Start(Q(Photo("a.jpg", 2000, 1500)));
+    constexpr unsigned long kShift = 0xffe1, kEight = 0x38, kEqual = 0x3d, kSlash = 0x2f;
+    keyboard.Chord({kSlash});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_view->ZoomIndex() == 9; })) << m_view->ZoomIndex();
+    keyboard.Chord({kShift, kEight}); // "*": Zoom to Fit
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_view->ZoomIndex() == -1; })) << m_view->ZoomIndex();
+    keyboard.Chord({kSlash});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_view->ZoomIndex() == 9; })) << m_view->ZoomIndex();
+    keyboard.Chord({kShift, kEqual}); // "+": Zoom In
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_view->ZoomIndex() == 10; })) << m_view->ZoomIndex();
+}
 
 TEST_F(ScreenTest, APhotoIsDrawnOnScreen)
 {

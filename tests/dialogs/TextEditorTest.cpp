@@ -7,6 +7,7 @@
 #include "OperText.h"
 #include "OperationPages.h"
 #include "PixmendApp.h"
+#include "Soon.h"
 #include "SpinButton.h"
 #include "TestJpeg.h"
 #include "WidgetKeys.h"
@@ -124,7 +125,7 @@ TEST_F(TextEditorTest, ExifFieldsTemplateQuickInsertAndOutput)
     RightClick(edit);
     QMenu* menu = dlg->GetExifPage().GetQuickMenu();
     ASSERT_NE(menu, nullptr);
-    QTRY_VERIFY(menu->isVisible());
+    EXPECT_SOON(menu->isVisible());
     QAction* gps = nullptr;
     for (QAction* action : menu->actions()) {
         if (action->text().startsWith("GPS Latitude"))

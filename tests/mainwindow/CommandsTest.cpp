@@ -12,6 +12,7 @@
 #include "SaveSettings.h"
 #include "PixmendApp.h"
 #include "ScopedConfigHome.h"
+#include "Soon.h"
 #include "TestJpeg.h"
 #include "TypingKeysFilter.h"
 #include "WebAddresses.h"
@@ -577,14 +578,14 @@ TEST_F(CommandsTest, PasteTakesTheClipboardPicture)
     CPixmendApp app;
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    QTRY_VERIFY(!app.HasClipboardImage());
+    EXPECT_SOON(!app.HasClipboardImage());
     EXPECT_FALSE(app.TakeClipboardBitmap());
     EXPECT_TRUE(app.GetPasteBitmap().IsNull());
 
     QImage first(7, 4, QImage::Format_RGB32);
     first.fill(qRgb(200, 100, 50));
     clipboard->setImage(first);
-    QTRY_VERIFY(app.HasClipboardImage());
+    EXPECT_SOON(app.HasClipboardImage());
     ASSERT_TRUE(app.TakeClipboardBitmap());
     EXPECT_EQ(app.GetPasteBitmap().Width(), 7);
     EXPECT_EQ(app.GetPasteBitmap().Height(), 4);
@@ -602,7 +603,7 @@ TEST_F(CommandsTest, PasteTakesTheClipboardPicture)
 
     // Text on the clipboard: the flag drops, the bitmap stays.
     clipboard->setText(QStringLiteral("not a picture"));
-    QTRY_VERIFY(!app.HasClipboardImage());
+    EXPECT_SOON(!app.HasClipboardImage());
     EXPECT_FALSE(app.TakeClipboardBitmap());
     EXPECT_EQ(app.GetPasteBitmap().Width(), 3);
     clipboard->clear();
@@ -621,7 +622,7 @@ TEST_F(CommandsTest, EditMenuWithAnImageScreenshot)
             edit = a->menu();
     ASSERT_NE(edit, nullptr);
     frame->menuBar()->setActiveAction(edit->menuAction());
-    QTRY_VERIFY(edit->isVisible());
+    EXPECT_SOON(edit->isVisible());
 
     std::map<int, bool> enabled;
     for (QAction* a : edit->actions())
@@ -938,7 +939,7 @@ TEST_F(CommandsTest, CloseQueryYesSavesWhatWasShownAndCloses)
         EXPECT_TRUE(frame->close());
         EXPECT_EQ(m_boxes.asked, autoSave ? 0 : 1);
         EXPECT_EQ(Reloaded(photo), shown);
-        QTRY_VERIFY(frame.isNull());
+        EXPECT_SOON(frame.isNull());
         app.ExitInstance(0);
     }
 }
@@ -1004,7 +1005,7 @@ TEST_F(CommandsTest, QuitAfterSaveWithYesSavesOnceAndExitsOnce)
     m_boxes.asked = 0;
     m_boxes.answer = IMessageBoxes::Answer::Yes;
     EXPECT_TRUE(frame->close());
-    QTRY_VERIFY(frame.isNull());
+    EXPECT_SOON(frame.isNull());
     QCoreApplication::processEvents();
     EXPECT_EQ(m_boxes.asked, 1);
     EXPECT_EQ(closes, 1);

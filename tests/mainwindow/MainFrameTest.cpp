@@ -12,6 +12,7 @@
 #include "PixmendApp.h"
 #include "Profile.h"
 #include "ProgramWindow.h"
+#include "Soon.h"
 #include "TestJpeg.h"
 #include "ToolbarLabel.h"
 #include "UxTheme.h"
@@ -619,9 +620,9 @@ TEST_F(MainFrameTest, KeyboardFocusStaysWithTheView)
     ASSERT_EQ(QApplication::focusWidget(), zoom);
     zoom->showPopup();
     QAbstractItemView* list = zoom->view();
-    QTRY_VERIFY(list->isVisible());
+    EXPECT_SOON(list->isVisible());
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(zoom->model()->index(9, 0)).center());
-    QTRY_COMPARE(view->ZoomIndex(), 9);
+    EXPECT_SOON_EQ(view->ZoomIndex(), 9);
     EXPECT_EQ(view->Zoom(), 256u);
     EXPECT_EQ(zoom->currentText(), "100%");
     EXPECT_EQ(QApplication::focusWidget(), view);

@@ -43,8 +43,9 @@ public:
     // take (a full disk): it is taken back, the history stays as it was and
     // the user is told (NoRoomText).
     bool AddAction(IAction* action, const void* arg = nullptr);
-    // Redo refuses the same way: the step stays undone.
     void Undo();
+    // Refuses the same way when the file does not take the step's bytes: the
+    // step stays undone.
     void Redo();
     bool CanUndo() const { return m_current >= 0; }
     bool CanRedo() const { return m_current + 1 < static_cast<int>(m_actions.size()); }

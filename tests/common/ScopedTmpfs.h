@@ -1,7 +1,8 @@
 // A small tmpfs of its own for tests of full disks, mounted for the life of
 // the object and unmounted (with its folder removed) however the test ends.
-// Mounted directly as root; a plain user gets it inside a user and mount
-// namespace of the process's own (possible only while it has one thread).
+// Mounted directly where that is allowed (root); otherwise inside a user and
+// mount namespace of the process's own (possible only while it has one
+// thread, and where the system allows unprivileged namespaces).
 // Where neither works, Available() is false and Why() says why:
 //
 //     testjpeg::ScopedTmpfs disk(300 * 1024);
@@ -83,9 +84,8 @@ private:
     {
         const uid_t uid = ::geteuid();
         const gid_t gid = ::getegid();
-        if (uid == 0 || ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-            if (uid != 0)
-                m_why += std::string("; unshare: ") + std::strerror(errno);
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+            m_why += std::string("; unshare: ") + std::strerror(errno);
             return false;
         }
         const auto put = [](const char* file, const std::string& text) {

@@ -1,6 +1,6 @@
 // The profile layer over QSettings and the application settings record.
+#include "AnswerBoxes.h"
 #include "AppSettings.h"
-#include "MessageBoxes.h"
 #include "Profile.h"
 #include "ScopedTmpfs.h"
 #include "TestJpeg.h"
@@ -141,21 +141,6 @@ TEST_F(ProfileTest, RandomTextReadsBackThroughQSettings)
     EXPECT_EQ(raw.allKeys().size(), static_cast<qsizetype>(written.size()));
 }
 
-// Counts the messages the user is shown.
-class CCountingBoxes final : public IMessageBoxes {
-public:
-    CCountingBoxes() { m_old = SetMessageBoxes(this); }
-    ~CCountingBoxes() override { SetMessageBoxes(m_old); }
-    void ShowMessage(const QString& text) override { messages << text; }
-    bool AskQuestion(const QString&) override { return false; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
-    bool ReportProgress(int) override { return true; }
-    QStringList messages;
-
-private:
-    IMessageBoxes* m_old = nullptr;
-};
-
 // On a full disk the profile is never replaced: the old file stays byte for
 // byte, and the user is told once.
 TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
@@ -171,7 +156,7 @@ TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
     const std::vector<uint8_t> before = testjpeg::ReadFile(disk / "Pixmend.conf");
     ASSERT_GT(before.size(), 20000u);
 
-    CCountingBoxes boxes;
+    CAnswerBoxes boxes;
     CProfile::SetFilePath(file);
     // Room for part of the new file only: a write that fails half-way.
     disk.Fill(20 * 1024);
@@ -194,7 +179,7 @@ TEST(ProfileFile, NotARegularFileIsIgnored)
     testjpeg::TempDir tmp;
     const QString fifo = Q(tmp / "Pixmend.conf");
     ASSERT_EQ(::mkfifo((tmp / "Pixmend.conf").c_str(), 0600), 0);
-    CCountingBoxes boxes;
+    CAnswerBoxes boxes;
     CProfile::SetFilePath(fifo);
     EXPECT_EQ(CProfile::GetProfileInt("View", "ThumbWidth", 94), 94);
     EXPECT_FALSE(CProfile::WriteProfileInt("View", "ThumbWidth", 100));

@@ -8,9 +8,9 @@
 // the target (an atomic replace). Any failure removes the temporary file and
 // leaves the target as it was, so a crash or kill mid-save leaves either the
 // old or the new file, never a truncated one, and at most a hidden leftover
-// that no one takes for a photo. A read-only target needs no special step on Linux: renaming
-// needs write permission on the folder only, and the copied mode keeps it
-// read-only.
+// that no one takes for a photo. A read-only target needs no special step on
+// Linux: renaming needs write permission on the folder only, and the copied
+// mode keeps it read-only.
 //
 // GetEncodedSize and SaveMemory run the lossless transcode with the library
 // defaults into a counting and a fixed-buffer destination.

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 int DefaultDpiScale()
@@ -86,6 +88,9 @@ void CAppSettings::Load()
         this->*f.field = CProfile::GetProfileInt(QLatin1String(f.section), QLatin1String(f.name), this->*f.field);
     for (const StringField& f : kStringFields)
         this->*f.field = CProfile::GetProfileString(QLatin1String(f.section), QLatin1String(f.name), this->*f.field);
+    // The profile may hold anything; every reader gets what the pages allow.
+    ThumbWidth = std::clamp(ThumbWidth, kMinThumbWidth, kMaxThumbWidth);
+    ThumbSpace = std::clamp(ThumbSpace, kMinThumbSpace, kMaxThumbSpace);
 }
 
 bool CAppSettings::Save() const

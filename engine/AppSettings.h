@@ -7,6 +7,10 @@
 
 class CAppSettings {
 public:
+    // The thumbnail edge and spacing the preference pages and the browser allow.
+    static constexpr int kMinThumbWidth = 40, kMaxThumbWidth = 150;
+    static constexpr int kMinThumbSpace = 3, kMaxThumbSpace = 30;
+
     CAppSettings();
     CAppSettings(const CAppSettings& other) = default;
     CAppSettings& operator=(const CAppSettings& other) = default;
@@ -42,8 +46,8 @@ public:
     QString DefaultPathSave;
     int PreviewPaneWidth = 245;
     int ShowThumbFilename = 1;
-    int ThumbWidth = 94;
-    int ThumbSpace = 10;
+    int ThumbWidth = 94; // kMinThumbWidth..kMaxThumbWidth once loaded
+    int ThumbSpace = 10; // kMinThumbSpace..kMaxThumbSpace once loaded
     int ThumbBorder = 1;
     int ThumbShadow = 1;
     int DrawMode = 0;               // 0 speed, 1 quality

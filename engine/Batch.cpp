@@ -87,7 +87,10 @@ void CBatch::Apply(CKsImage* image, int withUndo, int* stopFlag, const QRect* ke
         if (!edit)
             continue;
         if (withUndo) {
-            image->GetUndoMan()->AddAction(edit, keepClear);
+            // A step refused (no room for its undo data) ends the run: the
+            // steps after it were meant for its result.
+            if (!image->GetUndoMan()->AddAction(edit, keepClear))
+                return;
         } else {
             edit->Do(image, 0, nullptr, keepClear);
             delete edit;

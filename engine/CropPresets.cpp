@@ -156,8 +156,11 @@ QString CropRule::Format() const
 
 bool CropRule::IsUsable() const
 {
-    return (kind == kFixedAspect || kind == kFixedSize) && width > 0 && height > 0 && width <= kMaxPresetValue &&
-           height <= kMaxPresetValue;
+    // A side is judged as Format writes it: one that writes as 0.00 would
+    // read back as 0 at the next start.
+    const auto writtenAboveZero = [](double side) { return QString::number(side, 'f', 2).toDouble() > 0; };
+    return (kind == kFixedAspect || kind == kFixedSize) && writtenAboveZero(width) && writtenAboveZero(height) &&
+           width <= kMaxPresetValue && height <= kMaxPresetValue;
 }
 
 void CropRule::FitSelection(int* w, int* h, int heightLeads, int turned, int* x, int* y, int maxWidth,

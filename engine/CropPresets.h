@@ -31,7 +31,8 @@ struct CropRule {
     // +-65,500 do not read.
     void Parse(const QString& text);
     QString Format() const;
-    // Kind 0 or 1 with both sides above 0 (and within the readable range).
+    // Kind 0 or 1 with both sides above 0 as Format writes them (0.004 is
+    // written as 0.00) and within the readable range.
     bool IsUsable() const;
 
     // Adjusts the rectangle (x, y, width, height) to the rule. turned uses

@@ -8,6 +8,9 @@
 
 namespace {
 
+// Candidates a unique name tries before it gives up.
+constexpr int kMaxUniqueTries = 100000;
+
 // Cuts a suffix (and the number after it) that an earlier unique name left
 // at the end of `base`. An occurrence at the very start is the whole name
 // and stays; one followed by other text is part of the name and stays.
@@ -30,6 +33,11 @@ QString RemoveEarlierSuffix(const QString& base, const QString& suffix)
 
 } // namespace
 
+bool IsUsablePath(const QString& path)
+{
+    return !path.isEmpty() && !path.contains(QChar(0));
+}
+
 bool HasJpegExtension(const QString& path)
 {
     return IsJpegFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
@@ -37,7 +45,7 @@ bool HasJpegExtension(const QString& path)
 
 bool FileExists(const QString& path)
 {
-    if (path.isEmpty())
+    if (!IsUsablePath(path))
         return false;
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
@@ -61,6 +69,8 @@ QString MakeUniqueFileName(const QString& name, const QString& folder, const QSt
 {
     if (suffix.isEmpty())
         return name;
+    if (name.contains(QChar(0)) || folder.contains(QChar(0)) || suffix.contains(QChar(0)))
+        return QString();
     QString safeSuffix = suffix;
     safeSuffix.replace(QLatin1Char('/'), QLatin1Char('_'));
 
@@ -73,14 +83,18 @@ QString MakeUniqueFileName(const QString& name, const QString& folder, const QSt
         prefix += QLatin1Char('/');
 
     QString candidate = base + safeSuffix + extension;
-    for (int n = 1; FileExists(prefix + candidate) || FileExists(EnsureJpgExtension(prefix + candidate)); ++n)
+    for (int n = 1; n <= kMaxUniqueTries; ++n) {
+        if (!FileExists(prefix + candidate) && !FileExists(EnsureJpgExtension(prefix + candidate)))
+            return candidate;
         candidate = base + safeSuffix + QString::number(n) + extension;
-    return candidate;
+    }
+    return QString();
 }
 
 QString MakeUniquePath(const QString& path, const QString& suffix)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString folder = path.left(slash + 1); // with its "/"; empty for a bare name
-    return folder + MakeUniqueFileName(path.mid(slash + 1), folder, suffix);
+    const QString name = MakeUniqueFileName(path.mid(slash + 1), folder, suffix);
+    return name.isEmpty() ? QString() : folder + name;
 }

@@ -9,6 +9,10 @@
 
 #include <QString>
 
+// False for a path the file system cannot take: empty, or holding a NUL
+// (which the system calls would take as its end, naming another file).
+bool IsUsablePath(const QString& path);
+
 // Whether the file name of `path` has a JPEG extension (IsJpegFileName).
 bool HasJpegExtension(const QString& path);
 
@@ -27,8 +31,11 @@ QString EnsureJpgExtension(const QString& path);
 // as it stands or with ".jpg" appended, the form a save would write. An
 // empty suffix returns `name` unchanged without looking at the disk. A "/"
 // in the suffix is taken as "_", so the name never leaves the folder.
+// Empty when no free name is found in a bounded number of tries, or when an
+// argument holds a NUL.
 QString MakeUniqueFileName(const QString& name, const QString& folder, const QString& suffix);
 
 // `path` with its file name made unique in its folder by MakeUniqueFileName;
-// a bare name is made unique in the current folder.
+// a bare name is made unique in the current folder. Empty when no free name
+// can be made.
 QString MakeUniquePath(const QString& path, const QString& suffix);

@@ -1,5 +1,6 @@
 #include "FileOperation.h"
 
+#include "FileNames.h"
 #include "MessageBoxes.h"
 
 #include <QDir>
@@ -201,8 +202,27 @@ bool IsSameFile(const QString& a, const QString& b)
         && sa.st_ino == sb.st_ino;
 }
 
+namespace {
+
+// Makes the user's data folder, where the home trash lives, when it is
+// missing (QFile::moveToTrash will not); each missing level gets mode 0700.
+void EnsureDataHome()
+{
+    QString home = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
+    if (!QDir::isAbsolutePath(home))
+        home = QDir::homePath() + QStringLiteral("/.local/share");
+    QString level;
+    for (const QString& part : home.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        level += QLatin1Char('/') + part;
+        ::mkdir(Native(level).constData(), 0700);
+    }
+}
+
+} // namespace
+
 bool MoveFileToTrash(const QString& path, QString* trashedPath)
 {
+    EnsureDataHome();
     QString where;
     if (!QFile::moveToTrash(path, &where))
         return false;
@@ -276,7 +296,11 @@ FileOperationResult DeleteFiles(const QStringList& files, bool toTrash)
     }
     for (const QString& file : files) {
         bool ok;
-        if (toTrash) {
+        if (!IsUsablePath(file)) {
+            // The system calls would take another file's name from it.
+            ok = false;
+            MessageBoxes().ShowMessage(QStringLiteral("The file ") + file + QStringLiteral(" is no valid path. It was left alone."));
+        } else if (toTrash) {
             ok = MoveFileToTrash(file);
             if (!ok)
                 MessageBoxes().ShowMessage(QStringLiteral("The ") + KindOf(file) + file
@@ -319,6 +343,9 @@ public:
     // Puts `source` (a file, or a folder with everything in it) into `folder`.
     Outcome Into(const QString& source, const QString& folder)
     {
+        if (!IsUsablePath(source) || !IsUsablePath(folder))
+            return Fail(QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
+                        + QStringLiteral(" to ") + folder + QStringLiteral(": no valid path."));
         struct stat st {};
         if (::lstat(Native(source).constData(), &st) != 0)
             return Fail(QStringLiteral("The file ") + source + QStringLiteral(" no longer exists. It was skipped."));

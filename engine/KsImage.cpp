@@ -1,6 +1,7 @@
 // The open image document.
 #include "KsImage.h"
 
+#include "FileNames.h"
 #include "JPEGlib.h"
 #include "TextUtil.h"
 
@@ -40,7 +41,7 @@ CKsImage::~CKsImage()
 int CKsImage::Load(const QString& path, int makeDib)
 {
     // A missing file leaves the open image as it is.
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    if (!IsUsablePath(path) || !QFileInfo::exists(path))
         return 0;
     if (!m_lib || !HasUndoFile())
         return 0;
@@ -55,7 +56,7 @@ int CKsImage::Load(const QString& path, int makeDib)
 int CKsImage::Save(const QString& path, const SaveSettings* settings)
 {
     const QString target = path.isEmpty() ? m_path : path;
-    if (!m_lib || target.isEmpty())
+    if (!m_lib || !IsUsablePath(target))
         return 0;
     SaveOptions options = SaveOptionsFromSettings(settings);
     options.Bitmap = nullptr;

@@ -3,6 +3,8 @@
 // kills its program, and the mail program must outlive whatever started it.
 #include "MailClient.h"
 
+#include "FileNames.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -65,7 +67,8 @@ QStringList XdgEmailArguments(const MailMessage& message)
         args << QStringLiteral("--body") << body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
     for (const QString& path : message.attachments) {
-        if (!path.isEmpty())
+        // A path holding a NUL would attach another file.
+        if (IsUsablePath(path))
             args << QStringLiteral("--attach") << path;
     }
     // The prefix keeps an address starting with "-" from reading as an

@@ -73,13 +73,25 @@ void COperSave::SetCurrentFolderSource(std::function<QString()> source)
     CurrentFolderSource() = std::move(source);
 }
 
-QString COperSave::ChooseTarget(const QString& imagePath) const
+bool COperSave::ChooseTarget(const QString& imagePath, QString* target) const
 {
     const SaveSettings& s = m_settings;
-    if (!s.TargetPath.isEmpty())
-        return s.TargetPath;
+    // A suffixed name is made free in the folder written, so no file there
+    // is replaced.
+    const auto unique = [&](const QString& path) {
+        *target = MakeUniquePath(path, s.SaveSuffix);
+        if (!target->isEmpty())
+            return true;
+        *target = path;
+        return false;
+    };
+    target->clear();
+    if (!s.TargetPath.isEmpty()) {
+        *target = s.TargetPath;
+        return true;
+    }
     if (!s.UseDstFolder)
-        return s.UseSaveSuffix ? MakeUniquePath(imagePath, s.SaveSuffix) : QString();
+        return !s.UseSaveSuffix || unique(imagePath);
 
     // Without a current folder a relative destination hangs below the
     // image's own folder, never below the process's working directory.
@@ -91,11 +103,14 @@ QString COperSave::ChooseTarget(const QString& imagePath) const
     if (QDir::isRelativePath(folder))
         folder = base + folder;
     // A level that cannot be made shows up as a failed save.
-    QDir().mkpath(folder);
+    if (IsUsablePath(folder))
+        QDir().mkpath(folder);
     const QString name = imagePath.mid(imagePath.lastIndexOf(u'/') + 1);
-    // The suffixed name is made free in the folder written, so no file there
-    // is replaced.
-    return s.UseSaveSuffix ? MakeUniquePath(folder + name, s.SaveSuffix) : folder + name;
+    if (!s.UseSaveSuffix) {
+        *target = folder + name;
+        return true;
+    }
+    return unique(folder + name);
 }
 
 IAction* COperSave::CreateAction(CKsImage* image, int* stopFlag)
@@ -109,10 +124,11 @@ IAction* COperSave::CreateAction(CKsImage* image, int* stopFlag)
         m_lastOutcome = SaveOutcome::Declined;
         return nullptr;
     }
-    const QString target = ChooseTarget(image->GetPath());
-    m_lastTarget = target.isEmpty() ? image->GetPath() : target;
     for (;;) {
-        if (image->Save(target, &m_settings)) {
+        QString target;
+        const bool chosen = ChooseTarget(image->GetPath(), &target);
+        m_lastTarget = target.isEmpty() ? image->GetPath() : target;
+        if (chosen && image->Save(target, &m_settings)) {
             m_lastOutcome = SaveOutcome::Saved;
             return nullptr;
         }

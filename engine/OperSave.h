@@ -54,9 +54,11 @@ public:
     static const QString kConfirmText;
 
 private:
-    // The target of one save of the image at `imagePath`; empty for the
-    // image's own path. Creates the destination folder's levels.
-    QString ChooseTarget(const QString& imagePath) const;
+    // The target of one save of the image at `imagePath` in *target; empty
+    // for the image's own path. Creates the destination folder's levels.
+    // False when no free name could be made; *target is then the path the
+    // save was meant for.
+    bool ChooseTarget(const QString& imagePath, QString* target) const;
 
     SaveSettings m_settings;
     SaveOutcome m_lastOutcome = SaveOutcome::None;

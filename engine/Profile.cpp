@@ -1,21 +1,181 @@
+// The profile is read once with QSettings and then held in memory. It is
+// written by this file, not by QSettings: QSettings may rename a temporary
+// file it could not fill over the profile (a full disk empties the profile),
+// so the text goes through a QSaveFile whose every step is checked, and the
+// old file is replaced only when all of them succeeded. The text is the INI
+// form QSettings reads back to the same values.
 #include "Profile.h"
 
+#include "MessageBoxes.h"
+
 #include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 
-std::unique_ptr<QSettings>& CProfile::Instance()
+#include <cctype>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct ProfileData {
+    QString path;
+    // Values by key ("section/entry"), as read or written.
+    std::map<QString, QVariant> values;
+    bool dirty = false;
+    // The path names something other than a regular file: defaults only.
+    bool unusable = false;
+    // The user was told that the settings could not be saved.
+    bool toldNotSaved = false;
+};
+
+std::unique_ptr<ProfileData>& Data()
 {
-    static std::unique_ptr<QSettings> settings;
-    return settings;
+    static std::unique_ptr<ProfileData> data;
+    return data;
 }
 
-QSettings* CProfile::Settings()
+void AppendHex(QByteArray& out, uint value)
 {
-    return Instance().get();
+    out += "\\x";
+    out += QByteArray::number(value, 16);
 }
+
+// A key or section name: letters, digits and "-_." as they are, "/" as "\",
+// anything else as %XX or %UXXXX.
+QByteArray EscapedKey(const QString& key)
+{
+    QByteArray out;
+    for (const QChar c : key) {
+        const ushort ch = c.unicode();
+        if (ch == '/')
+            out += '\\';
+        else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-'
+                 || ch == '_' || ch == '.')
+            out += static_cast<char>(ch);
+        else if (ch <= 0xFF)
+            out += '%' + QByteArray::number(ch, 16).rightJustified(2, '0').toUpper();
+        else
+            out += "%U" + QByteArray::number(ch, 16).rightJustified(4, '0').toUpper();
+    }
+    return out;
+}
+
+// A string value: control characters, quotes and backslashes escaped, in
+// quotes when it holds a separator or starts or ends with a space.
+void AppendEscapedString(QByteArray& out, const QString& text)
+{
+    QByteArray body;
+    bool quote = false;
+    // After a \x or \0 escape a following hex digit would be read as part of
+    // it, so it is escaped too.
+    bool escapeHexDigit = false;
+    for (const QChar c : text) {
+        const ushort ch = c.unicode();
+        if (ch == ';' || ch == ',' || ch == '=')
+            quote = true;
+        if (escapeHexDigit && ch < 0x80 && std::isxdigit(ch)) {
+            AppendHex(body, ch);
+            continue;
+        }
+        escapeHexDigit = false;
+        switch (ch) {
+        case 0:
+            body += "\\0";
+            escapeHexDigit = true;
+            break;
+        case '\a': body += "\\a"; break;
+        case '\b': body += "\\b"; break;
+        case '\f': body += "\\f"; break;
+        case '\n': body += "\\n"; break;
+        case '\r': body += "\\r"; break;
+        case '\t': body += "\\t"; break;
+        case '\v': body += "\\v"; break;
+        case '"':
+        case '\\':
+            body += '\\';
+            body += static_cast<char>(ch);
+            break;
+        default:
+            if (ch < 0x20 || ch == 0x7F || c.isSurrogate()) {
+                AppendHex(body, ch);
+                escapeHexDigit = true;
+            } else if (ch < 0x80) {
+                body += static_cast<char>(ch);
+            } else {
+                body += QString(c).toUtf8();
+            }
+        }
+    }
+    if (quote || body.startsWith(' ') || body.endsWith(' '))
+        out += '"' + body + '"';
+    else
+        out += body;
+}
+
+void AppendValue(QByteArray& out, const QVariant& value)
+{
+    if (value.metaType().id() == QMetaType::QStringList) {
+        const QStringList items = value.toStringList();
+        if (items.isEmpty())
+            out += "@Invalid()";
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            if (i > 0)
+                out += ", ";
+            AppendEscapedString(out, items[i]);
+        }
+        return;
+    }
+    const QString text = value.toString();
+    AppendEscapedString(out, text.startsWith(u'@') ? u'@' + text : text);
+}
+
+// The whole file: keys without a section under [General] (how QSettings
+// reads them back), a section named General as [%General].
+QByteArray IniText(const std::map<QString, QVariant>& values)
+{
+    std::map<QString, std::vector<std::pair<QString, const QVariant*>>> sections;
+    for (const auto& [key, value] : values) {
+        const qsizetype slash = key.indexOf(u'/');
+        sections[slash < 0 ? QString() : key.left(slash)].emplace_back(slash < 0 ? key : key.mid(slash + 1), &value);
+    }
+    QByteArray out;
+    for (const auto& [section, entries] : sections) {
+        if (!out.isEmpty())
+            out += '\n';
+        out += '[' + (section.isEmpty() ? QByteArray("General") : section == u"General" ? QByteArray("%General") : EscapedKey(section)) + "]\n";
+        for (const auto& [entry, value] : entries) {
+            out += EscapedKey(entry) + '=';
+            AppendValue(out, *value);
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+// Writes `text` as the file at `path`, replacing it only when every step
+// succeeded.
+bool WriteWhole(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(text) != text.size() || !file.flush()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace
 
 void CProfile::SetRegistryKey(const QString& key)
 {
@@ -26,25 +186,37 @@ void CProfile::SetRegistryKey(const QString& key)
 void CProfile::SetFilePath(const QString& path)
 {
     Close();
-    Instance() = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    auto data = std::make_unique<ProfileData>();
+    data->path = QFileInfo(path).absoluteFilePath();
+    // Only a regular file is read: opening a FIFO would wait for ever.
+    struct stat st {};
+    if (::stat(QFile::encodeName(data->path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        data->unusable = true;
+        MessageBoxes().ShowMessage(QStringLiteral("The settings file %1 is not a regular file. "
+                                                  "The default settings are used and nothing is saved.")
+                                       .arg(data->path));
+    } else {
+        const QSettings file(data->path, QSettings::IniFormat);
+        for (const QString& key : file.allKeys())
+            data->values[key] = file.value(key);
+    }
+    Data() = std::move(data);
 }
 
 void CProfile::Close()
 {
-    if (QSettings* s = Settings())
-        s->sync();
-    Instance().reset();
+    Flush();
+    Data().reset();
 }
 
 bool CProfile::IsOpen()
 {
-    return Settings() != nullptr;
+    return Data() != nullptr;
 }
 
 QString CProfile::FilePath()
 {
-    QSettings* s = Settings();
-    return s ? s->fileName() : QString();
+    return Data() ? Data()->path : QString();
 }
 
 // Sections become QSettings groups. QSettings stores a group named "General"
@@ -55,63 +227,74 @@ QString CProfile::Key(const QString& section, const QString& entry)
     return section + QLatin1Char('/') + entry;
 }
 
+const QVariant* CProfile::Find(const QString& section, const QString& entry)
+{
+    if (!Data())
+        return nullptr;
+    const auto it = Data()->values.find(Key(section, entry));
+    return it == Data()->values.end() ? nullptr : &it->second;
+}
+
 bool CProfile::HasProfileValue(const QString& section, const QString& entry)
 {
-    QSettings* s = Settings();
-    return s && s->contains(Key(section, entry));
+    return Find(section, entry) != nullptr;
 }
 
 int CProfile::GetProfileInt(const QString& section, const QString& entry, int defaultValue)
 {
-    QSettings* s = Settings();
-    if (!s)
-        return defaultValue;
-    const QVariant v = s->value(Key(section, entry));
-    if (!v.isValid() || v.metaType().id() == QMetaType::QStringList)
+    const QVariant* v = Find(section, entry);
+    if (!v || !v->isValid() || v->metaType().id() == QMetaType::QStringList)
         return defaultValue;
     bool ok = false;
-    const int value = v.toString().trimmed().toInt(&ok, 10);
+    const int value = v->toString().trimmed().toInt(&ok, 10);
     return ok ? value : defaultValue;
 }
 
 QString CProfile::GetProfileString(const QString& section, const QString& entry, const QString& defaultValue)
 {
-    QSettings* s = Settings();
-    if (!s)
-        return defaultValue;
-    const QVariant v = s->value(Key(section, entry));
-    if (!v.isValid())
+    const QVariant* v = Find(section, entry);
+    if (!v || !v->isValid())
         return defaultValue;
     // Only a hand-edited file holds an unquoted comma, which QSettings reads as a list.
-    if (v.metaType().id() == QMetaType::QStringList)
-        return v.toStringList().join(QStringLiteral(", "));
-    return v.toString();
+    if (v->metaType().id() == QMetaType::QStringList)
+        return v->toStringList().join(QStringLiteral(", "));
+    return v->toString();
 }
 
 bool CProfile::WriteProfileInt(const QString& section, const QString& entry, int value)
 {
-    QSettings* s = Settings();
-    if (!s || !s->isWritable())
-        return false;
-    s->setValue(Key(section, entry), value);
-    return true;
+    return WriteProfileString(section, entry, QString::number(value));
 }
 
 bool CProfile::WriteProfileString(const QString& section, const QString& entry, const QString& value)
 {
-    QSettings* s = Settings();
-    if (!s || !s->isWritable())
+    ProfileData* data = Data().get();
+    if (!data || data->unusable)
         return false;
-    // An empty QString would be written as a null value and read back as missing.
-    s->setValue(Key(section, entry), value.isNull() ? QString(QLatin1String("")) : value);
+    QVariant& stored = data->values[Key(section, entry)];
+    const QVariant wanted(value.isNull() ? QString(QLatin1String("")) : value);
+    if (stored != wanted) {
+        stored = wanted;
+        data->dirty = true;
+    }
     return true;
 }
 
 bool CProfile::Flush()
 {
-    QSettings* s = Settings();
-    if (!s)
+    ProfileData* data = Data().get();
+    if (!data || data->unusable)
         return false;
-    s->sync();
-    return s->status() == QSettings::NoError;
+    if (!data->dirty)
+        return true;
+    if (!WriteWhole(data->path, IniText(data->values))) {
+        if (!data->toldNotSaved)
+            MessageBoxes().ShowMessage(QStringLiteral("The settings could not be saved to %1. "
+                                                      "The file there is left as it was.")
+                                           .arg(data->path));
+        data->toldNotSaved = true;
+        return false;
+    }
+    data->dirty = false;
+    return true;
 }

@@ -1,6 +1,10 @@
 // The per-user profile: sections of named integer and string values below the
-// application's key, kept by QSettings in an INI file
-// (~/.config/<key>/<key>.conf, honouring XDG_CONFIG_HOME).
+// application's key, kept in an INI file that QSettings reads
+// (~/.config/<key>/<key>.conf, honouring XDG_CONFIG_HOME). The values are
+// held in memory; Flush and Close write the whole file and replace the old
+// one only when the new one is complete. A file that cannot be written is
+// left as it was and the user is told once. A path that is not a regular
+// file (a FIFO, a folder) is never opened: defaults, a message, no writes.
 //
 // Until a key or a file is set, reads return their defaults and writes fail,
 // so nothing touches the disk before start-up has chosen the profile.
@@ -10,9 +14,7 @@
 
 #include <QString>
 
-#include <memory>
-
-class QSettings;
+class QVariant;
 
 class CProfile {
 public:
@@ -20,7 +22,8 @@ public:
     static void SetRegistryKey(const QString& key);
     // Opens an explicit INI file instead (tests, portable set-ups).
     static void SetFilePath(const QString& path);
-    // Writes pending changes and forgets the profile; reads fall back to defaults.
+    // Writes pending changes (Flush) and forgets the profile; reads fall back
+    // to defaults.
     static void Close();
 
     static bool IsOpen();
@@ -36,11 +39,11 @@ public:
     static bool WriteProfileInt(const QString& section, const QString& entry, int value);
     static bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
 
-    // Writes pending changes to disk; false when the file could not be written.
+    // Writes pending changes to disk; false when the file could not be
+    // written (the old file is then untouched).
     static bool Flush();
 
 private:
-    static QSettings* Settings();
-    static std::unique_ptr<QSettings>& Instance();
+    static const QVariant* Find(const QString& section, const QString& entry);
     static QString Key(const QString& section, const QString& entry);
 };

@@ -182,6 +182,33 @@ void CUndoFile::DropBuffers()
     m_writeLen = 0;
     m_readBuf.clear();
     m_lostFrom = -1;
+    std::vector<char>().swap(m_held);
+    m_heldBroken = false;
+}
+
+bool CUndoFile::Hold(const char* data, int64_t bytes, int64_t at) const
+{
+    const int64_t end = at - m_lostFrom + bytes;
+    if (m_heldBroken || at < m_lostFrom)
+        return false;
+    try {
+        if (end > static_cast<int64_t>(m_held.size()))
+            m_held.resize(static_cast<size_t>(end));
+    } catch (const std::exception&) {
+        m_heldBroken = true;
+        return false;
+    }
+    std::memcpy(m_held.data() + (at - m_lostFrom), data, static_cast<size_t>(bytes));
+    return true;
+}
+
+bool CUndoFile::LoseFrom(const char* data, int64_t bytes, int64_t at) const
+{
+    m_lostFrom = at;
+    m_readBuf.clear();
+    m_held.clear();
+    m_heldBroken = false;
+    return Hold(data, bytes, at);
 }
 
 bool CUndoFile::Flush() const
@@ -191,9 +218,10 @@ bool CUndoFile::Flush() const
     if (m_fd < 0)
         return false;
     if (m_writeLen > 0) {
+        // Pending bytes exist only while the file is whole.
         const int64_t done = WriteAll(m_fd, m_writeBuf.data(), m_writeLen, m_writeStart);
         if (done < m_writeLen)
-            m_lostFrom = m_lostFrom < 0 ? m_writeStart + done : std::min(m_lostFrom, m_writeStart + done);
+            LoseFrom(m_writeBuf.data() + done, m_writeLen - done, m_writeStart + done);
         m_writeLen = 0;
     }
     return m_lostFrom < 0;
@@ -234,13 +262,18 @@ bool CUndoFile::Write(const void* data, int64_t bytes)
 {
     if (!IsOpen() || bytes < 0 || (bytes > 0 && !data))
         return false;
-    if (m_lostFrom >= 0)
+    const auto* p = static_cast<const char*>(data);
+    if (m_lostFrom >= 0 && (m_inMemory || m_pos < m_lostFrom))
         return false;
     if (bytes == 0)
         return true;
-    const auto* p = static_cast<const char*>(data);
     if (m_inMemory)
         return WriteMemory(p, bytes);
+    if (m_lostFrom >= 0) {
+        const bool held = Hold(p, bytes, m_pos);
+        m_pos += bytes;
+        return held;
+    }
     // The read-ahead may hold what these bytes replace.
     if (!m_readBuf.empty() && m_pos < m_readStart + static_cast<int64_t>(m_readBuf.size()) &&
         m_readStart < m_pos + bytes)
@@ -252,21 +285,24 @@ bool CUndoFile::Write(const void* data, int64_t bytes)
         m_pos += bytes;
         return true;
     }
-    if (!Flush())
-        return false;
-    if (bytes >= kBufferBytes) {
-        const int64_t done = WriteAll(m_fd, p, bytes, m_pos);
-        // Keep the position where the complete bytes end.
-        m_pos += done;
-        return done == bytes;
+    if (!Flush()) {
+        const bool held = Hold(p, bytes, m_pos);
+        m_pos += bytes;
+        return held;
     }
+    const auto writeDirect = [&] {
+        const int64_t done = WriteAll(m_fd, p, bytes, m_pos);
+        const bool held = done == bytes || LoseFrom(p + done, bytes - done, m_pos + done);
+        m_pos += bytes;
+        return held;
+    };
+    if (bytes >= kBufferBytes)
+        return writeDirect();
     if (m_writeBuf.empty()) {
         try {
             m_writeBuf.resize(static_cast<size_t>(kBufferBytes));
         } catch (const std::bad_alloc&) {
-            const int64_t done = WriteAll(m_fd, p, bytes, m_pos);
-            m_pos += done;
-            return done == bytes;
+            return writeDirect();
         }
     }
     std::memcpy(m_writeBuf.data(), p, static_cast<size_t>(bytes));
@@ -338,6 +374,13 @@ int64_t CUndoFile::Read(void* data, int64_t bytes)
         if (n == 0)
             break;
     }
+    if (m_lostFrom >= 0 && done < bytes && m_pos + done >= m_lostFrom) {
+        const int64_t from = m_pos + done - m_lostFrom;
+        const int64_t n = std::max<int64_t>(0, std::min(bytes - done, static_cast<int64_t>(m_held.size()) - from));
+        if (n > 0)
+            std::memcpy(p + done, m_held.data() + from, static_cast<size_t>(n));
+        done += n;
+    }
     m_pos += done;
     return done;
 }
@@ -367,7 +410,8 @@ int64_t CUndoFile::GetLength() const
     Flush();
     if (fstat(m_fd, &st) != 0)
         return -1;
-    return static_cast<int64_t>(st.st_size);
+    const int64_t held = m_lostFrom >= 0 ? m_lostFrom + static_cast<int64_t>(m_held.size()) : 0;
+    return std::max(static_cast<int64_t>(st.st_size), held);
 }
 
 bool CUndoFile::SetLength(int64_t length)
@@ -388,11 +432,23 @@ bool CUndoFile::SetLength(int64_t length)
         return false;
     Flush();
     m_readBuf.clear();
+    if (m_lostFrom >= 0 && length > m_lostFrom) {
+        // Still past where the disk failed: only the held bytes change.
+        try {
+            m_held.resize(static_cast<size_t>(length - m_lostFrom));
+        } catch (const std::exception&) {
+            return false;
+        }
+        return true;
+    }
     int rc;
     do
         rc = ftruncate(m_fd, static_cast<off_t>(length));
     while (rc != 0 && errno == EINTR);
-    if (rc == 0 && m_lostFrom >= length)
+    if (rc == 0 && m_lostFrom >= length) {
         m_lostFrom = -1;
+        std::vector<char>().swap(m_held);
+        m_heldBroken = false;
+    }
     return rc == 0;
 }

@@ -7,8 +7,11 @@
 // buffer, so the many small records of an edit cost few system calls. The
 // file holds the same bytes at the same offsets as if every call went
 // straight to it: pending writes are flushed before any seek, length,
-// truncation or read. A flush that fails loses the file from where it
-// failed: reads stop there and writes fail until the file is cut back to it.
+// truncation or read. A flush that fails (a full disk) keeps the bytes the
+// file refused in memory, and so do the writes after it: reads give every
+// byte back as written, but Flush reports the loss until the file is cut
+// back to where the disk failed. So the step whose bytes did not reach the
+// disk can still be taken back exactly, and then cut away.
 //
 // A store made with CreateInMemory keeps the same bytes in memory instead,
 // with no file at all (the colour preview's store). It is checked the same
@@ -54,7 +57,8 @@ public:
     bool SeekToEnd();
     int64_t GetLength() const;
     bool SetLength(int64_t length);
-    // Writes pending bytes to the file; false when that failed now or before.
+    // Writes pending bytes to the file; false when some written byte is not
+    // in the file (held in memory, or lost when memory ran out too).
     bool Flush() const;
 
     // Deletes every stale undo file in `folder`; returns how many it deleted.
@@ -68,6 +72,11 @@ private:
     void DropBuffers();
     bool WriteMemory(const char* data, int64_t bytes);
     int64_t ReadDirect(char* data, int64_t bytes, int64_t at) const;
+    // Holds `bytes` that belong at `at` (at or after m_lostFrom) in m_held;
+    // false when memory runs out.
+    bool Hold(const char* data, int64_t bytes, int64_t at) const;
+    // Marks the file lost from `at` on and holds the bytes refused there.
+    bool LoseFrom(const char* data, int64_t bytes, int64_t at) const;
 
     int m_fd = -1;
     int64_t m_pos = 0;
@@ -82,6 +91,10 @@ private:
     mutable int64_t m_readStart = 0;
     // Where a failed flush (or memory write) lost the tail; -1 when none did.
     mutable int64_t m_lostFrom = -1;
+    // A file's bytes from m_lostFrom on, held in memory; m_heldBroken once
+    // even that failed (reads then stop at the end of m_held).
+    mutable std::vector<char> m_held;
+    mutable bool m_heldBroken = false;
     // The in-memory store: its bytes are m_memory, and m_fd stays -1.
     bool m_inMemory = false;
     std::vector<char> m_memory;

@@ -3,17 +3,18 @@
 
 #include "Action.h"
 #include "KsImage.h"
+#include "MessageBoxes.h"
 
-#include <filesystem>
-#include <system_error>
+#include <QFile>
+#include <QFileInfo>
 
 namespace {
 
+// TMPDIR, or /tmp when it is unset or empty (as everywhere else).
 QString TempFolder()
 {
-    std::error_code ec;
-    const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    return ec ? QString() : QString::fromStdString(dir.string());
+    const QByteArray dir = qgetenv("TMPDIR");
+    return dir.isEmpty() ? QStringLiteral("/tmp") : QFile::decodeName(dir);
 }
 
 } // namespace
@@ -52,23 +53,49 @@ bool CUndoMan::AddAction(IAction* action, const void* arg)
         delete action;
         return false;
     }
+    const int64_t end = StepStart(m_current + 1);
+    m_file.SetLength(end);
+    m_file.Seek(end);
+
+    action->Do(m_owner, 1, &m_file, arg);
+    if (!KeepStep(action, end)) {
+        delete action;
+        return false;
+    }
+
+    // Only a kept step replaces the redo tail.
     while (CanRedo()) {
         delete m_actions.back();
         m_actions.pop_back();
     }
     if (m_current < m_saved)
         m_saved = -2;
-    const int64_t end = StepStart(m_current + 1);
-    m_file.SetLength(end);
-    m_file.Seek(end);
-
-    action->Do(m_owner, 1, &m_file, arg);
-
     m_actions.push_back(action);
     m_stepEnds.push_back(FileEnd());
     ++m_current;
     m_owner->RefreshView();
     return true;
+}
+
+bool CUndoMan::KeepStep(IAction* action, int64_t start)
+{
+    // An in-memory store is the caller's to check (IsStoreIntact).
+    if (m_file.IsInMemory() || m_file.Flush())
+        return true;
+    // The file refused the step's bytes; they are still held in memory, so
+    // the step is taken back exactly and then cut away.
+    action->Undo();
+    m_file.SetLength(start);
+    m_file.Seek(start);
+    if (m_owner)
+        m_owner->RefreshView();
+    MessageBoxes().ShowMessage(NoRoomText(QFileInfo(m_file.GetFilePath()).absolutePath()));
+    return false;
+}
+
+QString CUndoMan::NoRoomText(const QString& folder)
+{
+    return QStringLiteral("There is not enough room for the undo data in %1.").arg(folder);
 }
 
 bool CUndoMan::ReserveStep(int64_t bytes)
@@ -97,9 +124,14 @@ void CUndoMan::Redo()
 {
     if (!CanRedo())
         return;
-    m_file.SeekToEnd();
+    const int64_t start = StepStart(m_current + 1);
+    m_file.SetLength(start);
+    m_file.Seek(start);
+    IAction* action = m_actions[static_cast<size_t>(m_current + 1)];
+    action->Do(m_owner, 1, &m_file, nullptr);
+    if (!KeepStep(action, start))
+        return;
     ++m_current;
-    m_actions[static_cast<size_t>(m_current)]->Do(m_owner, 1, &m_file, nullptr);
     m_stepEnds.push_back(FileEnd());
     if (m_owner)
         m_owner->RefreshView();

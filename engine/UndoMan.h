@@ -39,9 +39,13 @@ public:
 
     // Performs `action` as the next step, cutting the redo tail. Takes
     // ownership: an action refused (no image loaded, no undo file) is deleted
-    // and the result is false.
+    // and the result is false. So is one whose undo bytes the file did not
+    // take (a full disk): it is taken back, the history stays as it was and
+    // the user is told (NoRoomText).
     bool AddAction(IAction* action, const void* arg = nullptr);
     void Undo();
+    // Refuses the same way when the file does not take the step's bytes: the
+    // step stays undone.
     void Redo();
     bool CanUndo() const { return m_current >= 0; }
     bool CanRedo() const { return m_current + 1 < static_cast<int>(m_actions.size()); }
@@ -56,8 +60,14 @@ public:
     const std::vector<int64_t>& GetStepEnds() const { return m_stepEnds; }
     int64_t GetFileLength() const { return m_file.GetLength(); }
 
+    // The message for a step refused because `folder` has no room.
+    static QString NoRoomText(const QString& folder);
+
 private:
     int64_t FileEnd() const;
+    // True when the step `action` just wrote from `start` on is all in the
+    // file; otherwise takes it back, cuts the file there and tells the user.
+    bool KeepStep(IAction* action, int64_t start);
     int64_t StepStart(int index) const { return index > 0 ? m_stepEnds[static_cast<size_t>(index - 1)] : 0; }
 
     CKsImage* m_owner;

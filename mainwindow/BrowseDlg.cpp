@@ -3,6 +3,7 @@
 #include "CommandIds.h"
 #include "FileCollector.h"
 #include "FileListCtrl.h"
+#include "FileNames.h"
 #include "FileOperation.h"
 #include "MainFrame.h"
 #include "MenuBuilder.h"
@@ -552,7 +553,8 @@ void CBrowseDlg::LoadFolderHistory()
     const QString stored = CProfile::GetProfileString(QStringLiteral("General"), QStringLiteral("FolderHistory"));
     // Every piece before a "|", and a last one without its "|".
     for (const QString& folder : stored.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
-        if (m_folderCombo->count() < kFolderHistoryMax)
+        // A folder holding a NUL is no folder; listing it would list another.
+        if (IsUsablePath(folder) && m_folderCombo->count() < kFolderHistoryMax)
             m_folderCombo->addItem(folder);
     }
     m_folderCombo->setCurrentIndex(m_folderCombo->count() > 0 ? 0 : -1);

@@ -1,13 +1,16 @@
 // Saving: the interface operations and the targets they write to.
 //
 // A file save never touches the target until the new JPEG is complete and on
-// disk: it writes "<target>.tmp", flushes and fsyncs it, gives it the target's
-// permission bits and renames it over the target (an atomic replace). Any
-// failure removes the temporary file and leaves the target as it was, so a
-// crash or kill mid-save leaves either the old or the new file, never a
-// truncated one. A read-only target needs no special step on Linux: renaming
-// needs write permission on the folder only, and the copied mode keeps it
-// read-only.
+// disk: it writes a new hidden file ".ksave-XXXXXX" in the target's folder
+// (made exclusively, so no existing file is ever removed or followed, and
+// short, so any target name that fits the folder has room for it), flushes
+// and fsyncs it, gives it the target's permission bits and renames it over
+// the target (an atomic replace). Any failure removes the temporary file and
+// leaves the target as it was, so a crash or kill mid-save leaves either the
+// old or the new file, never a truncated one, and at most a hidden leftover
+// that no one takes for a photo. A read-only target needs no special step on
+// Linux: renaming needs write permission on the folder only, and the copied
+// mode keeps it read-only.
 //
 // GetEncodedSize and SaveMemory run the lossless transcode with the library
 // defaults into a counting and a fixed-buffer destination.
@@ -82,20 +85,39 @@ void FixedTerm(j_compress_ptr cinfo)
         RaiseCompressError(cinfo, 0);
 }
 
-// Creates `path` for writing, replacing an existing file without following a
-// symbolic link left at that name. -1 on failure.
-int CreateTempFile(const std::string& path)
+std::string FolderOf(const std::string& path)
 {
-    ::unlink(path.c_str());
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : path.substr(0, slash));
+}
+
+// The process's file creation mask, read without changing it (umask() would
+// change it for every thread for a moment).
+mode_t CurrentUmask()
+{
+    mode_t mask = 022;
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        std::fclose(status);
+    }
+    return mask & 0777;
+}
+
+// Creates a new temporary file in `target`'s folder and stores its name in
+// *path. -1 on failure.
+int CreateTempFile(const std::string& target, std::string* path)
+{
+    *path = FolderOf(target) + "/.ksave-XXXXXX";
+    return ::mkostemp(path->data(), O_CLOEXEC);
 }
 
 // Makes a completed rename survive a crash; best effort.
 void SyncFolderOf(const std::string& path)
 {
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : path.substr(0, slash));
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -159,12 +181,12 @@ int CDllImage::SaveFile(BSTR path, const SaveOptions* options)
         if (target.empty())
             return 0;
         const std::string nativeTarget = PathToNative(target.c_str());
-        const std::string nativeTemp = nativeTarget + ".tmp";
 
         struct stat old{};
         const bool targetExists = ::stat(nativeTarget.c_str(), &old) == 0 && S_ISREG(old.st_mode);
 
-        const int fd = CreateTempFile(nativeTemp);
+        std::string nativeTemp;
+        const int fd = CreateTempFile(nativeTarget, &nativeTemp);
         if (fd < 0)
             return 0;
         FILE* file = ::fdopen(fd, "wb");
@@ -192,8 +214,9 @@ int CDllImage::SaveFile(BSTR path, const SaveOptions* options)
         bool ok = o.CompressionMode == 1 ? ReencodeImage(*this, o, file, thumbData, thumbLength)
                                          : TranscodeImage(*this, o, file, nullptr, thumbData, thumbLength);
         ok = ok && std::fflush(file) == 0 && !std::ferror(file) && ::fsync(fd) == 0;
-        if (ok && targetExists)
-            ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        // mkstemp makes the file 0600; a new file gets what open() would give.
+        if (ok)
+            ok = ::fchmod(fd, targetExists ? old.st_mode & 07777 : 0666 & ~CurrentUmask()) == 0;
         ok = std::fclose(file) == 0 && ok;
         if (ok)
             ok = std::rename(nativeTemp.c_str(), nativeTarget.c_str()) == 0;

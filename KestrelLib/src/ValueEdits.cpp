@@ -6,9 +6,9 @@
 // component's grid comes from CDllImage::GetComponentGrid. Every edit checks
 // that the array really has that layout and that it can do its work (memory,
 // geometry) before it writes a byte to the undo store or changes a value, so
-// a refused edit leaves both the image and the store untouched. Store
-// failures never stop an edit; after the first failed write nothing more is
-// written, so the store never holds a stream the revert would misread.
+// a refused edit leaves the image untouched. Both write everything to the
+// undo store before they change a value, and a failed write refuses the
+// edit: an edit that could not be taken back is never done.
 #include "DllImage.h"
 
 #include <algorithm>
@@ -48,6 +48,17 @@ bool ReadAll(IUndoStore* store, void* data, size_t bytes)
     return true;
 }
 
+// Resizes `values` to `count`; false when memory runs out.
+bool Resize(std::vector<short>* values, size_t count)
+{
+    try {
+        values->resize(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 // True when the held array has exactly the layout the header describes.
 bool LayoutMatches(const CDllImage* image)
 {
@@ -75,6 +86,19 @@ public:
 
 private:
     int ShiftOf(int component) const { return m_shift[std::min(component, 2)]; }
+    // Calls f(first DC value, block count, shift) for each component with a
+    // shift, in order, while f returns true; false when one returned false.
+    template <class F>
+    bool ForEachShifted(F f) const
+    {
+        for (int c = 0; c < m_image->NumComponents(); ++c) {
+            ComponentGrid g;
+            if (ShiftOf(c) != 0 && m_image->GetComponentGrid(c, &g)
+                && !f(m_image->m_coef + g.offset, g.count() / 64, ShiftOf(c)))
+                return false;
+        }
+        return true;
+    }
 
     int32_t m_shift[3];
 };
@@ -86,63 +110,39 @@ int CDllActionLevels::Execute()
     if ((cs != JCS_GRAYSCALE && cs != JCS_YCbCr) || !LayoutMatches(img))
         return 0;
 
+    // Every old DC value goes to the store before any changes, so a failed
+    // write refuses the edit with the image untouched.
     std::vector<short> saved;
-    if (m_store) {
-        size_t blocks = 0;
-        for (int c = 0; c < img->NumComponents(); ++c) {
-            ComponentGrid g;
-            if (ShiftOf(c) != 0 && img->GetComponentGrid(c, &g))
-                blocks = std::max(blocks, g.count() / 64);
-        }
-        try {
-            saved.resize(blocks);
-        } catch (const std::bad_alloc&) {
-            return 0;
-        }
-    }
-
-    bool storeOk = m_store != nullptr;
-    for (int c = 0; c < img->NumComponents(); ++c) {
-        const int shift = ShiftOf(c);
-        ComponentGrid g;
-        if (shift == 0 || !img->GetComponentGrid(c, &g))
-            continue;
-        const int offset = DcOffset(shift);
-        const size_t blocks = g.count() / 64;
-        short* dc = img->m_coef + g.offset;
-        if (storeOk) {
+    if (m_store && !ForEachShifted([&](short* dc, size_t blocks, int) {
+            if (!Resize(&saved, blocks))
+                return false;
             for (size_t b = 0; b < blocks; ++b)
                 saved[b] = dc[b * 64];
-            storeOk = WriteAll(m_store, saved.data(), blocks * sizeof(short));
-        }
+            return WriteAll(m_store, saved.data(), blocks * sizeof(short));
+        }))
+        return 0;
+
+    ForEachShifted([](short* dc, size_t blocks, int shift) {
+        const int offset = DcOffset(shift);
         for (size_t b = 0; b < blocks; ++b)
             dc[b * 64] = static_cast<short>(std::clamp(dc[b * 64] + offset, -2304, 2286));
-    }
+        return true;
+    });
     return 1;
 }
 
 void CDllActionLevels::Revert()
 {
-    CDllImage* img = m_image;
-    if (!LayoutMatches(img))
+    if (!LayoutMatches(m_image))
         return;
     std::vector<short> saved;
-    for (int c = 0; c < img->NumComponents(); ++c) {
-        ComponentGrid g;
-        if (ShiftOf(c) == 0 || !img->GetComponentGrid(c, &g))
-            continue;
-        const size_t blocks = g.count() / 64;
-        try {
-            saved.resize(blocks);
-        } catch (const std::bad_alloc&) {
-            return;
-        }
-        if (!ReadAll(m_store, saved.data(), blocks * sizeof(short)))
-            return;
-        short* dc = img->m_coef + g.offset;
+    ForEachShifted([&](short* dc, size_t blocks, int) {
+        if (!Resize(&saved, blocks) || !ReadAll(m_store, saved.data(), blocks * sizeof(short)))
+            return false;
         for (size_t b = 0; b < blocks; ++b)
             dc[b * 64] = saved[b];
-    }
+        return true;
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -281,7 +281,12 @@ int CDllActionGrayscale::Execute()
             ok = img->GetComponentGrid(c, &g) && WriteAll(m_store, img->m_coef + g.offset, g.count() * sizeof(short));
         }
         if (ok && !dropped.empty())
-            WriteAll(m_store, dropped.data(), dropped.size() * sizeof(short));
+            ok = WriteAll(m_store, dropped.data(), dropped.size() * sizeof(short));
+        // Without its undo bytes the conversion is refused, the image untouched.
+        if (!ok) {
+            CDllImage::FreeCoefficients(gray);
+            return 0;
+        }
     }
 
     img->ReplaceCoefficients(gray, static_cast<int>(count));

@@ -31,6 +31,16 @@ std::vector<uint8_t> SmallJpeg(unsigned seed = 1)
     return Encode(MakePattern(40, 30, 3, seed), Sampled(80, {{2, 2}, {1, 1}, {1, 1}}));
 }
 
+// The names in `folder`, sorted.
+std::vector<std::string> Entries(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 mode_t ModeOf(const fs::path& p)
 {
     struct stat st{};
@@ -59,12 +69,35 @@ TEST(SaveFile, TargetsAndStoredPath)
     EXPECT_EQ(k.impl()->m_exif.m_currentPath, ToU16(target.string()));
     const auto first = ReadFile(target);
 
-    // An empty path saves to the stored one again; a stale temporary file is replaced.
+    // An empty path saves to the stored one again; the user's own file named
+    // like a temporary one is left alone.
     WriteFile(target.string() + ".tmp", {1, 2, 3});
     fs::remove(target);
     EXPECT_EQ(k->SaveFile(empty, &o), 1);
     EXPECT_EQ(ReadFile(target), first);
-    EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
+    EXPECT_EQ(ReadFile(target.string() + ".tmp"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"out \xC3\xA4.jpg", "out \xC3\xA4.jpg.tmp"}));
+}
+
+// A name of 255 bytes, the longest a folder entry can have, saves in place
+// and beside itself, and a new file gets the usual permission bits.
+TEST(SaveFile, LongestNameSavesInPlace)
+{
+    TempDir dir;
+    const fs::path target = dir / (std::string(251, 'n') + ".jpg");
+    ASSERT_TRUE(WriteFile(target, SmallJpeg(6)));
+    ImageRef k;
+    ASSERT_TRUE(ktest::LoadPath(k.p, target));
+    ASSERT_EQ(SaveTo(k.p, target), 1);
+    EXPECT_TRUE(ktest::MatchesLibjpeg(k.p, ReadCoefficients(ReadFile(target))));
+
+    const mode_t mask = ::umask(027);
+    const fs::path fresh = dir / (std::string(251, 'f') + ".jpg");
+    const int saved = SaveTo(k.p, fresh);
+    ::umask(mask);
+    ASSERT_EQ(saved, 1);
+    EXPECT_EQ(ModeOf(fresh), 0640u);
+    EXPECT_EQ(Entries(dir.path()).size(), 2u);
 }
 
 // A record made without values holds the library defaults, both ways of
@@ -117,10 +150,6 @@ TEST(SaveFile, FailuresLeaveTheOldFileAlone)
     SaveOptions reencode = DefaultSaveOptions();
     reencode.CompressionMode = 1; // without a bitmap
 
-    // The temporary name is taken by a folder: the temporary file cannot be made.
-    fs::create_directory(target.string() + ".tmp");
-    EXPECT_EQ(SaveTo(k.p, target), 0);
-    fs::remove(target.string() + ".tmp");
     EXPECT_EQ(SaveTo(k.p, target, reencode), 0);
     EXPECT_EQ(SaveTo(k.p, dir / "missing" / "x.jpg"), 0);
     EXPECT_EQ(SaveTo(k.p, target / "x.jpg"), 0); // parent is a file
@@ -141,7 +170,7 @@ TEST(SaveFile, FailuresLeaveTheOldFileAlone)
 
     EXPECT_EQ(ReadFile(target), oldBytes);
     EXPECT_EQ(ModeOf(target), 0640u);
-    EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"old.jpg"});
     EXPECT_TRUE(k.impl()->m_path.empty());
     EXPECT_TRUE(fs::exists(dir.path()));
 }

@@ -221,16 +221,28 @@ TEST(Grayscale, RefusesWhenLumaIsNotTheFinestComponent)
     k->SetUndoStore(nullptr);
 }
 
-// A store that loses the data leaves a consistent grayscale image behind.
+// A store that refuses the undo data refuses the edit (grayscale and levels)
+// with the image untouched; one that loses it on the way back leaves a
+// consistent grayscale image behind.
 TEST(Grayscale, FailingStoreStillGivesAConsistentImage)
 {
     for (const bool failWrites : {true, false}) {
         ImageRef k;
         ASSERT_EQ(ktest::LoadBytes(k.p, Ycc420(40, 24)), 1);
+        const std::vector<short> before = CoefValues(k.p);
         MemoryUndoStore store;
         store.failWrites = failWrites;
         store.failReads = !failWrites;
         k->SetUndoStore(&store);
+        if (failWrites) {
+            EXPECT_EQ(k->ConvertToGrayscale(), 0);
+            EXPECT_EQ(k->AdjustLevels(10, -10, 20), 0);
+            EXPECT_EQ(k->IsGrayscale(), 0);
+            EXPECT_EQ(CoefValues(k.p), before);
+            EXPECT_EQ(k->Undo(), 0);
+            k->SetUndoStore(nullptr);
+            continue;
+        }
         ASSERT_EQ(k->ConvertToGrayscale(), 1);
         const std::vector<short> gray = CoefValues(k.p);
         EXPECT_EQ(k->Undo(), 1);

@@ -176,6 +176,32 @@ TEST_F(DefaultsTest, OKCopiesTheClonesCancelDropsThem)
     }
 }
 
+// A profile holding thumbnail sizes no page allows: the program starts with
+// the largest the pages allow, and the View page and its preview show them.
+TEST_F(PreferencesTest, HugeStoredThumbnailSizesAreReadClamped)
+{
+    Exit();
+    {
+        QSettings conf(ConfPath(), QSettings::IniFormat);
+        conf.setValue("View/ThumbWidth", 2147483647);
+        conf.setValue("View/ThumbSpace", 2147483647);
+    }
+    m_app.reset();
+    m_app = std::make_unique<CPixmendApp>();
+    ASSERT_TRUE(m_app->InitInstance({}));
+    m_exited = false;
+    Preferences([](QWidget* sheet) {
+        CPageView* page = ViewPage(sheet);
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(Item<QSlider>(sheet, 1078)->value(), 150);
+        EXPECT_EQ(Item<QSlider>(sheet, 1077)->value(), 30);
+        EXPECT_EQ(page->GetPreviewBox()->width(), 150 + 2 * 30);
+        Click(sheet, 2);
+    });
+    EXPECT_EQ(m_app->m_settings.ThumbWidth, 150);
+    EXPECT_EQ(m_app->m_settings.ThumbSpace, 30);
+}
+
 TEST_F(PreferencesTest, ViewPreviewFollowsTheTrackbarsAndCancelKeepsTheRecord)
 {
     m_app->m_settings.ThumbWidth = 94;

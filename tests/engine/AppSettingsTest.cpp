@@ -1,6 +1,8 @@
 // The profile layer over QSettings and the application settings record.
+#include "AnswerBoxes.h"
 #include "AppSettings.h"
 #include "Profile.h"
+#include "ScopedTmpfs.h"
 #include "TestJpeg.h"
 
 #include <QDir>
@@ -8,6 +10,11 @@
 #include <QSettings>
 
 #include <gtest/gtest.h>
+
+#include <random>
+#include <tuple>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -99,6 +106,90 @@ TEST(ProfileClosed, ReadsGiveDefaultsAndWritesFail)
     EXPECT_FALSE(CProfile::Flush());
 }
 
+// Whatever text a value or a name holds, QSettings reads the written file
+// back to exactly the values written, and so does the profile itself.
+TEST_F(ProfileTest, RandomTextReadsBackThroughQSettings)
+{
+    std::mt19937 rng(42);
+    const char16_t pool[] = {u'a', u'Z', u'0', u'9', u'f', u' ', u',', u';', u'=', u'"', u'\\', u'/', u'@', u'%',
+                             u'#', u'[', u']', u'\0', u'\n', u'\r', u'\t', 0x01, 0x1F, 0x7F, 0xE4, 0x5199,
+                             0xD83D, 0xDE00, 0xFFFD};
+    const auto text = [&](int maxLength) {
+        QString t;
+        const int n = static_cast<int>(rng() % maxLength);
+        for (int i = 0; i < n; ++i)
+            t += QChar(pool[rng() % std::size(pool)]);
+        return t;
+    };
+    std::map<QString, QString> written;
+    for (int i = 0; i < 300; ++i) {
+        QString section = QString("S%1 ").arg(i % 7) + text(4).remove(u'/');
+        if (i % 50 == 0)
+            section = "General";
+        const QString entry = QString("E%1").arg(i) + text(4).remove(u'/');
+        const QString value = i % 3 == 0 ? "@" + text(12) : text(24);
+        ASSERT_TRUE(CProfile::WriteProfileString(section, entry, value));
+        written[section + "/" + entry] = value;
+    }
+    Reopen();
+    const QSettings raw(File(), QSettings::IniFormat);
+    for (const auto& [key, value] : written) {
+        const qsizetype slash = key.indexOf(u'/');
+        EXPECT_EQ(raw.value(key).toString(), value) << key.toStdString();
+        EXPECT_EQ(CProfile::GetProfileString(key.left(slash), key.mid(slash + 1)), value) << key.toStdString();
+    }
+    EXPECT_EQ(raw.allKeys().size(), static_cast<qsizetype>(written.size()));
+}
+
+// On a full disk the profile is never replaced: the old file stays byte for
+// byte, and the user is told once.
+TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
+{
+    testjpeg::ScopedTmpfs disk(64 * 1024);
+    if (!disk.Available())
+        GTEST_SKIP() << disk.Why();
+    const QString file = Q(disk / "Pixmend.conf");
+    CProfile::SetFilePath(file);
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(CProfile::WriteProfileString("Macros", QString("Macro%1").arg(i), QString(100, QChar(u'a' + i % 26))));
+    CProfile::Close();
+    const std::vector<uint8_t> before = testjpeg::ReadFile(disk / "Pixmend.conf");
+    ASSERT_GT(before.size(), 20000u);
+
+    CAnswerBoxes boxes;
+    CProfile::SetFilePath(file);
+    // Room for part of the new file only: a write that fails half-way.
+    disk.Fill(20 * 1024);
+    ASSERT_TRUE(CProfile::WriteProfileString("Macros", "Macro0", QString(3000, u'x')));
+    EXPECT_FALSE(CProfile::Flush());
+    CProfile::Close();
+    EXPECT_EQ(testjpeg::ReadFile(disk / "Pixmend.conf"), before);
+    EXPECT_EQ(boxes.messages.size(), 1);
+    EXPECT_TRUE(boxes.messages.value(0).contains(file));
+    // Nothing else is left beside it.
+    QStringList left = QDir(Q(disk.path())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"Pixmend.conf", "filler"}));
+}
+
+// A settings file that is a FIFO (or a folder) is never opened: start-up
+// goes on with the defaults, tells the user, and writes nothing there.
+TEST(ProfileFile, NotARegularFileIsIgnored)
+{
+    testjpeg::TempDir tmp;
+    const QString fifo = Q(tmp / "Pixmend.conf");
+    ASSERT_EQ(::mkfifo((tmp / "Pixmend.conf").c_str(), 0600), 0);
+    CAnswerBoxes boxes;
+    CProfile::SetFilePath(fifo);
+    EXPECT_EQ(CProfile::GetProfileInt("View", "ThumbWidth", 94), 94);
+    EXPECT_FALSE(CProfile::WriteProfileInt("View", "ThumbWidth", 100));
+    CProfile::Close();
+    EXPECT_EQ(boxes.messages.size(), 1);
+    struct stat st {};
+    ASSERT_EQ(::lstat((tmp / "Pixmend.conf").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST(ProfileKey, LivesInTheUserConfigurationFolder)
 {
     testjpeg::TempDir tmp;
@@ -184,6 +275,22 @@ TEST_F(ProfileTest, MissingOrMalformedValuesKeepTheDefaults)
     EXPECT_EQ(s.ScaleOnOpen, 1);
     EXPECT_EQ(s.PreviewPaneWidth, 245);
     EXPECT_EQ(s.DefaultPath, defaults.DefaultPath);
+}
+
+// Thumbnail sizes beyond what the pages allow are read as the nearest they
+// allow, so every reader (the browser, the View page) gets the same.
+TEST_F(ProfileTest, ThumbnailSizesAreClampedWhenRead)
+{
+    // Sizes beyond what the pages allow are read as the nearest they allow.
+    for (const auto& [width, space, wantWidth, wantSpace] :
+         {std::tuple{2147483647, -2147483647 - 1, 150, 3}, std::tuple{39, 31, 40, 30}, std::tuple{150, 3, 150, 3}}) {
+        ASSERT_TRUE(CProfile::WriteProfileInt("View", "ThumbWidth", width));
+        ASSERT_TRUE(CProfile::WriteProfileInt("View", "ThumbSpace", space));
+        CAppSettings clamped;
+        clamped.Load();
+        EXPECT_EQ(clamped.ThumbWidth, wantWidth);
+        EXPECT_EQ(clamped.ThumbSpace, wantSpace);
+    }
 }
 
 TEST(AppSettings, DefaultFolderIsPicturesThenDocumentsWithTrailingSlash)

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <string>
 
 namespace {
@@ -109,6 +110,21 @@ TEST(CropPresets, FormatReadsBackAsWritten)
         list.AddUnique(t);
         list.AddUnique(t);
         ASSERT_EQ(list.GetRules().size(), parsed.IsUsable() ? 1u : 0u) << t.toStdString();
+    }
+}
+
+// A side too small to be written (0.004 writes as 0.00) is unusable when
+// read, as 0 is, so no preset vanishes at the next start: a rule is usable
+// exactly when its written text reads back as usable.
+TEST(CropPresets, SidesThatWriteAsZeroAreUnusable)
+{
+    for (const auto& [w, h, usable] : {std::tuple{0.004, 3.0, false}, std::tuple{4.0, 0.0049, false},
+                                       std::tuple{0.006, 0.006, true}, std::tuple{0.01, 2.0, true}}) {
+        const CropRule rule{0, QStringLiteral("r"), w, h, 0};
+        EXPECT_EQ(rule.IsUsable(), usable) << w << " " << h;
+        CropRule back;
+        back.Parse(rule.Format());
+        EXPECT_EQ(back.IsUsable(), usable);
     }
 }
 

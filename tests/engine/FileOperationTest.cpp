@@ -95,6 +95,53 @@ TEST_F(FileOperationTest, ATrashThatCannotBeMadeLeavesTheFileInPlace)
     EXPECT_FALSE(std::filesystem::exists(m_tmp / "src/files"));
 }
 
+// An account without its data folder still has a trash: the folder is made
+// (mode 0700), whether it comes from XDG_DATA_HOME or the default.
+TEST_F(FileOperationTest, AMissingDataFolderIsMadeForTheTrash)
+{
+    for (const char* data : {"", "xdg/data"}) {
+        SCOPED_TRACE(data);
+        const auto home = m_tmp / (*data ? "home2" : "home1");
+        const auto dataHome = *data ? home / data : home / ".local/share";
+        std::filesystem::create_directories(home);
+        CScopedEnv h("HOME", Q(home));
+        CScopedEnv d("XDG_DATA_HOME", *data ? Q(dataHome) : QString());
+        Write(Src("a.jpg"), "aaa");
+        m_boxes.yesNo = true;
+        const FileOperationResult r = RunFileOperation(FileOperationCode::Delete, {Q(Src("a.jpg"))}, true, {});
+        EXPECT_EQ(r.done, QStringList{Q(Src("a.jpg"))});
+        EXPECT_EQ(Read(dataHome / "Trash/files/a.jpg"), "aaa");
+        struct stat st {};
+        ASSERT_EQ(::stat(dataHome.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
+}
+
+// A destination or file holding a NUL (a stored path can carry one) is no
+// path: nothing is copied, moved, trashed or deleted, nothing replaced.
+TEST_F(FileOperationTest, PathsWithANulAreRefused)
+{
+    CScopedEnv home("HOME", Q(m_tmp / "home"));
+    CScopedEnv data("XDG_DATA_HOME", Q(m_tmp / "home/data"));
+    Write(Src("a.jpg"), "aaa");
+    Write(Dst("notes.txt"), "my notes");
+    const QString nul(QChar(0));
+    for (const FileOperationCode code : {FileOperationCode::Copy, FileOperationCode::Move}) {
+        const FileOperationResult r = RunFileOperation(code, {Q(Src("a.jpg"))}, true, Q(Dst("notes.txt")) + nul);
+        EXPECT_TRUE(r.done.isEmpty());
+        EXPECT_EQ(r.failed, 1);
+    }
+    m_boxes.yesNo = true;
+    for (const bool toTrash : {true, false}) {
+        const FileOperationResult r =
+            RunFileOperation(FileOperationCode::Delete, {Q(Dst("notes.txt")) + nul + "x"}, toTrash, {});
+        EXPECT_TRUE(r.done.isEmpty());
+        EXPECT_EQ(r.failed, 1);
+    }
+    EXPECT_EQ(Read(Dst("notes.txt")), "my notes");
+    EXPECT_EQ(Read(Src("a.jpg")), "aaa");
+}
+
 TEST_F(FileOperationTest, PermanentDeleteAsksWithAWarning)
 {
     CScopedEnv home("HOME", Q(m_tmp / "home"));

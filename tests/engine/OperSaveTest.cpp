@@ -4,10 +4,17 @@
 #include "EngineTest.h"
 #include "SaveBoxes.h"
 
+#include "Batch.h"
+#include "FolderScan.h"
+#include "OperRotate.h"
 #include "OperSave.h"
 #include "OperationStandIn.h"
 
 #include <QDir>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -279,6 +286,40 @@ TEST(OperSave, Targets)
     }
 }
 
+// A destination holding a NUL (the settings file and macro text can carry
+// one) is no path: the save fails like an unwritable target, nothing is
+// written or replaced, and the search for a free name ends.
+TEST(OperSave, DestinationWithANulIsNoPath)
+{
+    TempDir dir;
+    CScriptedBoxes boxes;
+    WriteJpeg(dir / "a.jpg", 32, 32);
+    std::ofstream(dir / "notes.txt") << "my notes";
+    const auto before = Files(dir.path());
+    const ScopedCurrentFolder current(Q(dir.path()));
+    const QString nul(QChar(0));
+    const QString folders[] = {nul + "out", "notes.txt" + nul, Q(dir / "notes.txt") + nul};
+    for (const QString& folder : folders) {
+        for (const int useSuffix : {1, 0}) {
+            SCOPED_TRACE(folder.toStdString() + (useSuffix ? " with suffix" : ""));
+            CKsImage image(RealLib());
+            ASSERT_EQ(image.Load(Q(dir / "a.jpg"), 0), 1);
+            COperSave op;
+            SaveSettings& s = op.GetSettings();
+            s.UseDstFolder = 1;
+            s.DstFolder = folder;
+            s.UseSaveSuffix = useSuffix;
+            s.SaveSuffix = QStringLiteral("_s");
+            boxes.saveErrors.clear();
+            EXPECT_EQ(op.CreateAction(&image, nullptr), nullptr);
+            EXPECT_EQ(op.GetLastOutcome(), Outcome::Skipped);
+            EXPECT_EQ(boxes.saveErrors.size(), 1);
+            EXPECT_EQ(Files(dir.path()), before);
+            EXPECT_EQ(image.GetPath(), Q(dir / "a.jpg"));
+        }
+    }
+}
+
 TEST(OperSave, ConfirmationOnlyWhenInteractive)
 {
     TempDir dir;
@@ -410,3 +451,79 @@ TEST(OperSave, PageThroughTheFrameworkSeam)
 }
 
 } // namespace
+
+// A macro run that rewrites ten photos in place, killed while it saves:
+// every photo is its old file or the complete new one, and nothing else in
+// the folder could be taken for a photo.
+TEST(OperSave, KilledMacroRunLeavesEachPhotoOldOrNew)
+{
+    TempDir dir;
+    CBatch macro(QStringLiteral("turn"));
+    auto* rotate = new COperRotate;
+    rotate->SetTransform(1, 0, 0);
+    macro.GetOperations() = {rotate, new COperSave};
+    const auto runOn = [&macro](const fs::path& photo) {
+        CKsImage image(RealLib());
+        int stop = 0;
+        if (image.Load(Q(photo), 0))
+            macro.Apply(&image, 0, &stop, nullptr);
+    };
+
+    std::vector<std::string> names;
+    std::vector<std::vector<uint8_t>> oldBytes, newBytes;
+    fs::create_directory(dir / "expected");
+    for (unsigned i = 0; i < 10; ++i) {
+        names.push_back("photo" + std::to_string(i) + ".jpg");
+        const fs::path expected = WriteJpeg(dir / "expected" / names.back(), 1024, 768, {{2, 2}, {1, 1}, {1, 1}}, i + 1);
+        oldBytes.push_back(testjpeg::ReadFile(expected));
+        runOn(expected);
+        newBytes.push_back(testjpeg::ReadFile(expected));
+        ASSERT_NE(newBytes.back(), oldBytes.back());
+    }
+
+    const fs::path folder = dir / "photos";
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        for (size_t i = 0; i < names.size(); ++i)
+            ASSERT_TRUE(testjpeg::WriteFile(folder / names[i], oldBytes[i]));
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (const std::string& name : names)
+                runOn(folder / name);
+            _exit(0);
+        }
+        // Killed when the save of photo 2 * round + 1 has a file of its own.
+        const std::set<std::string> photos(names.begin(), names.end());
+        std::set<std::string> seen;
+        int status = 0;
+        bool killed = false;
+        while (!killed && waitpid(pid, &status, WNOHANG) == 0) {
+            for (const auto& e : fs::directory_iterator(folder)) {
+                const std::string name = e.path().filename().string();
+                if (!photos.count(name) && seen.insert(name).second && seen.size() == size_t(2 * round + 1)) {
+                    ::kill(pid, SIGKILL);
+                    killed = true;
+                    break;
+                }
+            }
+        }
+        if (killed)
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(killed) << "the run ended before the kill";
+
+        for (size_t i = 0; i < names.size(); ++i) {
+            const auto bytes = testjpeg::ReadFile(folder / names[i]);
+            EXPECT_TRUE(bytes == oldBytes[i] || bytes == newBytes[i]) << names[i];
+        }
+        for (const auto& e : fs::directory_iterator(folder)) {
+            const std::string name = e.path().filename().string();
+            if (!photos.count(name)) {
+                EXPECT_EQ(name[0], '.') << name;
+                EXPECT_FALSE(IsJpegFileName(Q(name))) << name;
+            }
+        }
+    }
+}

@@ -68,9 +68,10 @@ TEST(UndoFileBuffer, RandomCallsMatchAModel)
     }
 }
 
-// A flush the disk refuses (here: a file size limit) loses the tail from
-// there: later writes fail, reads stop at it, and cutting the file back
-// there makes it usable again.
+// A flush the disk refuses (here: a file size limit) loses no byte: the
+// refused bytes and every write after them are held in memory and read back
+// as written, Flush reports that the file is not whole, and cutting the file
+// back to where the disk failed makes it whole again.
 TEST(UndoFileBuffer, FailedFlushIsNotHidden)
 {
     testjpeg::TempDir dir;
@@ -83,23 +84,32 @@ TEST(UndoFileBuffer, FailedFlushIsNotHidden)
     small.rlim_cur = 100000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
 
-    const std::vector<char> record(140, 'x');
-    bool failed = false;
-    for (int i = 0; i < 4000 && !failed; ++i)
-        failed = !file.Write(record.data(), 140);
+    std::vector<char> model;
+    for (int i = 0; i < 4000; ++i) {
+        const std::vector<char> record(140, static_cast<char>(i % 251));
+        EXPECT_TRUE(file.Write(record.data(), 140));
+        model.insert(model.end(), record.begin(), record.end());
+    }
+    std::vector<char> big(300000);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 7);
+    EXPECT_TRUE(file.Write(big.data(), static_cast<int64_t>(big.size())));
+    model.insert(model.end(), big.begin(), big.end());
     EXPECT_FALSE(file.Flush());
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_TRUE(failed);
-    EXPECT_EQ(file.GetLength(), 100000);
-    EXPECT_FALSE(file.Write(record.data(), 140));
-    ASSERT_TRUE(file.Seek(99990));
-    char tail[140];
-    EXPECT_EQ(file.Read(tail, 140), 10);
+    EXPECT_FALSE(file.Flush());
+    EXPECT_EQ(file.GetLength(), static_cast<int64_t>(model.size()));
+    std::vector<char> back(model.size() + 10);
+    ASSERT_TRUE(file.Seek(0));
+    EXPECT_EQ(file.Read(back.data(), static_cast<int64_t>(back.size())), static_cast<int64_t>(model.size()));
+    back.resize(model.size());
+    EXPECT_EQ(back, model);
 
     ASSERT_TRUE(file.SetLength(50000));
     ASSERT_TRUE(file.Seek(50000));
+    const std::vector<char> record(140, 'x');
     EXPECT_TRUE(file.Write(record.data(), 140));
     EXPECT_TRUE(file.Flush());
     EXPECT_EQ(file.GetLength(), 50140);

@@ -3,6 +3,8 @@
 
 #include "UndoMan.h"
 
+#include <QFileInfo>
+
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <fcntl.h>
@@ -229,6 +231,21 @@ TEST(UndoFile, NoTemporaryFolderFailsTheImageNotTheProgram)
     EXPECT_FALSE(image.HasUndoFile());
     EXPECT_EQ(image.Load(Q(jpeg), 0), 0);
     EXPECT_EQ(image.IsLoaded(), 0);
+}
+
+// An empty TMPDIR means the system's temporary folder.
+TEST(UndoFile, EmptyTmpdirIsTheSystemsFolder)
+{
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    setenv("TMPDIR", "", 1);
+    CUndoMan um(nullptr);
+    if (old)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    ASSERT_TRUE(um.IsFileOpen());
+    EXPECT_EQ(QFileInfo(um.GetFilePath()).absolutePath(), QStringLiteral("/tmp"));
 }
 
 } // namespace

@@ -1,0 +1,139 @@
+// Edits whose undo data finds no room: the undo folder on a small tmpfs that
+// is filled to the last byte. Every kind of edit is refused there with the
+// image exactly as before, the history unchanged and the earlier steps
+// still undone exactly; redo refuses the same way.
+#include "CoefActionTest.h"
+#include "ScopedEnv.h"
+#include "ScopedTmpfs.h"
+
+#include "ActionColor.h"
+#include "ActionConvertGrayscale.h"
+#include "ActionCrop.h"
+#include "ActionPaste.h"
+#include "ActionReconstruct.h"
+#include "ActionRedEye.h"
+#include "ActionResize.h"
+#include "ActionRotateFlip.h"
+
+#include <QImage>
+
+using namespace etest;
+
+namespace {
+
+// What the image is: its size and every coefficient.
+struct State {
+    int width = 0, height = 0;
+    std::vector<short> coefficients;
+    bool operator==(const State&) const = default;
+};
+
+State StateOf(const CKsImage& image)
+{
+    return {image.GetWidth(), image.GetHeight(), Coefficients(image)};
+}
+
+struct Kind {
+    const char* name;
+    std::function<IAction*()> make;
+};
+
+std::vector<Kind> Kinds()
+{
+    QImage picture(120, 90, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(3 * x % 256, 250 - 2 * y, 90));
+    RedEyeParams eyes;
+    eyes.RedEyeRadius = 60;
+    eyes.RedEyeSensitivity = 100;
+    eyes.RedEyeDarkening = 50;
+    eyes.Points = {{150, 150}, {350, 200}};
+    CropParams crop;
+    crop.CropLeft = 40;
+    crop.CropTop = 24;
+    crop.CropRight = 300;
+    crop.CropBottom = 200;
+    ResizeParams half;
+    half.Units = 0;
+    half.Percent = 50;
+    return {
+        {"rotate", [] { return new CActionRotateFlip(RotateParams{0, 1, 0, 1, 0, 0xFFFFFFFFu}); }},
+        {"flip", [] { return new CActionRotateFlip(RotateParams{0, 0, 2, 1, 0, 0xFFFFFFFFu}); }},
+        {"grayscale", [] { return new CActionConvertGrayscale(); }},
+        {"levels", [] { return new CActionColor(30, -20, 10); }},
+        {"crop", [crop] { return new CActionCrop(crop); }},
+        {"reconstruct", [] { return new CActionReconstruct(1); }},
+        {"red-eye", [eyes] { return new CActionRedEye(eyes); }},
+        {"paste", [picture] { return new CActionPaste(picture, 30, 20, 120, 90); }},
+        {"resize", [half] { return new CActionResize(half); }},
+    };
+}
+
+TEST(UndoFullDisk, EveryEditWithoutRoomIsRefusedExactly)
+{
+    testjpeg::ScopedTmpfs disk(320 * 1024);
+    if (!disk.Available())
+        GTEST_SKIP() << disk.Why();
+    testjpeg::TempDir files;
+    const auto photo = WriteJpeg(files / "a.jpg", 500, 380);
+    CRecordingBoxes boxes;
+    const QString noRoom = QStringLiteral("There is not enough room for the undo data in %1.").arg(Q(disk.path()));
+
+    for (const Kind& kind : Kinds()) {
+        SCOPED_TRACE(kind.name);
+        // Two earlier steps, then (with room) the edit keeps more than a page
+        // of undo data, so a full disk must refuse it.
+        const auto open = [&](CKsImage& image, std::vector<State>* states) {
+            ASSERT_EQ(image.Load(Q(photo), 0), 1);
+            states->push_back(StateOf(image));
+            ASSERT_TRUE(image.GetUndoMan()->AddAction(new CActionRotateFlip(RotateParams{0, 0, 1, 1, 0, 0xFFFFFFFFu})));
+            states->push_back(StateOf(image));
+            ASSERT_TRUE(image.GetUndoMan()->AddAction(new CActionColor(-20, 0, 0)));
+            states->push_back(StateOf(image));
+        };
+        {
+            ScopedTempFolder roomy;
+            CKsImage image(RealLib());
+            std::vector<State> states;
+            open(image, &states);
+            ASSERT_TRUE(image.GetUndoMan()->AddAction(kind.make()));
+            ASSERT_NE(StateOf(image), states.back());
+            const auto& ends = image.GetUndoMan()->GetStepEnds();
+            ASSERT_GT(ends[2] - ends[1], 8192);
+        }
+
+        CScopedEnv tmp("TMPDIR", Q(disk.path()));
+        CKsImage image(RealLib());
+        CUndoMan* um = image.GetUndoMan();
+        ASSERT_TRUE(um->IsFileOpen());
+        std::vector<State> states;
+        open(image, &states);
+        const std::vector<int64_t> ends = um->GetStepEnds();
+
+        disk.Fill();
+        boxes.messages.clear();
+        EXPECT_FALSE(um->AddAction(kind.make()));
+        EXPECT_EQ(StateOf(image), states[2]);
+        EXPECT_EQ(um->GetActionCount(), 2);
+        EXPECT_EQ(um->GetCurrentIndex(), 1);
+        EXPECT_EQ(um->GetStepEnds(), ends);
+        EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
+
+        um->Undo();
+        EXPECT_EQ(StateOf(image), states[1]);
+        um->Undo();
+        EXPECT_EQ(StateOf(image), states[0]);
+        // Redo needs room too: refused, the step stays undone.
+        disk.Fill();
+        boxes.messages.clear();
+        um->Redo();
+        EXPECT_EQ(um->GetCurrentIndex(), -1);
+        EXPECT_EQ(StateOf(image), states[0]);
+        EXPECT_TRUE(um->CanRedo());
+        EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
+        disk.Unfill();
+    }
+}
+
+} // namespace

@@ -93,10 +93,12 @@ protected:
             if (dialog->isVisible())
                 dialog->reject();
         });
-        if (doubleClick)
-            QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {},
-                               QPoint(m_view->OriginX() + 5, m_view->OriginY() + 5));
-        else
+        if (doubleClick) {
+            const QPoint at(m_view->OriginX() + 5, m_view->OriginY() + 5);
+            QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at);
+            // The double-click ends with the button down: a later move would drag.
+            QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, {}, at);
+        } else
             Key(Qt::Key_T, Qt::ControlModifier);
         // The offscreen platform hands the activation back to nobody.
         m_frame->activateWindow();

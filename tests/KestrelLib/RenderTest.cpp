@@ -171,8 +171,6 @@ TEST(Render, MatchesDjpegTool)
 TEST(Render, CorpusFilesMatchLibjpeg)
 {
     const auto files = CorpusFiles();
-    if (files.empty())
-        GTEST_SKIP() << "corpus missing";
     int compared = 0;
     for (const auto& path : files) {
         const auto bytes = ReadFile(path);

@@ -215,18 +215,7 @@ TEST(SaveFile, UnwritableFolderFails)
     ImageRef k;
     ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg(5)), 1);
 
-    // Root ignores permission bits, so the save runs as an unprivileged user.
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            _exit(2);
-        _exit(SaveTo(k.p, target));
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(testjpeg::RunWithoutRoot([&] { return SaveTo(k.p, target); }), 0);
     EXPECT_EQ(ReadFile(target), oldBytes);
     EXPECT_FALSE(fs::exists(target.string() + ".tmp"));
 }

@@ -9,7 +9,12 @@
 #include <random>
 #include <stdexcept>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/Utf.h"
+
+#include <gtest/gtest.h>
 
 namespace testjpeg {
 
@@ -224,7 +229,26 @@ int Run(const std::string& command, std::string* output)
 
 bool HaveTool(const std::string& name)
 {
-    return Run("command -v " + name + " >/dev/null 2>&1") == 0;
+    const bool found = Run("command -v " + name + " >/dev/null 2>&1") == 0;
+    if (!found && std::getenv("PIXMEND_REQUIRE_TOOLS"))
+        ADD_FAILURE() << name << " is not installed (scripts/install-deps.sh installs it)";
+    return found;
+}
+
+int RunWithoutRoot(const std::function<int()>& body)
+{
+    const pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(125);
+        _exit(body());
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
 }
 
 TempDir::TempDir()
@@ -246,29 +270,65 @@ TempDir::~TempDir()
 
 std::filesystem::path CorpusDir()
 {
-    std::filesystem::path dir = PIXMEND_CORPUS_DIR;
-    return std::filesystem::is_directory(dir) ? dir : std::filesystem::path();
+    return PIXMEND_TEST_DATA_DIR;
 }
 
 std::vector<std::filesystem::path> CorpusFiles()
 {
     std::vector<std::filesystem::path> files;
-    const auto dir = CorpusDir();
-    if (dir.empty())
-        return files;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
+    for (const auto& e : std::filesystem::directory_iterator(CorpusDir()))
         if (e.path().extension() == ".jpg")
             files.push_back(e.path());
     std::sort(files.begin(), files.end());
+    EXPECT_FALSE(files.empty()) << "no photos in " << CorpusDir();
     return files;
 }
 
 std::filesystem::path CorpusFile(const std::string& name)
 {
-    const auto dir = CorpusDir();
-    if (dir.empty() || !std::filesystem::is_regular_file(dir / name))
-        return {};
-    return dir / name;
+    const auto path = CorpusDir() / name;
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << "missing test photo " << path;
+    return path;
+}
+
+std::vector<std::filesystem::path> WriteMadeKinds(const std::filesystem::path& dir)
+{
+    struct Kind {
+        const char* name;
+        int channels;
+        EncodeParams params;
+    };
+    const std::vector<std::pair<int, int>> s420 = {{2, 2}, {1, 1}, {1, 1}};
+    EncodeParams rgb, gray, restart = Sampled(85, s420), progressive = Sampled(85, s420);
+    rgb.jpegColorSpace = JCS_RGB;
+    gray.inColorSpace = JCS_GRAYSCALE;
+    restart.restartInterval = 13;
+    progressive.progressive = true;
+    const Kind kinds[] = {
+        {"made_422.jpg", 3, Sampled(85, {{2, 1}, {1, 1}, {1, 1}})},
+        {"made_440.jpg", 3, Sampled(85, {{1, 2}, {1, 1}, {1, 1}})},
+        {"made_asymmetric.jpg", 3, Sampled(85, {{2, 2}, {2, 1}, {1, 2}})},
+        {"made_luma_subsample.jpg", 3, Sampled(85, {{1, 1}, {2, 2}, {2, 2}})},
+        {"made_rgb.jpg", 3, rgb},
+        {"made_gray.jpg", 1, gray},
+        {"made_420_restart13.jpg", 3, restart},
+        {"made_420_progressive.jpg", 3, progressive},
+    };
+    std::vector<std::filesystem::path> files;
+    unsigned seed = 1;
+    for (const Kind& k : kinds) {
+        files.push_back(dir / k.name);
+        EXPECT_TRUE(WriteFile(files.back(), Encode(MakePattern(227, 149, k.channels, seed++), k.params)));
+    }
+    return files;
+}
+
+std::vector<std::filesystem::path> CorpusAndMadeKinds(const std::filesystem::path& dir)
+{
+    std::vector<std::filesystem::path> files = CorpusFiles();
+    for (auto& made : WriteMadeKinds(dir))
+        files.push_back(std::move(made));
+    return files;
 }
 
 SYSTEMTIME At(int year, int month, int day, int hour, int minute, int second, int ms)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,8 +75,14 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& da
 
 // Runs a shell command; returns its exit status and fills `output` with stdout.
 int Run(const std::string& command, std::string* output = nullptr);
-// True when a program is on PATH.
+// True when a program is on PATH. With PIXMEND_REQUIRE_TOOLS set (as
+// test.sh sets it, having installed them all) a missing one fails the test.
 bool HaveTool(const std::string& name);
+
+// Runs `body` in a child process, as the unprivileged user nobody when this
+// process is root (root ignores permission bits); returns the child's exit
+// status (`body`'s result), or -1 when it did not exit normally.
+int RunWithoutRoot(const std::function<int()>& body);
 
 // A fresh temporary folder removed with the object.
 class TempDir {
@@ -91,11 +98,18 @@ private:
     std::filesystem::path m_path;
 };
 
-// The folder of shared test JPEGs, or empty when it is not there.
+// The test photos kept with the sources (tests/data) and their JPEG files.
 std::filesystem::path CorpusDir();
 std::vector<std::filesystem::path> CorpusFiles();
-// One corpus file by name, or empty when the corpus or the file is missing.
+// One test photo by name; a missing one fails the test.
 std::filesystem::path CorpusFile(const std::string& name);
+
+// Pictures of kinds no small test photo has (4:2:2, 4:4:0, mixed sampling
+// factors, RGB and gray colour spaces, restart intervals that end inside a
+// row, progressive scans), each with partial MCUs, written into `dir`.
+std::vector<std::filesystem::path> WriteMadeKinds(const std::filesystem::path& dir);
+// The test photos and, after them, the made kinds written into `dir`.
+std::vector<std::filesystem::path> CorpusAndMadeKinds(const std::filesystem::path& dir);
 
 std::u16string ToU16(const std::string& text);
 

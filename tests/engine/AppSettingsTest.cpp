@@ -209,15 +209,22 @@ TEST(ProfileKey, LivesInTheUserConfigurationFolder)
 TEST_F(ProfileTest, UnwritableFileIsReported)
 {
     CProfile::Close();
-    const QString dir = Q(m_tmp / "ro");
-    ASSERT_TRUE(QDir().mkpath(dir));
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
-    if (QFileInfo(dir).isWritable())
-        GTEST_SKIP() << "running with rights that ignore permissions";
-    CProfile::SetFilePath(dir + "/Pixmend.conf");
-    EXPECT_FALSE(CProfile::WriteProfileInt("View", "SzX", 1) && CProfile::Flush());
-    CProfile::Close();
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The writes run in a child without root rights; the folders let it in,
+    // and only the second lets it write.
+    const QFile::Permissions enter = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(Q(m_tmp.path()), enter | QFile::WriteOwner);
+    const QString rw = Q(m_tmp / "rw"), ro = Q(m_tmp / "ro");
+    ASSERT_TRUE(QDir().mkpath(rw) && QDir().mkpath(ro));
+    QFile::setPermissions(rw, enter | QFile::WriteOwner | QFile::WriteOther);
+    QFile::setPermissions(ro, enter);
+    const auto written = [](const QString& dir) {
+        return testjpeg::RunWithoutRoot([&] {
+            CProfile::SetFilePath(dir + "/Pixmend.conf");
+            return CProfile::WriteProfileInt("View", "SzX", 1) && CProfile::Flush() ? 1 : 0;
+        });
+    };
+    EXPECT_EQ(written(rw), 1);
+    EXPECT_EQ(written(ro), 0);
 }
 
 TEST_F(ProfileTest, SettingsRecordRoundTripsEveryField)

@@ -117,8 +117,8 @@ TEST(OperSave, SettingsReachTheWrittenFile)
 {
     const fs::path iphone = testjpeg::CorpusFile("gox_iphone4s_orient6.jpg");
     const fs::path gimp = testjpeg::CorpusFile("gox_orient6.jpg");
-    if (iphone.empty() || gimp.empty() || !testjpeg::HaveTool("exiftool") || !testjpeg::HaveTool("cjpeg"))
-        GTEST_SKIP() << "corpus or tools missing";
+    if (!testjpeg::HaveTool("exiftool") || !testjpeg::HaveTool("cjpeg"))
+        GTEST_SKIP() << "exiftool or cjpeg missing";
     TempDir dir;
     CScriptedBoxes boxes;
 

@@ -437,7 +437,11 @@ TEST_P(ChildViewHandleTest, PointerNearEdgesFindsHandles)
     m_host.SetModeId(ID_EDIT_CROP);
     m_host.ruleKind = c.ruleKind;
     SetSelection(32, 32, 96, 80);
-    QTest::mouseMove(m_view->viewport(), Client(c.at.x(), c.at.y()));
+    // A move to where the pointer already is delivers nothing: a case before
+    // may have left it on this point, so it goes away first.
+    QWidget* vp = m_view->viewport();
+    QTest::mouseMove(vp, QPoint(vp->width() - 1, vp->height() - 1));
+    QTest::mouseMove(vp, Client(c.at.x(), c.at.y()));
     EXPECT_EQ(m_view->GetHandle(), c.handle);
 }
 

@@ -652,24 +652,18 @@ bool Modified(CPixmendApp& app)
     return app.GetMainFrame()->windowTitle().endsWith(" *");
 }
 
-// A corpus file copied next to the test's files (saves never touch the
-// corpus), or a made-up one of the same kind when the corpus is missing.
-QString CorpusCopy(const testjpeg::TempDir& tmp, const std::string& name, int width, int height,
-                   const testjpeg::EncodeParams& params = {})
+// A test photo copied next to the test's files (saves never touch the original).
+QString CorpusCopy(const testjpeg::TempDir& tmp, const std::string& name)
 {
     const auto target = tmp / name;
-    const auto source = testjpeg::CorpusFile(name);
-    if (!source.empty())
-        std::filesystem::copy_file(source, target);
-    else
-        EXPECT_TRUE(testjpeg::WriteFile(target, testjpeg::Encode(testjpeg::MakePattern(width, height), params)));
+    EXPECT_TRUE(std::filesystem::copy_file(testjpeg::CorpusFile(name), target)) << name;
     return Q(target);
 }
 
 TEST_F(CommandsTest, UndoAndRedoKeysRestoreTheCoefficients)
 {
     CPixmendApp app;
-    Start(app, {CorpusCopy(m_tmp, "gox_orient6.jpg", 120, 80)});
+    Start(app, {CorpusCopy(m_tmp, "gox_orient6.jpg")});
     ASSERT_TRUE(app.m_image.IsLoaded());
     const std::vector<short> original = Coefficients(app);
     ASSERT_FALSE(original.empty());
@@ -707,7 +701,7 @@ TEST_F(CommandsTest, UndoAndRedoKeysRestoreTheCoefficients)
 TEST_F(CommandsTest, SelectionSnapsToTheGridAfterATurnAndItsUndo)
 {
     CPixmendApp app;
-    Start(app, {CorpusCopy(m_tmp, "syn_422_256x128.jpg", 256, 128, testjpeg::Sampled(90, {{2, 1}, {1, 1}, {1, 1}}))});
+    Start(app, {CorpusCopy(m_tmp, "syn_422_256x128.jpg")});
     CChildView* view = app.GetMainFrame()->GetView();
     ASSERT_EQ(view->McuWidth(), 16);
     ASSERT_EQ(view->McuHeight(), 8);
@@ -821,7 +815,7 @@ TEST_F(CommandsTest, TurnsAndFlipsMatchJpegtranAndUndoExactly)
 {
     if (!testjpeg::HaveTool("jpegtran"))
         GTEST_SKIP() << "jpegtran is not installed";
-    const QString photo = CorpusCopy(m_tmp, "gox_orient6.jpg", 300, 200);
+    const QString photo = CorpusCopy(m_tmp, "gox_orient6.jpg");
     CPixmendApp app;
     Start(app, {photo});
     const struct {
@@ -870,12 +864,7 @@ TEST_F(CommandsTest, TurnsAndFlipsMatchJpegtranAndUndoExactly)
 TEST_F(CommandsTest, GrayscaleFollowsTheLibrary)
 {
     CPixmendApp app;
-    Start(app, {CorpusCopy(m_tmp, "jxl_gray.jpg", 64, 48,
-                           [] {
-                               testjpeg::EncodeParams p;
-                               p.inColorSpace = JCS_GRAYSCALE;
-                               return p;
-                           }())});
+    Start(app, {CorpusCopy(m_tmp, "syn_gray_640x480.jpg")});
     ASSERT_TRUE(app.m_image.IsLoaded());
     EXPECT_FALSE(app.GetCommands().Query(ID_EDIT_GRAYSCALE).m_bEnabled);
     EXPECT_FALSE(app.GetCommands().Execute(ID_EDIT_GRAYSCALE));

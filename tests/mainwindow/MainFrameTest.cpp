@@ -535,12 +535,7 @@ TEST_F(MainFrameTest, ZoomBoxFollowsEveryZoomStepOfTheView)
 // A screenshot of the whole window with a photo, kept as a build artefact.
 TEST_F(MainFrameTest, ScreenshotWithAPhotoAt1280x800)
 {
-    QString photo;
-    for (const auto& f : testjpeg::CorpusFiles())
-        if (f.filename() == "syn_420_1001x667.jpg")
-            photo = Q(f);
-    if (photo.isEmpty())
-        photo = WritePhoto(960, 640);
+    const QString photo = Q(testjpeg::CorpusFile("syn_420_1001x667.jpg"));
 
     CPixmendApp app;
     ASSERT_TRUE(app.InitInstance({photo}));

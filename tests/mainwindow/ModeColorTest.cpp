@@ -208,8 +208,6 @@ TEST_F(ModeColorTest, EachValueAloneIsPreviewedAndApplied)
 TEST_F(ModeColorTest, AnImageTheLevelsEditRefusesLeavesTheModeInactive)
 {
     const auto cmyk = testjpeg::CorpusFile("syn_cmyk_adobe_323x211.jpg");
-    if (cmyk.empty())
-        GTEST_SKIP() << "corpus file missing";
     Start(WritePhoto(64, 48));
     Key(Qt::Key_B);
     ASSERT_NE(Current<CModeColor>(), nullptr);

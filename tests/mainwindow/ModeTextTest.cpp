@@ -94,10 +94,12 @@ protected:
             if (dialog->isVisible())
                 dialog->reject();
         });
-        if (doubleClick)
-            QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {},
-                               QPoint(m_view->OriginX() + 5, m_view->OriginY() + 5));
-        else
+        if (doubleClick) {
+            const QPoint at(m_view->OriginX() + 5, m_view->OriginY() + 5);
+            QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at);
+            // The double-click ends with the button down: a later move would drag.
+            QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, {}, at);
+        } else
             Key(Qt::Key_T, Qt::ControlModifier);
         // The offscreen platform hands the activation back to nobody.
         m_frame->activateWindow();
@@ -145,8 +147,6 @@ TEST(ModeTextPoll, ComparesWhatThePreviewShowsOnly)
 TEST_F(ModeTextTest, CtrlTEditsTheLiveSettingsAndCancelPutsThemBack)
 {
     const auto corpus = testjpeg::CorpusFile("gox_iphone4s_orient6.jpg");
-    if (corpus.empty())
-        GTEST_SKIP() << "corpus file missing";
     Start(QString::fromStdString(corpus.string()));
     S().Exif.Use = 1;
     S().Exif.Manual = 0;
@@ -186,13 +186,15 @@ TEST_F(ModeTextTest, CtrlTEditsTheLiveSettingsAndCancelPutsThemBack)
         edit->selectAll();
         QTest::keyClicks(edit, "%d %t");
         auto* output = Item<QLabel>(w, 1025);
-        if (const QString when = ExifTool("DateTimeOriginal", corpus.string()); !when.isEmpty()) {
-            EXPECT_EQ(output->text(), when);
+        const bool exiftool = testjpeg::HaveTool("exiftool");
+        if (exiftool) {
+            EXPECT_EQ(output->text(), ExifTool("DateTimeOriginal", corpus.string()));
         }
         edit->selectAll();
         QTest::keyClicks(edit, "%i");
-        if (const QString iso = ExifTool("ISO", corpus.string()); !iso.isEmpty()) {
-            EXPECT_TRUE(output->text().endsWith(iso)) << output->text().toStdString();
+        if (exiftool) {
+            const QString iso = ExifTool("ISO", corpus.string());
+            EXPECT_TRUE(!iso.isEmpty() && output->text().endsWith(iso)) << output->text().toStdString();
         }
 
         // The change reaches the preview at the next poll.

@@ -123,7 +123,7 @@ public:
     CChildBrowseView* GetBrowser() const;
     // The folder picker; tests answer it through this hook when set.
     static bool BrowseForFolder(QString& folder, const QString& title, QWidget* owner);
-    static std::function<bool(QString& folder, const QString& title)> s_browseForFolderHook;
+    static std::function<bool(QString& folder, const QString& title)>& s_browseForFolderHook;
 
     void OnFileOpen();
     void OnFileSave();

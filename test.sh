@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test; then runs
 # the library, engine, worker and dialog tests again under the address and
-# undefined-behaviour sanitizers, and the worker tests under the thread
-# sanitizer.
+# undefined-behaviour sanitizers, and the worker tests and the threaded
+# render under the thread sanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -27,7 +27,7 @@ cmake --build build-asan -j "$JOBS" --target mainwindow_tests
 # The worker threads under the thread sanitizer, in a small configuration of
 # their own (the library, the platform layer, the workers and their tests).
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMEND_TSAN=ON -DPIXMEND_LIBRARY_ONLY=ON >/dev/null
-cmake --build build-tsan -j "$JOBS" --target worker_tests
+cmake --build build-tsan -j "$JOBS" --target worker_tests kestrel_tests
 
 status=0
 echo "== tests"
@@ -44,4 +44,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== worker tests with the thread sanitizer"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -L workers || status=1
+# The library's render, spread over threads.
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  build-tsan/bin/kestrel_tests --gtest_filter='Render.LargeImagesOnThreads*' || status=1
 exit $status

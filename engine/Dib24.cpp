@@ -27,18 +27,27 @@ CDib24& CDib24::operator=(CDib24&& other) noexcept
 
 bool CDib24::Create(int width, int height)
 {
-    Reset();
     // The stride must fit an int (the library takes it as one), and so must
     // every row offset a caller forms from it.
-    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max() / 3)
+    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max() / 3 ||
+        static_cast<size_t>(height) > static_cast<size_t>(std::numeric_limits<int>::max()) / (static_cast<size_t>(width) * 3)) {
+        Reset();
         return false;
+    }
     const size_t stride = static_cast<size_t>(width) * 3;
-    if (static_cast<size_t>(height) > static_cast<size_t>(std::numeric_limits<int>::max()) / stride)
-        return false;
+    const size_t bytes = stride * static_cast<size_t>(height);
+    if (m_bits && ByteSize() == bytes) {
+        // The same amount again (a redraw, a quarter turn): pages that are
+        // already in place cost a clear, fresh ones a fault each.
+        std::memset(m_bits.get(), 0, bytes);
+        m_width = width;
+        m_height = height;
+        return true;
+    }
+    Reset();
     // calloc gives a large block as fresh zero pages, touched only when
     // used; a photo's bitmap asks for huge pages too, which cut the faults
     // of that first touch by a factor of 512.
-    const size_t bytes = stride * static_cast<size_t>(height);
     auto* bits = static_cast<BYTE*>(std::calloc(bytes, 1));
     if (!bits)
         return false;

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <new>
 
-#include <sys/mman.h>
-
 CDllImage::CDllImage() : m_undo(this) {}
 
 CDllImage::~CDllImage()
@@ -142,18 +140,9 @@ short* CDllImage::AllocCoefficients(size_t count)
 {
     if (count == 0 || count > 0x7FFFFFFF)
         return nullptr;
-    auto* data = static_cast<short*>(std::calloc(count, sizeof(short)));
-    // A photo's array spans hundreds of megabytes: ask for huge pages, which
-    // cut the page faults of its first touch by a factor of 512.
-    const size_t bytes = count * sizeof(short);
-    constexpr uintptr_t kHuge = 2u << 20;
-    if (data && bytes >= 4 * kHuge) {
-        const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-        const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHuge - 1);
-        if (end > begin)
-            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
-    return data;
+    // No huge-page advice: where the kernel compacts memory for such a fault,
+    // a fragmented machine stalls on it far longer than it saves.
+    return static_cast<short*>(std::calloc(count, sizeof(short)));
 }
 
 void CDllImage::FreeCoefficients(short* data)

@@ -94,6 +94,7 @@ void CDllImage::Close()
         m_coef = nullptr;
         m_coefCount = 0;
     }
+    ReleaseSpareCoefficients();
     DestroyDecoder();
     m_markers.clear();
     m_path.clear();

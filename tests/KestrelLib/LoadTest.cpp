@@ -462,6 +462,7 @@ TEST(Load, ReusedArraysStartZeroAndCloseLetsThemGo)
     CDllImage::FreeCoefficients(c);
     // Closing an image drops the kept array: the next one is new memory.
     ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, Encode(MakePattern(48, 32), EncodeParams{})), 1);
     k->Close();
     short* d = CDllImage::AllocCoefficients(count + 64);
     ASSERT_NE(d, nullptr);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test; then runs
 # the library, engine, worker and dialog tests again under the address and
-# undefined-behaviour sanitizers, and the worker tests under the thread
-# sanitizer, and the program's window at an X server under Xvfb.
+# undefined-behaviour sanitizers, the worker tests and the threaded render
+# under the thread sanitizer, and the program's window at an X server under
+# Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -29,7 +30,7 @@ cmake --build build-asan -j "$JOBS" --target app_tests modes_tests x11_tests
 # The worker threads under the thread sanitizer, in a small configuration of
 # their own (the library, the platform layer, the workers and their tests).
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXMEND_TSAN=ON -DPIXMEND_LIBRARY_ONLY=ON >/dev/null
-cmake --build build-tsan -j "$JOBS" --target worker_tests
+cmake --build build-tsan -j "$JOBS" --target worker_tests kestrel_tests
 
 # Runs a test command (ctest, where each gtest case is a test of its own, or
 # a test program); fails when a case fails or skips, as every photo and tool
@@ -71,4 +72,7 @@ xvfb-run -a -s "-screen 0 1600x1200x24" env QT_QPA_PLATFORM=xcb ASAN_OPTIONS=det
 echo "== worker tests with the thread sanitizer"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run_tests ctest --test-dir build-tsan --output-on-failure -j "$JOBS" -L workers || status=1
+# The library's render, spread over threads.
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  run_tests build-tsan/bin/kestrel_tests --gtest_filter='Render.LargeImagesOnThreads*' || status=1
 exit $status

@@ -1,12 +1,10 @@
 // The 24-bit display bitmap.
 #include "Dib24.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
-#include <sys/mman.h>
 
 CDib24::CDib24(CDib24&& other) noexcept
     : m_bits(std::move(other.m_bits)), m_width(other.m_width), m_height(other.m_height)
@@ -27,28 +25,30 @@ CDib24& CDib24::operator=(CDib24&& other) noexcept
 
 bool CDib24::Create(int width, int height)
 {
-    Reset();
     // The stride must fit an int (the library takes it as one), and so must
     // every row offset a caller forms from it.
-    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max() / 3)
+    if (width <= 0 || height <= 0 || width > std::numeric_limits<int>::max() / 3 ||
+        static_cast<size_t>(height) > static_cast<size_t>(std::numeric_limits<int>::max()) / (static_cast<size_t>(width) * 3)) {
+        Reset();
         return false;
+    }
     const size_t stride = static_cast<size_t>(width) * 3;
-    if (static_cast<size_t>(height) > static_cast<size_t>(std::numeric_limits<int>::max()) / stride)
-        return false;
-    // calloc gives a large block as fresh zero pages, touched only when
-    // used; a photo's bitmap asks for huge pages too, which cut the faults
-    // of that first touch by a factor of 512.
     const size_t bytes = stride * static_cast<size_t>(height);
+    if (m_bits && ByteSize() == bytes) {
+        // The same amount again (a redraw, a quarter turn): pages that are
+        // already in place cost a clear, fresh ones a fault each.
+        std::memset(m_bits.get(), 0, bytes);
+        m_width = width;
+        m_height = height;
+        return true;
+    }
+    Reset();
+    // calloc gives a large block as fresh zero pages, touched only when
+    // used. No huge-page advice: where the kernel compacts memory for such a
+    // fault, a fragmented machine stalls on it far longer than it saves.
     auto* bits = static_cast<BYTE*>(std::calloc(bytes, 1));
     if (!bits)
         return false;
-    constexpr uintptr_t kHuge = 2u << 20;
-    if (bytes >= 4 * kHuge) {
-        const uintptr_t begin = (reinterpret_cast<uintptr_t>(bits) + kHuge - 1) & ~(kHuge - 1);
-        const uintptr_t end = (reinterpret_cast<uintptr_t>(bits) + bytes) & ~(kHuge - 1);
-        if (end > begin)
-            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
     m_bits.reset(bits);
     m_width = width;
     m_height = height;

@@ -21,7 +21,8 @@ public:
     CDib24(const CDib24&) = delete;
     CDib24& operator=(const CDib24&) = delete;
 
-    // Allocates a zero-filled width x height bitmap, dropping the old one.
+    // Makes this a zero-filled width x height bitmap, in the memory it holds
+    // when that is the same size, else in new memory (the old dropped first).
     // False (and an empty bitmap) for a non-positive or oversized size or
     // when memory runs out.
     bool Create(int width, int height);

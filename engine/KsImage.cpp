@@ -80,6 +80,7 @@ void CKsImage::Close()
 {
     m_undoMan.ClearHistory();
     DeleteDib();
+    m_spareDib.Reset();
     if (m_lib)
         m_lib->Close();
     m_path.clear();
@@ -123,8 +124,12 @@ int CKsImage::CreateDib()
         return 0;
     const int width = RoundUpToMultiple(m_lib->GetWidth(), mcuWidth);
     const int height = RoundUpToMultiple(m_lib->GetHeight(), mcuHeight);
-    if (!m_dib.Create(width, height))
+    // A bitmap dropped by an edit is re-used: the view asks for the new one
+    // at once, and the same memory saves faulting in fresh pages.
+    CDib24 dib = std::move(m_spareDib);
+    if (!dib.Create(width, height))
         return 0;
+    m_dib = std::move(dib);
     m_firstRow = m_dib.Bits();
     // A bitmap the library did not fill would show (and save) garbage.
     if (!m_lib->RenderToBitmap(m_firstRow, m_dib.Stride(), 1)) {
@@ -137,13 +142,15 @@ int CKsImage::CreateDib()
 int CKsImage::DeleteDib()
 {
     const bool had = HasDib();
-    m_dib.Reset();
+    if (had)
+        m_spareDib = std::move(m_dib);
     m_firstRow = nullptr;
     return had ? 1 : 0;
 }
 
 void CKsImage::AttachDib(CDib24&& dib)
 {
+    m_spareDib.Reset();
     m_dib = std::move(dib);
     m_firstRow = m_dib.Bits();
 }

@@ -58,7 +58,8 @@ public:
     // Rebuilds the display bitmap from the coefficients; 0 (and no bitmap)
     // when nothing is loaded, memory runs out or the library cannot render.
     int CreateDib();
-    // Drops the display bitmap; 1 when there was one.
+    // Drops the display bitmap (its memory is kept for the next CreateDib
+    // until Close); 1 when there was one.
     int DeleteDib();
     // Takes over a bitmap made by an edit (whole MCUs wide, rows top-down).
     void AttachDib(CDib24&& dib);
@@ -85,6 +86,8 @@ public:
 private:
     IKestrel* m_lib = nullptr;
     CDib24 m_dib;
+    // The memory of the last dropped bitmap, for the next one of its size.
+    CDib24 m_spareDib;
     BYTE* m_firstRow = nullptr;
     IView* m_view = nullptr;
     CUndoMan m_undoMan;

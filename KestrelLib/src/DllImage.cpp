@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
-
-#include <sys/mman.h>
+#include <utility>
 
 CDllImage::CDllImage() : m_undo(this) {}
 
@@ -138,27 +138,88 @@ long long CDllImage::LayoutCount() const
     return total;
 }
 
+namespace {
+
+// Every array carries its count in front of its first value.
+constexpr size_t kArrayHeader = 64;
+// Arrays of at least this many values are worth keeping for re-use.
+constexpr size_t kSpareMinimum = size_t{4} << 20;
+
+// The last large array freed: an edit or a save of a photo asks for one of
+// the same size again at once, and memory that is in place costs a clear
+// where fresh memory costs a page fault per page.
+struct SpareArray {
+    std::mutex lock;
+    short* data = nullptr;
+    size_t count = 0;
+};
+
+SpareArray& Spare()
+{
+    static SpareArray spare;
+    return spare;
+}
+
+// Takes the spare array out: `kept` when it holds `count` values, else it
+// goes into `drop`.
+void TakeSpare(size_t count, short** kept, short** drop)
+{
+    SpareArray& spare = Spare();
+    std::lock_guard<std::mutex> hold(spare.lock);
+    *(spare.count == count ? kept : drop) = spare.data;
+    spare.data = nullptr;
+    spare.count = 0;
+}
+
+void FreeArray(short* data)
+{
+    if (data)
+        std::free(reinterpret_cast<unsigned char*>(data) - kArrayHeader);
+}
+
+} // namespace
+
 short* CDllImage::AllocCoefficients(size_t count)
 {
     if (count == 0 || count > 0x7FFFFFFF)
         return nullptr;
-    auto* data = static_cast<short*>(std::calloc(count, sizeof(short)));
-    // A photo's array spans hundreds of megabytes: ask for huge pages, which
-    // cut the page faults of its first touch by a factor of 512.
-    const size_t bytes = count * sizeof(short);
-    constexpr uintptr_t kHuge = 2u << 20;
-    if (data && bytes >= 4 * kHuge) {
-        const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-        const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHuge - 1);
-        if (end > begin)
-            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    short *kept = nullptr, *drop = nullptr;
+    TakeSpare(count, &kept, &drop);
+    // One of another size goes before new memory comes.
+    FreeArray(drop);
+    if (kept) {
+        std::memset(kept, 0, count * sizeof(short));
+        return kept;
     }
-    return data;
+    // No huge-page advice: where the kernel compacts memory for such a fault,
+    // a fragmented machine stalls on it far longer than it saves.
+    auto* base = static_cast<unsigned char*>(std::calloc(kArrayHeader + count * sizeof(short), 1));
+    if (!base)
+        return nullptr;
+    std::memcpy(base, &count, sizeof count);
+    return reinterpret_cast<short*>(base + kArrayHeader);
 }
 
 void CDllImage::FreeCoefficients(short* data)
 {
-    std::free(data);
+    if (!data)
+        return;
+    size_t count = 0;
+    std::memcpy(&count, reinterpret_cast<unsigned char*>(data) - kArrayHeader, sizeof count);
+    if (count >= kSpareMinimum) {
+        SpareArray& spare = Spare();
+        std::lock_guard<std::mutex> hold(spare.lock);
+        std::swap(spare.data, data);
+        spare.count = count;
+    }
+    FreeArray(data);
+}
+
+void CDllImage::ReleaseSpareCoefficients()
+{
+    short *kept = nullptr, *drop = nullptr;
+    TakeSpare(0, &kept, &drop);
+    FreeArray(drop);
 }
 
 void CDllImage::ReplaceCoefficients(short* data, int count)

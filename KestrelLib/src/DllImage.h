@@ -103,7 +103,10 @@ public:
     // frees the old one.
     void ReplaceCoefficients(short* data, int count);
     static short* AllocCoefficients(size_t count); // zero-filled; null on failure
+    // Frees an array; the last large one freed is kept for the next
+    // allocation of its size until ReleaseSpareCoefficients.
     static void FreeCoefficients(short* data);
+    static void ReleaseSpareCoefficients();
 
     // Swaps the largest sampling factors, every component's factors and size in
     // blocks, and transposes every quantisation table slot that holds a table.

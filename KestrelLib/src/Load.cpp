@@ -93,6 +93,8 @@ void CDllImage::Close()
         FreeCoefficients(m_coef);
         m_coef = nullptr;
         m_coefCount = 0;
+        // An image closed, not a thumbnail's header read: its sizes are gone.
+        ReleaseSpareCoefficients();
     }
     DestroyDecoder();
     m_markers.clear();

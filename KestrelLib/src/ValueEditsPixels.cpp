@@ -11,6 +11,7 @@
 // not rounded to the quantisation steps; saving quantises them.
 #include "DllImage.h"
 #include "DCT.h"
+#include "RowThreads.h"
 
 #include <algorithm>
 #include <atomic>
@@ -245,10 +246,7 @@ int CDllActionApplyBitmapChanges::Execute()
     m_first = m_rowPointer ? *m_rowPointer : nullptr;
     if (m_first) {
         // Small images are not worth a thread.
-        int threads = 1;
-        if (m_mcuRows >= 8 && static_cast<long long>(m_width) * m_height >= 256 * 256)
-            threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-        threads = std::min(threads, m_mcuRows);
+        const int threads = RowPassThreads(m_mcuRows, m_width, m_height);
         std::vector<Worker> workers;
         try {
             workers.resize(static_cast<size_t>(threads));

@@ -441,6 +441,36 @@ TEST(Load, CloseKeepsSizeDropsData)
     k->Close();
 }
 
+TEST(Load, ReusedArraysStartZeroAndCloseLetsThemGo)
+{
+    // A photo's array freed by an edit comes back for the next of its size,
+    // cleared; one of another size is new memory.
+    const size_t count = size_t{5} << 20;
+    short* a = CDllImage::AllocCoefficients(count);
+    ASSERT_NE(a, nullptr);
+    std::fill(a, a + count, short{7});
+    CDllImage::FreeCoefficients(a);
+    short* b = CDllImage::AllocCoefficients(count);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b, a);
+    EXPECT_EQ(std::count(b, b + count, short{0}), static_cast<long>(count));
+    b[count - 1] = 9;
+    CDllImage::FreeCoefficients(b);
+    short* c = CDllImage::AllocCoefficients(count + 64);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(std::count(c, c + count + 64, short{0}), static_cast<long>(count + 64));
+    CDllImage::FreeCoefficients(c);
+    // Closing an image drops the kept array: the next one is new memory.
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, Encode(MakePattern(48, 32), EncodeParams{})), 1);
+    k->Close();
+    short* d = CDllImage::AllocCoefficients(count + 64);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(std::count(d, d + count + 64, short{0}), static_cast<long>(count + 64));
+    CDllImage::FreeCoefficients(d);
+    CDllImage::ReleaseSpareCoefficients();
+}
+
 TEST(Corpus, EveryFileLoadsLikeLibjpeg)
 {
     TempDir made;

@@ -3,6 +3,8 @@
 #include "KestrelTest.h"
 
 #include "ColorConvert.h"
+#include "DCT.h"
+#include "RowThreads.h"
 
 #include <fstream>
 #include <sstream>
@@ -36,6 +38,18 @@ std::vector<uint8_t> Render(IKestrel* k, int width, int height, int pad)
                        << "pixel (" << x << "," << y << ") BGR " << int(p[0]) << "," << int(p[1]) << "," << int(p[2])
                        << " != " << b << "," << g << "," << r;
         }
+    return ::testing::AssertionSuccess();
+}
+
+// True when `bottomUp` holds the rows of `topDown` in reverse order.
+::testing::AssertionResult RowsReversed(const std::vector<uint8_t>& topDown, const std::vector<uint8_t>& bottomUp,
+                                        int width, int height)
+{
+    const long row = static_cast<long>(width) * 3;
+    for (int y = 0; y < height; ++y)
+        if (!std::equal(topDown.begin() + y * row, topDown.begin() + (y + 1) * row,
+                        bottomUp.begin() + (height - 1 - y) * row))
+            return ::testing::AssertionFailure() << "row " << y;
     return ::testing::AssertionSuccess();
 }
 
@@ -224,11 +238,34 @@ TEST(Render, NegativeStrideDrawsBottomUp)
     ASSERT_FALSE(topDown.empty());
     std::vector<uint8_t> bottomUp(topDown.size(), 0);
     ASSERT_EQ(k->RenderToBitmap(bottomUp.data() + static_cast<size_t>(h - 1) * w * 3, -w * 3, 0), 1);
-    for (int y = 0; y < h; ++y)
-        ASSERT_TRUE(std::equal(topDown.begin() + static_cast<long>(y) * w * 3,
-                               topDown.begin() + static_cast<long>(y + 1) * w * 3,
-                               bottomUp.begin() + static_cast<long>(h - 1 - y) * w * 3))
-            << "row " << y;
+    EXPECT_TRUE(RowsReversed(topDown, bottomUp, w, h));
+}
+
+TEST(Render, LargeImagesOnThreadsMatchOneThreadAndLibjpeg)
+{
+    // Large enough to be spread over threads: every MCU row must come out as
+    // one CDCT draws it, up to a short last MCU row, in both directions.
+    ASSERT_GT(RowPassThreads(42, 1001, 667), 1) << "this image would not use threads";
+    for (const RenderCase& c : {RenderCase{"s420", 1001, 667, JCS_RGB, {{2, 2}, {1, 1}, {1, 1}}},
+                                RenderCase{"s440", 603, 1001, JCS_RGB, {{1, 2}, {1, 1}, {1, 1}}},
+                                RenderCase{"gray", 517, 389, JCS_GRAYSCALE, {}}}) {
+        SCOPED_TRACE(c.name);
+        const auto jpeg = EncodeCase(c);
+        ImageRef k;
+        ASSERT_EQ(ktest::LoadBytes(k.p, jpeg), 1);
+        const int pw = k.impl()->m_paddedWidth, ph = k.impl()->m_paddedHeight;
+        std::vector<uint8_t> one(static_cast<size_t>(pw) * ph * 3, 0xA5);
+        CDCT dct(&k.impl()->m_decoder);
+        ASSERT_TRUE(dct.DecodeToBitmap(k.impl()->m_coef, static_cast<size_t>(k.impl()->m_coefCount), one.data(),
+                                       pw * 3, 0, pw, ph));
+        const auto padded = Render(k.p, pw, ph, 1);
+        ASSERT_FALSE(padded.empty());
+        EXPECT_TRUE(padded == one);
+        EXPECT_TRUE(SameAsLibjpeg(Render(k.p, c.width, c.height, 0), c.width, Decode(jpeg)));
+        std::vector<uint8_t> bottomUp(padded.size(), 0);
+        ASSERT_EQ(k->RenderToBitmap(bottomUp.data() + static_cast<size_t>(ph - 1) * pw * 3, -pw * 3, 1), 1);
+        EXPECT_TRUE(RowsReversed(one, bottomUp, pw, ph));
+    }
 }
 
 TEST(Render, RefusesWithoutImageOrRows)

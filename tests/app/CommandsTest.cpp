@@ -246,6 +246,19 @@ TEST_F(CommandsTest, TableFollowsTheCommandMap)
     app.ExitInstance(0);
 }
 
+// Every action of the window once: the frame's own and the command table's.
+std::vector<QAction*> WindowActions(CPixmendApp& app)
+{
+    QList<QAction*> actions = app.GetMainFrame()->findChildren<QAction*>();
+    actions += app.GetCommands().Actions();
+    std::set<QAction*> seen;
+    std::vector<QAction*> unique;
+    for (QAction* a : actions)
+        if (seen.insert(a).second)
+            unique.push_back(a);
+    return unique;
+}
+
 // Qt triggers neither of two actions that share a sequence: every key
 // sequence of the window belongs to one action.
 TEST_F(CommandsTest, NoKeySequenceOnTwoActions)
@@ -253,12 +266,7 @@ TEST_F(CommandsTest, NoKeySequenceOnTwoActions)
     CPixmendApp app;
     Start(app, {WritePhoto("a.jpg", 64, 48)});
     std::map<QString, int> owners;
-    QList<QAction*> actions = app.GetMainFrame()->findChildren<QAction*>();
-    actions += app.GetCommands().Actions();
-    std::set<QAction*> seen;
-    for (QAction* a : actions) {
-        if (!seen.insert(a).second)
-            continue;
+    for (QAction* a : WindowActions(app)) {
         for (const QKeySequence& k : a->shortcuts()) {
             const QString text = k.toString(QKeySequence::PortableText);
             const auto [it, fresh] = owners.emplace(text, a->data().toInt());
@@ -274,12 +282,7 @@ TEST_F(CommandsTest, NoKeySequenceOnTwoActions)
 std::vector<std::pair<int, QString>> WindowShortcuts(CPixmendApp& app)
 {
     std::vector<std::pair<int, QString>> entries;
-    QList<QAction*> actions = app.GetMainFrame()->findChildren<QAction*>();
-    actions += app.GetCommands().Actions();
-    std::set<QAction*> seen;
-    for (QAction* a : actions) {
-        if (!seen.insert(a).second)
-            continue;
+    for (QAction* a : WindowActions(app)) {
         for (const QKeySequence& k : a->shortcuts())
             if (k.count() == 1)
                 entries.emplace_back(k[0].toCombined(), a->text());

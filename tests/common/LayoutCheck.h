@@ -53,6 +53,18 @@ inline QSize NeededSize(const QWidget* w)
     return need.expandedTo(QSize(0, 0));
 }
 
+inline void CheckSize(const QWidget* w, QStringList& problems)
+{
+    const QSize need = NeededSize(w);
+    if (w->width() < need.width() || w->height() < need.height())
+        problems << QStringLiteral("%1 is %2x%3, needs %4x%5")
+                        .arg(Describe(w))
+                        .arg(w->width())
+                        .arg(w->height())
+                        .arg(need.width())
+                        .arg(need.height());
+}
+
 inline void Collect(const QWidget* top, const QWidget* parent, QStringList& problems)
 {
     QList<const QWidget*> shown;
@@ -61,14 +73,7 @@ inline void Collect(const QWidget* top, const QWidget* parent, QStringList& prob
         if (!w || w->isWindow() || !w->isVisibleTo(top))
             continue;
         shown.append(w);
-        const QSize need = NeededSize(w);
-        if (w->width() < need.width() || w->height() < need.height())
-            problems << QStringLiteral("%1 is %2x%3, needs %4x%5")
-                            .arg(Describe(w))
-                            .arg(w->width())
-                            .arg(w->height())
-                            .arg(need.width())
-                            .arg(need.height());
+        CheckSize(w, problems);
         if (!IsComposite(w))
             Collect(top, w, problems);
     }
@@ -91,14 +96,7 @@ inline QStringList LayoutProblems(const QWidget* top)
 inline QStringList WidgetLayoutProblems(const QWidget* w)
 {
     QStringList problems;
-    const QSize need = NeededSize(w);
-    if (w->width() < need.width() || w->height() < need.height())
-        problems << QStringLiteral("%1 is %2x%3, needs %4x%5")
-                        .arg(Describe(w))
-                        .arg(w->width())
-                        .arg(w->height())
-                        .arg(need.width())
-                        .arg(need.height());
+    CheckSize(w, problems);
     Collect(w, w, problems);
     return problems;
 }

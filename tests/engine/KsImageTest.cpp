@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
@@ -241,6 +242,23 @@ TEST_F(KsImageFake, FailedRenderDropsTheBitmap)
     EXPECT_EQ(image.GetFirstRow(), nullptr);
     EXPECT_EQ(image.Load(Q(m_file), 1), 0);
     EXPECT_EQ(image.Load(Q(m_file), 0), 1);
+}
+
+TEST_F(KsImageFake, RedrawnBitmapStartsBlankInTheSameMemory)
+{
+    CKsImage image(m_lib);
+    ASSERT_EQ(image.Load(Q(m_file), 1), 1);
+    BYTE* const first = image.GetFirstRow();
+    first[50] = 0x77; // what an edit painted into the old bitmap
+    EXPECT_EQ(image.DeleteDib(), 1);
+    // The fake draws only the first pixel: the rest must be blank again.
+    ASSERT_EQ(image.CreateDib(), 1);
+    EXPECT_EQ(image.GetFirstRow(), first);
+    EXPECT_EQ(image.GetFirstRow()[0], 0x5A);
+    EXPECT_EQ(std::count(image.GetFirstRow() + 3, image.GetFirstRow() + image.GetDib().ByteSize(), 0),
+              static_cast<long>(image.GetDib().ByteSize() - 3));
+    EXPECT_EQ(image.GetDibWidth(), 32);
+    EXPECT_EQ(image.GetDibHeight(), 16);
 }
 
 TEST_F(KsImageFake, SaveHandsTheBitmapTopRowFirst)

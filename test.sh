@@ -22,10 +22,10 @@ cmake --build build -j "$JOBS"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPIXMEND_SANITIZE=ON -DPIXMEND_LIBRARY_ONLY=OFF >/dev/null
 cmake --build build-asan -j "$JOBS" --target "${SANITIZED_TESTS[@]}"
-# Of the main window's tests, the command router's (the paste bitmap's
-# memory, the clipboard conversion) and the text mode's (its dialog opened
-# and closed in a row) run there too.
-cmake --build build-asan -j "$JOBS" --target mainwindow_tests x11_tests
+# Of the program's tests, the command router's (the paste bitmap's memory,
+# the clipboard conversion) and the text mode's (its dialog opened and closed
+# in a row) run there too.
+cmake --build build-asan -j "$JOBS" --target app_tests modes_tests x11_tests
 
 # The worker threads under the thread sanitizer, in a small configuration of
 # their own (the library, the platform layer, the workers and their tests).
@@ -57,8 +57,10 @@ pattern="^($(IFS='|'; echo "${SANITIZED_TESTS[*]}"))\\."
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   PIXMEND_SANITIZED=1 run_tests ctest --test-dir build-asan --output-on-failure -j "$JOBS" -R "$pattern" || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  PIXMEND_SANITIZED=1 run_tests build-asan/bin/mainwindow_tests \
-  --gtest_filter='CommandsTest.*:ClipboardImageTest.*:TypingKeysFilterTest.*:HelpPathTest.*:ModeTextTest.*:ModePanelsTest.*' || status=1
+  PIXMEND_SANITIZED=1 run_tests build-asan/bin/app_tests \
+  --gtest_filter='CommandsTest.*:ClipboardImageTest.*:TypingKeysFilterTest.*:HelpPathTest.*' || status=1
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  PIXMEND_SANITIZED=1 run_tests build-asan/bin/modes_tests --gtest_filter='ModeTextTest.*:ModePanelsTest.*' || status=1
 
 echo "== tests at an X server (Xvfb, the xcb platform)"
 run_tests ctest --test-dir build --output-on-failure -L x11 || status=1

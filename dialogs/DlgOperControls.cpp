@@ -2,7 +2,7 @@
 
 #include "DlgItems.h"
 #include "KsImage.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
 #include "SpinButton.h"
 
 #include <QCheckBox>
@@ -103,6 +103,6 @@ int AddClamped(int value, int step)
 
 CKsImage* OpenImage()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app && app->m_image.IsLoaded() ? &app->m_image : nullptr;
+    const DialogHost& host = TheDialogHost();
+    return host.openImage ? host.openImage() : nullptr;
 }

@@ -1,8 +1,7 @@
 #include "FileSaveErrorDlg.h"
 
 #include "DlgItems.h"
-#include "MainFrame.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -17,8 +16,8 @@ QWidget* MainWindowOr(QWidget* parent)
 {
     if (parent)
         return parent;
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app ? static_cast<QWidget*>(app->GetMainFrame()) : nullptr;
+    const DialogHost& host = TheDialogHost();
+    return host.mainWindow ? host.mainWindow() : nullptr;
 }
 
 } // namespace

@@ -1,3 +1,9 @@
+// dialogs/: the operation editors and their pages, the preferences, the
+// macro dialogs, the save-error box, the about box and the progress windows.
+// It may include Qt, controls/, engine/, resources/ and platform/; what a
+// dialog needs of the running application comes through DialogHost, never
+// from app/.
+//
 // COperationDlg: the editor page of one operation. The operation creates it
 // once (through the page factory of its kind), keeps it for its whole life
 // and binds it to its parameter block; every control change is written into

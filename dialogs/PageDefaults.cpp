@@ -3,7 +3,7 @@
 #include "AppSettings.h"
 #include "DlgItems.h"
 #include "Operation.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -15,14 +15,14 @@ namespace {
 
 std::vector<IOperation*> Prototypes()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app ? app->m_operations : std::vector<IOperation*>();
+    const DialogHost& host = TheDialogHost();
+    return host.prototypes ? host.prototypes() : std::vector<IOperation*>();
 }
 
 CAppSettings* AppSettings()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app ? &app->m_settings : nullptr;
+    const DialogHost& host = TheDialogHost();
+    return host.settings ? host.settings() : nullptr;
 }
 
 } // namespace

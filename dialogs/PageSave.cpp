@@ -3,8 +3,7 @@
 #include "DlgItems.h"
 #include "DlgOperControls.h"
 #include "IntEdit.h"
-#include "MainFrame.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
 #include "SaveSettings.h"
 #include "SpinButton.h"
 
@@ -77,8 +76,8 @@ QLineEdit* MakeTextEdit(QWidget* parent, int id, QObject* page, SaveSettings* co
 
 QWidget* MainWindow()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app ? static_cast<QWidget*>(app->GetMainFrame()) : nullptr;
+    const DialogHost& host = TheDialogHost();
+    return host.mainWindow ? host.mainWindow() : nullptr;
 }
 
 } // namespace
@@ -357,7 +356,7 @@ void CPageSaveFile::OnBrowseFolder()
     QString folder = m_pParams->DstFolder;
     while (folder.size() > 1 && folder.endsWith(u'/'))
         folder.chop(1);
-    if (!CPixmendApp::BrowseForFolder(folder, QStringLiteral("Select a folder"), MainWindow()))
+    if (!BrowseForFolder(folder, QStringLiteral("Select a folder"), MainWindow()))
         return;
     m_pParams->DstFolder = folder;
     if (m_folder)

@@ -1,7 +1,8 @@
 #include "PageTextCustom.h"
 
 #include "LocaleManager.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
+#include "LocaleManager.h"
 #include "TextSettings.h"
 
 namespace {
@@ -25,6 +26,7 @@ TextStyle* CPageTextCustom::Style() const
 
 int CPageTextCustom::FontCharset() const
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app ? app->GetLocaleManager().GetCharset(m_pSettings->LocaleCT) : DEFAULT_CHARSET;
+    const DialogHost& host = TheDialogHost();
+    CLocaleManager* locales = host.locales ? host.locales() : nullptr;
+    return locales ? locales->GetCharset(m_pSettings->LocaleCT) : DEFAULT_CHARSET;
 }

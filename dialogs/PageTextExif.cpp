@@ -4,7 +4,8 @@
 #include "DlgOperControls.h"
 #include "KsImage.h"
 #include "LocaleManager.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
+#include "LocaleManager.h"
 #include "TextSettings.h"
 
 #include <QCheckBox>
@@ -37,8 +38,9 @@ TextStyle* CPageTextExif::Style() const
 
 int CPageTextExif::FontCharset() const
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app ? app->GetLocaleManager().GetCharset(m_pSettings->LocaleEX) : DEFAULT_CHARSET;
+    const DialogHost& host = TheDialogHost();
+    CLocaleManager* locales = host.locales ? host.locales() : nullptr;
+    return locales ? locales->GetCharset(m_pSettings->LocaleEX) : DEFAULT_CHARSET;
 }
 
 void CPageTextExif::AddHeadRows(QWidget* box, QGridLayout* grid, int* row)

@@ -3,7 +3,8 @@
 #include "DlgItems.h"
 #include "DlgOperControls.h"
 #include "LocaleManager.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
+#include "LocaleManager.h"
 #include "TextSettings.h"
 
 #include "platform/DateFormat.h"
@@ -18,8 +19,8 @@ namespace {
 
 CLocaleManager* Locales()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app ? &app->GetLocaleManager() : nullptr;
+    const DialogHost& host = TheDialogHost();
+    return host.locales ? host.locales() : nullptr;
 }
 
 void SelectData(QComboBox* combo, LCID locale)

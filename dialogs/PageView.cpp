@@ -4,7 +4,7 @@
 #include "CButton.h"
 #include "DlgItems.h"
 #include "DlgOperControls.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -183,8 +183,8 @@ void CPageView::UpdatePreview()
     const int b = names ? c + l : c;
     m_box->setGeometry((w - c) / 2, (h - b) / 2, c, b);
     m_image->setGeometry(s, s, t, t);
-    if (CPixmendApp* app = CPixmendApp::Instance())
-        app->ApplyFont(m_label, l, QStringLiteral("MS Shell Dlg"));
+    if (const DialogHost& host = TheDialogHost(); host.applyFont)
+        host.applyFont(m_label, l, QStringLiteral("MS Shell Dlg"));
     m_label->setGeometry(s, s + t, t, l);
     m_label->setVisible(names);
     m_box->show();

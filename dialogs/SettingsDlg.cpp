@@ -1,18 +1,15 @@
 #include "SettingsDlg.h"
 
-#include "ChildView.h"
-#include "MainFrame.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
 
 #include <QWidget>
 
 namespace {
 
-CChildView* View()
+void RefreshView(bool resetSelection)
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
-    return frame ? frame->GetView() : nullptr;
+    if (const DialogHost& host = TheDialogHost(); host.refreshView)
+        host.refreshView(resetSelection);
 }
 
 // The browser lists the folder anew for any change that shows in a rendered
@@ -65,15 +62,12 @@ bool CSettingsDlg::OnApplyNow()
     const CAppSettings& s = *m_pSettings;
     if (reload) {
         if (browser.showFolder)
-            browser.showFolder(CPixmendApp::Instance() ? theApp.m_strCurrentFolder : QString());
+            browser.showFolder(TheDialogHost().currentFolder ? TheDialogHost().currentFolder() : QString());
     } else if (browser.setIconSpacing) {
         const int label = s.ShowThumbFilename ? s.GetThumbLabelHeight(1) : 0;
         browser.setIconSpacing(s.ThumbWidth + s.ThumbSpace, s.ThumbWidth + s.ThumbSpace + label);
     }
-    if (CChildView* view = View()) {
-        view->ResetModeSelection();
-        view->UpdateView(true);
-    }
+    RefreshView(true);
     SetModified(false);
     return true;
 }
@@ -93,6 +87,5 @@ void CSettingsDlg::OnDestroy()
 {
     CPropertySheet::OnDestroy();
     m_pSettings->CurrentTab = GetActiveIndex();
-    if (CChildView* view = View())
-        view->UpdateView(true);
+    RefreshView(false);
 }

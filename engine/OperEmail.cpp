@@ -5,7 +5,7 @@
 #include "MessageBoxes.h"
 #include "OperationPage.h"
 
-#include "../mainwindow/WebAddresses.h"
+#include "WebAddresses.h"
 
 const QString COperEmail::kErrorText =
     QStringLiteral("An error occured when sending images through the MAPI interface.\nMake sure you have MAPI "

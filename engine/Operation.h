@@ -1,3 +1,7 @@
+// engine/: the library binding, actions, undo, operations, macros, settings,
+// the command ids and the program's web addresses. QtCore and QtGui only, no
+// widgets; it may include KestrelLib/include and platform/, nothing above.
+//
 // Operations: parameterised, reusable descriptions of one edit. An operation
 // is not undoable itself; for one image it makes an edit (IAction) that the
 // undo manager records.

@@ -1,3 +1,6 @@
+// resources/: menu and toolbar templates, icons, the view's cursors and the
+// about box picture. It may include Qt and engine/ (for the command ids).
+//
 // The program's menu and toolbar templates and its icons.
 //
 // Templates name command ids only: the texts, prompts, keys and icons of

@@ -3,7 +3,7 @@
 // screenshots under the artifacts folder.
 #pragma once
 
-#include "../mainwindow/ScopedConfigHome.h"
+#include "../app/ScopedConfigHome.h"
 #include "DlgItems.h"
 #include "MainFrame.h"
 #include "PixmendApp.h"

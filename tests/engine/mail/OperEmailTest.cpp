@@ -9,7 +9,7 @@
 #include "OperSave.h"
 #include "TextUtil.h"
 
-#include "../mainwindow/WebAddresses.h"
+#include "WebAddresses.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

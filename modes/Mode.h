@@ -1,3 +1,7 @@
+// modes/: the interactive modes, the mode pane and the mode panels. They may
+// include view/, dialogs/, controls/, engine/ and below; the modes still
+// reach the application object and the frame in app/, so they build with app/.
+//
 // Interactive modes. A mode decides what the left button, the context menu,
 // the cursor and the picture in the image view mean while it is current, and
 // which panel the mode pane shows. The frame owns one object per mode for the

@@ -1,3 +1,9 @@
+// app/: the top of the program: the application object and its start-up, the
+// command table and handlers, the file commands, the runs over files, the
+// main frame, its menus and status bar. It wires every folder below it; none
+// of them may include it (browser/, view/ and modes/ still do and build with
+// it).
+//
 // CPixmendApp: the program's one application object (`theApp`). It owns what
 // lives for the whole run: the library loader, the open image, the operation
 // prototypes, the settings record and the browser's path state. It checks the
@@ -123,7 +129,7 @@ public:
     CChildBrowseView* GetBrowser() const;
     // The folder picker; tests answer it through this hook when set.
     static bool BrowseForFolder(QString& folder, const QString& title, QWidget* owner);
-    static std::function<bool(QString& folder, const QString& title)> s_browseForFolderHook;
+    static std::function<bool(QString& folder, const QString& title)>& s_browseForFolderHook;
 
     void OnFileOpen();
     void OnFileSave();

@@ -7,6 +7,7 @@
 
 #include "ChildBrowseView.h"
 #include "CommandIds.h"
+#include "DialogHost.h"
 #include "FileDialogs.h"
 #include "FileCollector.h"
 #include "FileNames.h"
@@ -26,7 +27,7 @@
 
 #include <set>
 
-std::function<bool(QString& folder, const QString& title)> CPixmendApp::s_browseForFolderHook;
+std::function<bool(QString& folder, const QString& title)>& CPixmendApp::s_browseForFolderHook = BrowseForFolderHook();
 
 namespace {
 
@@ -114,13 +115,7 @@ void CPixmendApp::OpenDroppedFile(const QString& path)
 
 bool CPixmendApp::BrowseForFolder(QString& folder, const QString& title, QWidget* owner)
 {
-    if (s_browseForFolderHook)
-        return s_browseForFolderHook(folder, title);
-    const QString chosen = QFileDialog::getExistingDirectory(owner, title, folder);
-    if (chosen.isEmpty())
-        return false;
-    folder = chosen;
-    return true;
+    return ::BrowseForFolder(folder, title, owner);
 }
 
 void CPixmendApp::OnFileOpen()

@@ -1,3 +1,9 @@
+// controls/: the program's own widgets and sheets (int edit, colour button,
+// combo, spin, link, separator, toolbar label, dialog-item helpers, property
+// page and sheet, tab-less sheet, dialog tab) and DialogHost, what the
+// application hands the dialogs. It may include Qt, engine/ and resources/;
+// nothing above it.
+//
 // Property pages and sheets. A page is an object apart from its window: the
 // sheet that first activates it builds the window (the page's controls, then
 // OnInitDialog), and the window goes with that sheet, or when the page is

@@ -1,8 +1,10 @@
 #include "PixmendApp.h"
 
 #include "ChildBrowseView.h"
+#include "ChildView.h"
 #include "CommandIds.h"
 #include "CropPresets.h"
+#include "DialogHost.h"
 #include "FontHeight.h"
 #include "MainFrame.h"
 #include "MessageBoxes.h"
@@ -78,6 +80,24 @@ CPixmendApp::CPixmendApp()
     m_idle.SetHandler([this](long count) { return OnIdle(count); });
     // A relative destination folder of a save hangs below the folder shown.
     COperSave::SetCurrentFolderSource([this] { return m_strCurrentFolder; });
+    TheDialogHost() = {
+        .mainWindow = [this] { return static_cast<QWidget*>(GetMainFrame()); },
+        .settings = [this] { return &m_settings; },
+        .prototypes = [this] { return m_operations; },
+        .openImage = [this] { return m_image.IsLoaded() ? &m_image : nullptr; },
+        .locales = [this] { return &m_localeManager; },
+        .dpiScale = [this] { return GetDpiScale(); },
+        .applyFont = [this](QWidget* window, int height, const QString& face) { ApplyFont(window, height, face); },
+        .currentFolder = [this] { return m_strCurrentFolder; },
+        .refreshView = [this](bool resetSelection) {
+            CChildView* view = GetMainFrame() ? GetMainFrame()->GetView() : nullptr;
+            if (!view)
+                return;
+            if (resetSelection)
+                view->ResetModeSelection();
+            view->UpdateView(true);
+        },
+    };
 }
 
 CPixmendApp::~CPixmendApp()
@@ -87,8 +107,10 @@ CPixmendApp::~CPixmendApp()
     COperSave::SetCurrentFolderSource(nullptr);
     CAppSettings::SetDpiScaleSource(nullptr);
     SetCropAllowOutwardHook(nullptr);
-    if (s_instance == this)
+    if (s_instance == this) {
         s_instance = nullptr;
+        TheDialogHost() = {};
+    }
 }
 
 CMainFrame* CPixmendApp::GetMainFrame() const

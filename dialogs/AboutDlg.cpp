@@ -4,7 +4,7 @@
 #include "Link.h"
 #include "ModuleVersion.h"
 #include "PictureEx.h"
-#include "PixmendApp.h"
+#include "DialogHost.h"
 #include "ViewCursors.h"
 #include "WebAddresses.h"
 
@@ -18,8 +18,8 @@ constexpr int kTemplateHeight = 260;
 
 int DpiScale()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    return app ? app->GetDpiScale() : 100;
+    const DialogHost& host = TheDialogHost();
+    return host.dpiScale ? host.dpiScale() : 100;
 }
 
 } // namespace

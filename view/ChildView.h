@@ -1,3 +1,8 @@
+// view/: the image view (geometry and zoom, painting and selection, input in
+// ChildView*.cpp) and its host. It may include dialogs/, controls/, engine/
+// and below; the view still reaches the application object and the frame in
+// app/ and the crop mode through its host, so it builds with app/.
+//
 // CChildView: the image view. Shows the open image's display bitmap at a zoom
 // in 1/256 units, scrolls it around a centre point, and turns mouse, wheel and
 // keys into work on the selection (snapped to the MCU grid) or into calls on

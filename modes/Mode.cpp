@@ -4,7 +4,7 @@
 #include "CommandIds.h"
 #include "KsImage.h"
 #include "MainFrame.h"
-#include "ModePanels.h"
+#include "ModePanel.h"
 #include "PixmendApp.h"
 #include "ViewCursors.h"
 

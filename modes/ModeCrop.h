@@ -12,7 +12,7 @@
 #pragma once
 
 #include "Mode.h"
-#include "ModePanels.h"
+#include "PanelCrop.h"
 #include "PageCropGeneral.h" // FillCropPresetCombo: the crop panel fills its preset combo with it
 
 #include <QRect>

@@ -98,6 +98,14 @@ CPixmendApp::CPixmendApp()
             view->UpdateView(true);
         },
     };
+    TheViewAppHooks() = {
+        .commands = [this] { return &m_commands; },
+        .cropOptions = [this] { return &m_operCrop.Params(); },
+        .settings = [this] { return &m_settings; },
+        .openDroppedFile = [this](const QString& path) { OpenDroppedFile(path); },
+        .mainView = [this]() -> const CChildView* { return GetMainFrame() ? GetMainFrame()->GetView() : nullptr; },
+        .viewDoubleClick = [this] { OnViewDoubleClick(); },
+    };
 }
 
 CPixmendApp::~CPixmendApp()
@@ -110,6 +118,7 @@ CPixmendApp::~CPixmendApp()
     if (s_instance == this) {
         s_instance = nullptr;
         TheDialogHost() = {};
+        TheViewAppHooks() = {};
     }
 }
 

@@ -71,6 +71,7 @@ CPixmendApp::CPixmendApp()
     : m_image(m_jpegLib)
 {
     s_instance = this;
+    SetBrowserHost(this);
     CAppSettings::SetDpiScaleSource(AppDpiScale);
     SetCropAllowOutwardHook([this] { return m_operCrop.Params().AllowOutwardSel; });
     RegisterCommands();
@@ -119,12 +120,24 @@ CPixmendApp::~CPixmendApp()
         s_instance = nullptr;
         TheDialogHost() = {};
         TheViewAppHooks() = {};
+        SetBrowserHost(nullptr);
     }
 }
 
 CMainFrame* CPixmendApp::GetMainFrame() const
 {
     return m_pMainFrame.data();
+}
+
+QWidget* CPixmendApp::ImageViewWidget()
+{
+    return GetMainFrame() ? GetMainFrame()->GetViewWidget() : nullptr;
+}
+
+void CPixmendApp::ShowBrowserContextMenu(QPoint globalPos)
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->ShowContextMenu(8, globalPos);
 }
 
 bool CPixmendApp::Fail(const QString& message)

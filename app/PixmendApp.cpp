@@ -72,6 +72,7 @@ CPixmendApp::CPixmendApp()
 {
     s_instance = this;
     SetBrowserHost(this);
+    SetModeHost(this);
     CAppSettings::SetDpiScaleSource(AppDpiScale);
     SetCropAllowOutwardHook([this] { return m_operCrop.Params().AllowOutwardSel; });
     RegisterCommands();
@@ -121,6 +122,7 @@ CPixmendApp::~CPixmendApp()
         TheDialogHost() = {};
         TheViewAppHooks() = {};
         SetBrowserHost(nullptr);
+        SetModeHost(nullptr);
     }
 }
 
@@ -138,6 +140,33 @@ void CPixmendApp::ShowBrowserContextMenu(QPoint globalPos)
 {
     if (CMainFrame* frame = GetMainFrame())
         frame->ShowContextMenu(8, globalPos);
+}
+
+QWidget* CPixmendApp::MainWindow()
+{
+    return GetMainFrame();
+}
+
+CChildView* CPixmendApp::ModeView()
+{
+    return GetMainFrame() ? GetMainFrame()->GetView() : nullptr;
+}
+
+IMode* CPixmendApp::CurrentMode()
+{
+    return GetMainFrame() ? GetMainFrame()->GetCurrentMode() : nullptr;
+}
+
+void CPixmendApp::UpdateStatusTexts()
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->UpdateStatusTexts();
+}
+
+void CPixmendApp::RefreshAfterCommand()
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->RefreshAfterCommand();
 }
 
 bool CPixmendApp::Fail(const QString& message)

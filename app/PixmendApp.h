@@ -24,6 +24,7 @@
 #include "JPEGlib.h"
 #include "KsImage.h"
 #include "LocaleManager.h"
+#include "ModeHost.h"
 #include "OperColor.h"
 #include "OperConvertGrayscale.h"
 #include "OperCrop.h"
@@ -54,7 +55,7 @@ class IOperation;
 class QWidget;
 class CChildBrowseView;
 
-class CPixmendApp : public QObject, public IBrowserHost {
+class CPixmendApp : public QObject, public IBrowserHost, public IModeHost {
     Q_OBJECT
 public:
     CPixmendApp();
@@ -87,13 +88,13 @@ public:
     // What the command handlers (Commands.cpp) share with the modes, the
     // view and the frame; each forwards to the frame or the view and does
     // nothing (or answers "none") without them.
-    int GetCurrentModeId() const;
-    void SetMode(int id);
+    int GetCurrentModeId() const override;
+    void SetMode(int id) override;
     // The default mode without cancelling the selection; the view's timers stop.
-    void SwitchToDefaultMode();
-    void InvalidateView();
-    void ShowModePanel(CPropertyPage* page, const QString& caption);
-    void HideModePanel();
+    void SwitchToDefaultMode() override;
+    void InvalidateView() override;
+    void ShowModePanel(CPropertyPage* page, const QString& caption) override;
+    void HideModePanel() override;
     // The browser's selection is not empty, or else an image is open.
     bool HasImageOrSelectedFiles();
     // Enabled while an image is open, checked while the mode is current.
@@ -129,6 +130,15 @@ public:
     bool OpensFirstImage() const override { return m_bOpenFirstImage != 0; }
     QWidget* ImageViewWidget() override;
     void ShowBrowserContextMenu(QPoint globalPos) override;
+    // The modes' view of the application.
+    CAppSettings& ModeSettings() override { return m_settings; }
+    CKsImage& ModeImage() override { return m_image; }
+    COperCrop& CropOperation() override { return m_operCrop; }
+    QWidget* MainWindow() override;
+    CChildView* ModeView() override;
+    IMode* CurrentMode() override;
+    void UpdateStatusTexts() override;
+    void RefreshAfterCommand() override;
     // Deletes (to the trash with allowUndo), copies or moves the open image
     // and the browser's selected files; after a delete or move the nearest
     // remaining file opens. True when files were removed.
@@ -166,7 +176,7 @@ public:
     // RunOperation takes ownership of the operation; the macro stays the
     // caller's. SaveImage saves the open image under `path` (empty: its own)
     // and says whether the file was written.
-    void RunOperation(IOperation* operation);
+    void RunOperation(IOperation* operation) override;
     void RunMacro(CBatch* macro);
     bool SaveImage(const QString& path);
     void OnMacroCommand(int id);

@@ -17,9 +17,8 @@
 #include "CropParams.h"
 #include "CropPresets.h"
 #include "KsImage.h"
-#include "MainFrame.h"
+#include "ModeHost.h"
 #include "OperCrop.h"
-#include "PixmendApp.h"
 #include "Profile.h"
 #include "TextUtil.h"
 
@@ -102,7 +101,7 @@ void CModeCrop::Deactivate()
 void CModeCrop::Apply()
 {
     CChildView* view = View();
-    CPixmendApp* app = CPixmendApp::Instance();
+    IModeHost* app = ModeHost();
     if (!view || !view->IsSelectionShown() || !app || !m_pParams)
         return;
     // The crop reads the reference; it must be the rectangle shown now, not
@@ -110,7 +109,7 @@ void CModeCrop::Apply()
     const CropParams& s = *m_pParams;
     CropReferenceRect = s.FlipAspect ? CropRect{s.Top, s.Left, s.Bottom, s.Right}
                                      : CropRect{s.Left, s.Top, s.Right, s.Bottom};
-    app->RunOperation(app->m_operCrop.Clone());
+    app->RunOperation(app->CropOperation().Clone());
     DeleteDisplayBitmap();
 }
 
@@ -206,8 +205,8 @@ void CModeCrop::RefreshPanel()
     m_nLastHeight = ClampToInt(std::llabs(int64_t(s.Bottom) - s.Top));
     if (m_panelRefresh)
         m_panelRefresh();
-    if (CPixmendApp* app = CPixmendApp::Instance(); app && app->GetMainFrame())
-        app->GetMainFrame()->UpdateStatusTexts();
+    if (IModeHost* app = ModeHost())
+        app->UpdateStatusTexts();
 }
 
 void CModeCrop::FitToRule(int w, int h, int which, bool /*fromPanel*/)

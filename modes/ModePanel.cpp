@@ -4,9 +4,9 @@
 #include "DlgItems.h"
 #include "DlgOperControls.h"
 #include "IntEdit.h"
-#include "MainFrame.h"
 #include "Mode.h"
-#include "PixmendApp.h"
+#include "ModeHost.h"
+#include "OperCrop.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -21,21 +21,15 @@ constexpr int kTitleId = 1182;
 
 } // namespace
 
-CPixmendApp* CModePanel::App()
+IModeHost* CModePanel::App()
 {
-    return CPixmendApp::Instance();
-}
-
-CMainFrame* CModePanel::Frame()
-{
-    CPixmendApp* app = App();
-    return app ? app->GetMainFrame() : nullptr;
+    return ModeHost();
 }
 
 CChildView* CModePanel::View()
 {
-    CMainFrame* frame = Frame();
-    return frame ? frame->GetView() : nullptr;
+    IModeHost* app = App();
+    return app ? app->ModeView() : nullptr;
 }
 
 CChildView* CModePanel::ViewWithImage()
@@ -46,8 +40,8 @@ CChildView* CModePanel::ViewWithImage()
 
 CropParams* CModePanel::CropOptions()
 {
-    CPixmendApp* app = App();
-    return app ? &app->m_operCrop.Params() : nullptr;
+    IModeHost* app = App();
+    return app ? &app->CropOperation().Params() : nullptr;
 }
 
 QPushButton* CModePanel::MakeButton(const QString& text, QWidget* parent, int id, const char* icon)

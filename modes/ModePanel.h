@@ -16,9 +16,8 @@
 #include <QString>
 
 class CChildView;
-class CMainFrame;
-class CPixmendApp;
 class IMode;
+class IModeHost;
 class QBoxLayout;
 class QPushButton;
 struct CropParams;
@@ -47,8 +46,7 @@ protected:
     void AddButtons(QBoxLayout* column, QWidget* window, const QString& okText, const QString& cancelText);
 
     // What the panels reach: each null when it is not there.
-    static CPixmendApp* App();
-    static CMainFrame* Frame();
+    static IModeHost* App();
     static CChildView* View();
     // The view with an open image in it, or null.
     static CChildView* ViewWithImage();

@@ -5,10 +5,9 @@
 #include "CommandTable.h"
 #include "CropParams.h"
 #include "DlgOperControls.h"
-#include "MainFrame.h"
 #include "ModeCopy.h"
+#include "ModeHost.h"
 #include "ModePaste.h"
-#include "PixmendApp.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -35,8 +34,8 @@ QCheckBox* CPanelBlockAlign::MakeAlignCheck(QWidget* window, bool statusTexts)
         }
         view->setFocus();
         if (statusTexts)
-            if (CMainFrame* frame = Frame())
-                frame->UpdateStatusTexts();
+            if (IModeHost* app = App())
+                app->UpdateStatusTexts();
     });
     return m_align;
 }
@@ -55,7 +54,7 @@ void CPanelCopy::CreateControls(QWidget* window)
     column->addWidget(MakeAlignCheck(window, true));
     QPushButton* zoom = MakeButton(QStringLiteral("Zoom to Selection"), window, 1184);
     connect(zoom, &QPushButton::clicked, this, [] {
-        if (CPixmendApp* app = App())
+        if (IModeHost* app = App())
             app->GetCommands().Execute(ID_VIEW_ZOOM_SELECTION);
     });
     column->addWidget(zoom, 0, Qt::AlignLeft);

@@ -1,5 +1,6 @@
 #include "PanelCrop.h"
 
+#include "AppSettings.h"
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "CropParams.h"
@@ -7,10 +8,10 @@
 #include "DlgItems.h"
 #include "DlgOperControls.h"
 #include "IntEdit.h"
-#include "MainFrame.h"
+#include "KsImage.h"
 #include "ModeCrop.h"
+#include "ModeHost.h"
 #include "PageCropGeneral.h"
-#include "PixmendApp.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -118,8 +119,8 @@ void CPanelCrop::CreateControls(QWidget* window)
         RealignSelection();
     });
     connect(m_guide, &QComboBox::activated, this, [](int index) {
-        if (CPixmendApp* app = App())
-            app->m_settings.GuideLine = index;
+        if (IModeHost* app = App())
+            app->ModeSettings().GuideLine = index;
         if (CChildView* view = View())
             view->UpdateView(true);
     });
@@ -129,8 +130,8 @@ bool CPanelCrop::OnInitDialog()
 {
     if (const CropParams* crop = CropOptions())
         FillCropPresetCombo(m_preset, crop->CropPreset, 0);
-    if (CPixmendApp* app = App())
-        SelectIndex(m_guide, app->m_settings.GuideLine);
+    if (IModeHost* app = App())
+        SelectIndex(m_guide, app->ModeSettings().GuideLine);
     return true;
 }
 
@@ -164,9 +165,9 @@ void CPanelCrop::UpdateControls()
 
     // 2.
     CChildView* view = ViewWithImage();
-    CMainFrame* frame = Frame();
+    IModeHost* app = App();
     const bool loaded = view != nullptr;
-    const bool active = loaded && view->IsSelectionShown() && frame && frame->GetCurrentModeId() == ID_EDIT_CROP;
+    const bool active = loaded && view->IsSelectionShown() && app && app->GetCurrentModeId() == ID_EDIT_CROP;
     const bool preset = Mode() && Mode()->GetCurrentRule();
     const CropParams& s = *crop; // SelectionRect
 
@@ -177,8 +178,7 @@ void CPanelCrop::UpdateControls()
     m_height->setEnabled(active);
     bool swap = active && !preset;
     if (swap && !crop->AllowOutwardSel) {
-        CPixmendApp* app = App();
-        swap = ExchangedSizeFits(s.Left, s.Top, s.Right, s.Bottom, app->m_image.GetWidth(), app->m_image.GetHeight());
+        swap = ExchangedSizeFits(s.Left, s.Top, s.Right, s.Bottom, app->ModeImage().GetWidth(), app->ModeImage().GetHeight());
     }
     m_swap->setEnabled(swap);
 

@@ -71,6 +71,8 @@ CPixmendApp::CPixmendApp()
     : m_image(m_jpegLib)
 {
     s_instance = this;
+    SetBrowserHost(this);
+    SetModeHost(this);
     CAppSettings::SetDpiScaleSource(AppDpiScale);
     SetCropAllowOutwardHook([this] { return m_operCrop.Params().AllowOutwardSel; });
     RegisterCommands();
@@ -98,6 +100,14 @@ CPixmendApp::CPixmendApp()
             view->UpdateView(true);
         },
     };
+    TheViewAppHooks() = {
+        .commands = [this] { return &m_commands; },
+        .cropOptions = [this] { return &m_operCrop.Params(); },
+        .settings = [this] { return &m_settings; },
+        .openDroppedFile = [this](const QString& path) { OpenDroppedFile(path); },
+        .mainView = [this]() -> const CChildView* { return GetMainFrame() ? GetMainFrame()->GetView() : nullptr; },
+        .viewDoubleClick = [this] { OnViewDoubleClick(); },
+    };
 }
 
 CPixmendApp::~CPixmendApp()
@@ -110,12 +120,53 @@ CPixmendApp::~CPixmendApp()
     if (s_instance == this) {
         s_instance = nullptr;
         TheDialogHost() = {};
+        TheViewAppHooks() = {};
+        SetBrowserHost(nullptr);
+        SetModeHost(nullptr);
     }
 }
 
 CMainFrame* CPixmendApp::GetMainFrame() const
 {
     return m_pMainFrame.data();
+}
+
+QWidget* CPixmendApp::ImageViewWidget()
+{
+    return GetMainFrame() ? GetMainFrame()->GetViewWidget() : nullptr;
+}
+
+void CPixmendApp::ShowBrowserContextMenu(QPoint globalPos)
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->ShowContextMenu(8, globalPos);
+}
+
+QWidget* CPixmendApp::MainWindow()
+{
+    return GetMainFrame();
+}
+
+CChildView* CPixmendApp::ModeView()
+{
+    return GetMainFrame() ? GetMainFrame()->GetView() : nullptr;
+}
+
+IMode* CPixmendApp::CurrentMode()
+{
+    return GetMainFrame() ? GetMainFrame()->GetCurrentMode() : nullptr;
+}
+
+void CPixmendApp::UpdateStatusTexts()
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->UpdateStatusTexts();
+}
+
+void CPixmendApp::RefreshAfterCommand()
+{
+    if (CMainFrame* frame = GetMainFrame())
+        frame->RefreshAfterCommand();
 }
 
 bool CPixmendApp::Fail(const QString& message)

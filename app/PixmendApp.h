@@ -17,12 +17,14 @@
 
 #include "AppSettings.h"
 #include "Batch.h"
+#include "BrowserHost.h"
 #include "CommandTable.h"
 #include "DashedLine.h"
 #include "IdleDriver.h"
 #include "JPEGlib.h"
 #include "KsImage.h"
 #include "LocaleManager.h"
+#include "ModeHost.h"
 #include "OperColor.h"
 #include "OperConvertGrayscale.h"
 #include "OperCrop.h"
@@ -53,7 +55,7 @@ class IOperation;
 class QWidget;
 class CChildBrowseView;
 
-class CPixmendApp : public QObject {
+class CPixmendApp : public QObject, public IBrowserHost, public IModeHost {
     Q_OBJECT
 public:
     CPixmendApp();
@@ -75,24 +77,24 @@ public:
     // the program was busy and grows with each further call.
     bool OnIdle(long count);
     // Work appeared (a command ran, a loader got a request): idle steps resume.
-    void RequestIdle();
+    void RequestIdle() override;
 
-    int GetDpiScale();
-    void ApplyFont(QWidget* window, int height, const QString& faceName);
+    int GetDpiScale() override;
+    void ApplyFont(QWidget* window, int height, const QString& faceName) override;
     CMainFrame* GetMainFrame() const;
-    CCommandTable& GetCommands() { return m_commands; }
+    CCommandTable& GetCommands() override { return m_commands; }
     CLocaleManager& GetLocaleManager() { return m_localeManager; }
 
     // What the command handlers (Commands.cpp) share with the modes, the
     // view and the frame; each forwards to the frame or the view and does
     // nothing (or answers "none") without them.
-    int GetCurrentModeId() const;
-    void SetMode(int id);
+    int GetCurrentModeId() const override;
+    void SetMode(int id) override;
     // The default mode without cancelling the selection; the view's timers stop.
-    void SwitchToDefaultMode();
-    void InvalidateView();
-    void ShowModePanel(CPropertyPage* page, const QString& caption);
-    void HideModePanel();
+    void SwitchToDefaultMode() override;
+    void InvalidateView() override;
+    void ShowModePanel(CPropertyPage* page, const QString& caption) override;
+    void HideModePanel() override;
     // The browser's selection is not empty, or else an image is open.
     bool HasImageOrSelectedFiles();
     // Enabled while an image is open, checked while the mode is current.
@@ -115,11 +117,28 @@ public:
     // The file routines (FileCommands.cpp): open a file into the view (a
     // folder path selects the folder's item), make a folder current and list
     // it. showMode 0 lists the folder, 1 keeps the listing as it is.
-    void OpenImage(const QString& path, int showMode);
-    void ChangeFolder(const QString& folder, int openFirst);
+    void OpenImage(const QString& path, int showMode) override;
+    void ChangeFolder(const QString& folder, int openFirst) override;
     QString SetCurrentFolderFromPath(const QString& path);
-    void UpdateTitle();
+    void UpdateTitle() override;
     void OpenDroppedFile(const QString& path);
+
+    // The browser's view of the application.
+    CAppSettings& BrowserSettings() override { return m_settings; }
+    QString BrowserFolder() const override { return m_strCurrentFolder; }
+    CKsImage& BrowserImage() override { return m_image; }
+    bool OpensFirstImage() const override { return m_bOpenFirstImage != 0; }
+    QWidget* ImageViewWidget() override;
+    void ShowBrowserContextMenu(QPoint globalPos) override;
+    // The modes' view of the application.
+    CAppSettings& ModeSettings() override { return m_settings; }
+    CKsImage& ModeImage() override { return m_image; }
+    COperCrop& CropOperation() override { return m_operCrop; }
+    QWidget* MainWindow() override;
+    CChildView* ModeView() override;
+    IMode* CurrentMode() override;
+    void UpdateStatusTexts() override;
+    void RefreshAfterCommand() override;
     // Deletes (to the trash with allowUndo), copies or moves the open image
     // and the browser's selected files; after a delete or move the nearest
     // remaining file opens. True when files were removed.
@@ -145,7 +164,7 @@ public:
     // Before the open image is given up: a modified image asks whether to
     // save it first. False means the caller must not go on (Cancel, or a
     // save that failed).
-    bool QuerySaveModified();
+    bool QuerySaveModified() override;
     // Preferences: the sheet on the settings record, then the browser sorts
     // its listing again for a new sort order.
     void OnFilePreferences();
@@ -157,7 +176,7 @@ public:
     // RunOperation takes ownership of the operation; the macro stays the
     // caller's. SaveImage saves the open image under `path` (empty: its own)
     // and says whether the file was written.
-    void RunOperation(IOperation* operation);
+    void RunOperation(IOperation* operation) override;
     void RunMacro(CBatch* macro);
     bool SaveImage(const QString& path);
     void OnMacroCommand(int id);

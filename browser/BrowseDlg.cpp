@@ -1,15 +1,17 @@
 #include "BrowseDlg.h"
 
+#include "AppSettings.h"
+#include "BrowserHost.h"
+#include "CommandTable.h"
+#include "KsImage.h"
 #include "CommandIds.h"
 #include "FileCollector.h"
 #include "FileListCtrl.h"
 #include "FileNames.h"
 #include "FileOperation.h"
-#include "MainFrame.h"
 #include "MenuBuilder.h"
 #include "MenuResources.h"
 #include "MessageBoxes.h"
-#include "PixmendApp.h"
 #include "Profile.h"
 #include "ToolbarLabel.h"
 
@@ -28,14 +30,14 @@ namespace {
 constexpr int kFolderHistoryMax = 10;
 constexpr int kFocusOpenDelayMs = 300;
 
-CPixmendApp* App()
+IBrowserHost* App()
 {
-    return CPixmendApp::Instance();
+    return BrowserHost();
 }
 
 int Scale()
 {
-    CPixmendApp* app = App();
+    IBrowserHost* app = App();
     return app ? app->GetDpiScale() : 100;
 }
 
@@ -49,7 +51,7 @@ QWidgetAction* ComboAction(QComboBox* combo, int id, QObject* owner)
 
 void Execute(int id)
 {
-    if (CPixmendApp* app = App())
+    if (IBrowserHost* app = App())
         app->GetCommands().Execute(id);
 }
 
@@ -86,12 +88,11 @@ CBrowseDlg::CBrowseDlg(QWidget* parent)
     connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { OpenFocusedItem(); });
     m_list->m_onOpen = [this] { OpenFocusedItem(); };
     m_list->m_imageView = [] {
-        CMainFrame* frame = App() ? App()->GetMainFrame() : nullptr;
-        return frame ? frame->GetViewWidget() : nullptr;
+        return App() ? App()->ImageViewWidget() : nullptr;
     };
     m_list->m_onContextMenu = [](QPoint pos) {
-        if (CMainFrame* frame = App() ? App()->GetMainFrame() : nullptr)
-            frame->ShowContextMenu(8, pos);
+        if (IBrowserHost* app = App())
+            app->ShowBrowserContextMenu(pos);
     };
 
     CreateToolbars(Scale());
@@ -112,7 +113,7 @@ void CBrowseDlg::CreateToolbars(int scale)
     m_sortCombo->setFixedWidth(80 * scale / 100);
     {
         const QSignalBlocker blocker(m_sortCombo);
-        m_sortCombo->setCurrentIndex(App() && App()->m_settings.SortType == 1 ? 1 : 0);
+        m_sortCombo->setCurrentIndex(App() && App()->BrowserSettings().SortType == 1 ? 1 : 0);
     }
     connect(m_sortCombo, &QComboBox::activated, this, [] { Execute(ID_SORT_COMBO); });
 
@@ -147,7 +148,7 @@ void CBrowseDlg::CreateToolbars(int scale)
             return nullptr;
         }
     };
-    if (CPixmendApp* app = App()) {
+    if (IBrowserHost* app = App()) {
         CMenuBuilder builder(app->GetCommands());
         builder.FillToolBar(m_sortBar, BrowserSortToolbarTemplate(), special);
         builder.FillToolBar(m_folderBar, BrowserFolderToolbarTemplate(), special);
@@ -160,8 +161,8 @@ void CBrowseDlg::CreateToolbars(int scale)
 void CBrowseDlg::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    if (CPixmendApp* app = App())
-        app->m_settings.PreviewPaneWidth = width();
+    if (IBrowserHost* app = App())
+        app->BrowserSettings().PreviewPaneWidth = width();
     LayoutChildren(Scale());
 }
 
@@ -181,8 +182,8 @@ void CBrowseDlg::LayoutChildren(int s)
 
 void CBrowseDlg::ApplySpacing()
 {
-    CPixmendApp* app = App();
-    const CAppSettings settings = app ? app->m_settings : CAppSettings();
+    IBrowserHost* app = App();
+    const CAppSettings settings = app ? app->BrowserSettings() : CAppSettings();
     const int box = ThumbWidth(settings);
     const int space = ThumbSpace(settings);
     const int label = settings.ShowThumbFilename ? settings.GetThumbLabelHeight(1) : 0;
@@ -194,8 +195,8 @@ void CBrowseDlg::ApplySpacing()
 
 void CBrowseDlg::ApplyListLook()
 {
-    CPixmendApp* app = App();
-    const CAppSettings settings = app ? app->m_settings : CAppSettings();
+    IBrowserHost* app = App();
+    const CAppSettings settings = app ? app->BrowserSettings() : CAppSettings();
     const int box = ThumbWidth(settings);
     m_model->SetPictures(QIcon(QLatin1String(kThumbPlaceholderIcon)).pixmap(box, box),
                          QIcon(QLatin1String(kFolderItemIcon)).pixmap(box, box));
@@ -418,12 +419,12 @@ void CBrowseDlg::OnTimer()
 {
     m_focusTimer.stop();
     const int focused = GetFocusedIndex();
-    CPixmendApp* app = App();
+    IBrowserHost* app = App();
     // Only a file opens by focus; a folder is entered with Enter or a double click.
     if (!app || focused < 0 || focused == m_nCurrent || GetEntry(focused).directory)
         return;
     if (app->QuerySaveModified())
-        app->OpenImage(JoinPath(app->m_strCurrentFolder, GetEntry(focused).name), 1);
+        app->OpenImage(JoinPath(app->BrowserFolder(), GetEntry(focused).name), 1);
     else
         RestoreFocusToCurrent();
 }
@@ -431,7 +432,7 @@ void CBrowseDlg::OnTimer()
 void CBrowseDlg::OpenFocusedItem()
 {
     const int focused = GetFocusedIndex();
-    CPixmendApp* app = App();
+    IBrowserHost* app = App();
     if (!app || focused < 0 || !GetEntry(focused).directory)
         return;
     // The focus timer would open the folder's item over the answer below.
@@ -440,15 +441,15 @@ void CBrowseDlg::OpenFocusedItem()
         RestoreFocusToCurrent();
         return;
     }
-    app->ChangeFolder(JoinPath(app->m_strCurrentFolder, GetEntry(focused).name), 1);
+    app->ChangeFolder(JoinPath(app->BrowserFolder(), GetEntry(focused).name), 1);
 }
 
 void CBrowseDlg::OnSortChange()
 {
-    CPixmendApp* app = App();
+    IBrowserHost* app = App();
     if (!app)
         return;
-    app->m_settings.SortType = m_sortCombo->currentIndex() == 1 ? 1 : 0;
+    app->BrowserSettings().SortType = m_sortCombo->currentIndex() == 1 ? 1 : 0;
     if (m_resort)
         m_resort();
 }
@@ -467,7 +468,7 @@ void CBrowseDlg::ShowFolderText(const QString& folder)
 
 void CBrowseDlg::OnFolderComboSelect()
 {
-    CPixmendApp* app = App();
+    IBrowserHost* app = App();
     const QString folder = m_folderCombo->itemText(m_folderCombo->currentIndex());
     if (!app || folder.isEmpty())
         return;
@@ -480,7 +481,7 @@ void CBrowseDlg::OnFolderComboSelect()
 
 bool CBrowseDlg::OnEndLabelEdit(int index, const QString& text)
 {
-    CPixmendApp* app = App();
+    IBrowserHost* app = App();
     if (!app || index < 0 || index >= GetItemCount())
         return false;
     const QString oldName = GetEntry(index).name;
@@ -494,8 +495,8 @@ bool CBrowseDlg::OnEndLabelEdit(int index, const QString& text)
     const QString newName = text + (dot < 0 ? QString() : oldName.mid(dot));
     if (newName == oldName)
         return false;
-    const QString from = JoinPath(app->m_strCurrentFolder, oldName);
-    const QString to = JoinPath(app->m_strCurrentFolder, newName);
+    const QString from = JoinPath(app->BrowserFolder(), oldName);
+    const QString to = JoinPath(app->BrowserFolder(), newName);
     QString error;
     // Never over an existing file.
     if (!TransferFile(FileOperationCode::Move, from, to, false, &error)) {
@@ -512,10 +513,10 @@ bool CBrowseDlg::OnEndLabelEdit(int index, const QString& text)
         m_strCurrentName = newName;
     // Only the open image's own file takes the image along; any other path
     // kept would make its next save overwrite a different file.
-    if (app->m_image.IsLoaded() && app->m_image.GetPath() == from) {
-        app->m_image.SetPath(to);
-        if (app->m_settings.DefaultPath == from)
-            app->m_settings.DefaultPath = to;
+    if (app->BrowserImage().IsLoaded() && app->BrowserImage().GetPath() == from) {
+        app->BrowserImage().SetPath(to);
+        if (app->BrowserSettings().DefaultPath == from)
+            app->BrowserSettings().DefaultPath = to;
     }
     app->UpdateTitle();
     return true;

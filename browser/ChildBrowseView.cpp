@@ -1,10 +1,12 @@
 #include "ChildBrowseView.h"
 
+#include "AppSettings.h"
+#include "BrowserHost.h"
 #include "FileCollector.h"
 #include "FileListCtrl.h"
 #include "FileNames.h"
 #include "FolderScan.h"
-#include "PixmendApp.h"
+#include "KsImage.h"
 #include "SettingsDlg.h"
 
 #include <QResizeEvent>
@@ -24,21 +26,21 @@ constexpr auto kFirstBatchWait = 250ms;
 constexpr int kFirstBatch = 100;
 constexpr int kIdleBatch = 1000;
 
-CPixmendApp* App()
+IBrowserHost* App()
 {
-    return CPixmendApp::Instance();
+    return BrowserHost();
 }
 
 QString CurrentFolder()
 {
-    CPixmendApp* app = App();
-    return app ? app->m_strCurrentFolder : QString();
+    IBrowserHost* app = App();
+    return app ? app->BrowserFolder() : QString();
 }
 
 int SortType()
 {
-    CPixmendApp* app = App();
-    return app ? app->m_settings.SortType : 0;
+    IBrowserHost* app = App();
+    return app ? app->BrowserSettings().SortType : 0;
 }
 
 // The view whose calls the Preferences hooks make.
@@ -97,7 +99,7 @@ void CChildBrowseView::PostIdleRequest()
     QMetaObject::invokeMethod(
         this,
         [] {
-            if (CPixmendApp* app = App())
+            if (IBrowserHost* app = App())
                 app->RequestIdle();
         },
         Qt::QueuedConnection);
@@ -106,8 +108,8 @@ void CChildBrowseView::PostIdleRequest()
 CThumbLoader* CChildBrowseView::GetThumbLoader()
 {
     if (!m_thumbLoader) {
-        CPixmendApp* app = App();
-        m_thumbLoader = std::make_unique<CThumbLoader>(app ? app->m_image.GetLibraryObject() : nullptr);
+        IBrowserHost* app = App();
+        m_thumbLoader = std::make_unique<CThumbLoader>(app ? app->BrowserImage().GetLibraryObject() : nullptr);
         m_thumbLoader->SetNotify([this] { PostIdleRequest(); });
     }
     return m_thumbLoader.get();
@@ -131,8 +133,8 @@ void CChildBrowseView::FillFolder(int mode)
         if (m_thumbLoader)
             m_thumbLoader->Clear();
         m_pDlg->ApplyListLook();
-        CPixmendApp* app = App();
-        const CAppSettings settings = app ? app->m_settings : CAppSettings();
+        IBrowserHost* app = App();
+        const CAppSettings settings = app ? app->BrowserSettings() : CAppSettings();
         const int flags = (settings.ThumbBorder ? 3 : 0) | (settings.ThumbShadow ? 4 : 0);
         GetThumbLoader()->SetParameters(std::clamp(settings.ThumbWidth, 40, 150), flags, m_pDlg->WindowColour());
         DeleteAll();
@@ -162,11 +164,11 @@ void CChildBrowseView::OpenFirstWhenComplete()
     if (!m_bOpenFirstPending || m_listLoader->HasMore())
         return;
     m_bOpenFirstPending = false;
-    CPixmendApp* app = App();
+    IBrowserHost* app = App();
     // An image opened meanwhile has cleared the flag. Folders come first:
     // the first file is opened.
     const int first = FindFile(-1, 1);
-    if (app && app->m_bOpenFirstImage && first >= 0)
+    if (app && app->OpensFirstImage() && first >= 0)
         app->OpenImage(JoinPath(CurrentFolder(), GetNameAt(first)), 1);
 }
 

@@ -1,8 +1,8 @@
 // browser/: the folder browser: its pane and panel, the list model and
 // control, the file collector, and the two workers (folder listing,
 // thumbnails) that need no widgets. It may include dialogs/, controls/,
-// engine/ and below; the pane and panel still reach the application object
-// and the frame in app/, so it builds with app/.
+// engine/ and below; what it needs of the application it reaches through
+// IBrowserHost (BrowserHost.h), which the application implements.
 //
 // CChildBrowseView: the folder browser's pane in the main frame. It owns the
 // panel (CBrowseDlg) and the two workers that fill it: the folder listing

@@ -1,7 +1,8 @@
 // controls/: the program's own widgets and sheets (int edit, colour button,
 // combo, spin, link, separator, toolbar label, dialog-item helpers, property
-// page and sheet, tab-less sheet, dialog tab) and DialogHost, what the
-// application hands the dialogs. It may include Qt, engine/ and resources/;
+// page and sheet, tab-less sheet, dialog tab), the command table with the
+// menu builder over its actions, and DialogHost, what the application hands
+// the dialogs. It may include Qt, engine/ and resources/;
 // nothing above it.
 //
 // Property pages and sheets. A page is an object apart from its window: the

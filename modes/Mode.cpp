@@ -3,9 +3,8 @@
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
-#include "MainFrame.h"
-#include "ModePanels.h"
-#include "PixmendApp.h"
+#include "ModeHost.h"
+#include "ModePanel.h"
 #include "ViewCursors.h"
 
 #include <QWidget>
@@ -22,9 +21,8 @@ CMode::~CMode() = default;
 
 CChildView* CMode::View()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
-    return frame ? frame->GetView() : nullptr;
+    IModeHost* host = ModeHost();
+    return host ? host->ModeView() : nullptr;
 }
 
 CKsImage* CMode::Image()
@@ -43,19 +41,19 @@ void CMode::HideSelection()
 
 void CMode::ShowPanel(CPropertyPage* page, const QString& caption)
 {
-    if (CPixmendApp* app = CPixmendApp::Instance())
+    if (IModeHost* app = ModeHost())
         app->ShowModePanel(page, caption);
 }
 
 void CMode::HidePanel()
 {
-    if (CPixmendApp* app = CPixmendApp::Instance())
+    if (IModeHost* app = ModeHost())
         app->HideModePanel();
 }
 
 void CMode::SwitchToDefaultMode()
 {
-    if (CPixmendApp* app = CPixmendApp::Instance())
+    if (IModeHost* app = ModeHost())
         app->SwitchToDefaultMode();
 }
 

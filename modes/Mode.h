@@ -1,6 +1,6 @@
 // modes/: the interactive modes, the mode pane and the mode panels. They may
-// include view/, dialogs/, controls/, engine/ and below; the modes still
-// reach the application object and the frame in app/, so they build with app/.
+// include view/, dialogs/, controls/, engine/ and below; what they need of the
+// application they reach through IModeHost (ModeHost.h), which it implements.
 //
 // Interactive modes. A mode decides what the left button, the context menu,
 // the cursor and the picture in the image view mean while it is current, and

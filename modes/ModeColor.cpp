@@ -4,18 +4,17 @@
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
-#include "MainFrame.h"
+#include "ModeHost.h"
 #include "OperColor.h"
 #include "OperReconstruct.h"
 #include "OperResize.h"
-#include "PixmendApp.h"
 #include "UndoMan.h"
 
 namespace {
 
 void InvalidateView()
 {
-    if (CPixmendApp* app = CPixmendApp::Instance())
+    if (IModeHost* app = ModeHost())
         app->InvalidateView();
 }
 
@@ -23,12 +22,11 @@ void InvalidateView()
 // the new size, the frame its status texts and title.
 void RefreshAfterEdit()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
-    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
-    if (CChildView* view = frame ? frame->GetView() : nullptr)
+    IModeHost* app = ModeHost();
+    if (CChildView* view = app ? app->ModeView() : nullptr)
         view->UpdateView(true);
-    if (frame)
-        frame->RefreshAfterCommand();
+    if (app)
+        app->RefreshAfterCommand();
 }
 
 bool AnyShift(const ColorParams& v)
@@ -229,7 +227,7 @@ void CWorkingCloneMode::RefreshPanel()
 
 void CWorkingCloneMode::Apply()
 {
-    CPixmendApp* app = CPixmendApp::Instance();
+    IModeHost* app = ModeHost();
     if (!m_working || !app)
         return;
     if (auto* prototype = dynamic_cast<COperation*>(GetOperation()))

@@ -11,7 +11,9 @@
 #pragma once
 
 #include "Mode.h"
-#include "ModePanels.h"
+#include "PanelColor.h"
+#include "PanelReconstruct.h"
+#include "PanelResize.h"
 
 #include <memory>
 

@@ -3,8 +3,7 @@
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
-#include "MainFrame.h"
-#include "PixmendApp.h"
+#include "ModeHost.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -30,9 +29,8 @@ void CModeCopy::Deactivate()
 void CModeCopy::RefreshPanel()
 {
     m_panel.Refresh();
-    CPixmendApp* app = CPixmendApp::Instance();
-    if (CMainFrame* frame = app ? app->GetMainFrame() : nullptr)
-        frame->UpdateStatusTexts();
+    if (IModeHost* app = ModeHost())
+        app->UpdateStatusTexts();
 }
 
 int CModeCopy::GetContextMenuIndex() const

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Mode.h"
-#include "ModePanels.h"
+#include "PanelCopyPaste.h"
 
 
 class CModeCopy : public CMode {

@@ -11,20 +11,17 @@
 #include "ModeCrop.h"
 
 #include "ChildView.h"
+#include "ChildViewMath.h"
 #include "CommandIds.h"
+#include "CropOverlay.h"
 #include "CropParams.h"
 #include "CropPresets.h"
-#include "DashedLine.h"
 #include "KsImage.h"
-#include "MainFrame.h"
+#include "ModeHost.h"
 #include "OperCrop.h"
-#include "PixmendApp.h"
 #include "Profile.h"
 #include "TextUtil.h"
 
-#include "platform/LineDDA.h"
-
-#include <QColor>
 #include <QPainter>
 #include <QRegion>
 
@@ -41,11 +38,6 @@ const QString kPresetsEntry = QStringLiteral("Presets");
 int ClampSide(int64_t v)
 {
     return static_cast<int>(std::clamp<int64_t>(v, 0, CModeCrop::kMaxCropSide));
-}
-
-int ClampToInt(int64_t v)
-{
-    return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
 // Halves every byte of n bytes from p: byte by byte up to a 4-byte boundary,
@@ -82,18 +74,6 @@ void RestoreRect(CDib24& dib, const CDib24& source, const QRect& r)
                     static_cast<size_t>(r.width()) * 3);
 }
 
-// The guide lines' pixels: the shared dashed pattern, which keeps counting
-// over the steps the viewport clip passes over.
-void GuidePixel(int x, int y, void* painter)
-{
-    DashedLinePixel(x, y, static_cast<QPainter*>(painter));
-}
-
-void GuideSkip(int64_t count, void*)
-{
-    SkipDashedLinePixels(count);
-}
-
 } // namespace
 
 CModeCrop::CModeCrop() : CMode(ID_EDIT_CROP, 2, -4)
@@ -121,7 +101,7 @@ void CModeCrop::Deactivate()
 void CModeCrop::Apply()
 {
     CChildView* view = View();
-    CPixmendApp* app = CPixmendApp::Instance();
+    IModeHost* app = ModeHost();
     if (!view || !view->IsSelectionShown() || !app || !m_pParams)
         return;
     // The crop reads the reference; it must be the rectangle shown now, not
@@ -129,7 +109,7 @@ void CModeCrop::Apply()
     const CropParams& s = *m_pParams;
     CropReferenceRect = s.FlipAspect ? CropRect{s.Top, s.Left, s.Bottom, s.Right}
                                      : CropRect{s.Left, s.Top, s.Right, s.Bottom};
-    app->RunOperation(app->m_operCrop.Clone());
+    app->RunOperation(app->CropOperation().Clone());
     DeleteDisplayBitmap();
 }
 
@@ -225,8 +205,8 @@ void CModeCrop::RefreshPanel()
     m_nLastHeight = ClampToInt(std::llabs(int64_t(s.Bottom) - s.Top));
     if (m_panelRefresh)
         m_panelRefresh();
-    if (CPixmendApp* app = CPixmendApp::Instance(); app && app->GetMainFrame())
-        app->GetMainFrame()->UpdateStatusTexts();
+    if (IModeHost* app = ModeHost())
+        app->UpdateStatusTexts();
 }
 
 void CModeCrop::FitToRule(int w, int h, int which, bool /*fromPanel*/)
@@ -379,66 +359,6 @@ QImage CModeCrop::SelectDisplayBitmap(CChildView* view)
 void CModeCrop::DrawOverlay(QPainter& painter, CChildView* view)
 {
     if (view && view->IsSelectionShown())
-        DrawCropOverlay(painter, *view);
+        ::DrawCropOverlay(painter, *view);
 }
 
-void CModeCrop::DrawCropOverlay(QPainter& painter, CChildView& view)
-{
-    const CropParams& crop = view.Host().CropOptions();
-    const CAppSettings& settings = view.Host().Settings();
-    // The view leaves the selection's area beyond the image to this mode.
-    const QRect frame = view.SelectionClientRect().adjusted(1, 1, 0, 0);
-    const QRect drawn(view.OriginX(), view.OriginY(), view.GetZoomedWidth(), view.GetZoomedHeight());
-    const int color = crop.AllowOutwardSel ? crop.CanvasColor : settings.BackgroundColor;
-    const QColor fill(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-    for (const QRect& r : QRegion(frame) - QRegion(drawn))
-        painter.fillRect(r, fill);
-
-    const QRect sel = view.DrawSelectionFrame(painter);
-    DrawGuideLines(painter, view.viewport()->rect(), sel, settings.GuideLine);
-}
-
-void CModeCrop::DrawGuideLines(QPainter& painter, const QRect& viewport, const QRect& selection, int kind)
-{
-    if (kind < 1 || kind > 4)
-        return;
-    const int xs = selection.left();
-    const int ys = selection.top();
-    const int xe = ClampToInt(int64_t(xs) + selection.width());
-    const int ye = ClampToInt(int64_t(ys) + selection.height());
-    const int64_t w = int64_t(xe) - xs;
-    const int64_t h = int64_t(ye) - ys;
-    const int gw = ClampToInt(w * 618 / 1000);
-    const int gh = ClampToInt(h * 618 / 1000);
-    const int w3 = ClampToInt(w / 3);
-    const int h3 = ClampToInt(h / 3);
-    const auto line = [&](int x1, int y1, int x2, int y2) {
-        LineDDAClipped(x1, y1, x2, y2, viewport.left(), viewport.top(), viewport.right() + 1, viewport.bottom() + 1,
-                       GuidePixel, GuideSkip, &painter);
-    };
-    switch (kind) {
-    case 1:
-        line(xs, ys, xe, ye);
-        line(xs, ye, xe, ys);
-        break;
-    case 2:
-    case 3: {
-        // Thirds, or the golden mean's 0.618 from each side.
-        const int dx = kind == 2 ? w3 : gw;
-        const int dy = kind == 2 ? h3 : gh;
-        line(xs + dx, ys, xs + dx, ye);
-        line(xe - dx, ys, xe - dx, ye);
-        line(xs, ys + dy, xe, ys + dy);
-        line(xs, ye - dy, xe, ye - dy);
-        break;
-    }
-    case 4:
-        line(xs, ys, xe, ye);
-        line(xs, ye, xe, ys);
-        line(xs, ys, xe - gw, ys + gh);
-        line(xs, ye, xe - gw, ye - gh);
-        line(xs + gw, ys + gh, xe, ys);
-        line(xs + gw, ye - gh, xe, ye);
-        break;
-    }
-}

@@ -12,7 +12,7 @@
 #pragma once
 
 #include "Mode.h"
-#include "ModePanels.h"
+#include "PanelCrop.h"
 #include "PageCropGeneral.h" // FillCropPresetCombo: the crop panel fills its preset combo with it
 
 #include <QRect>
@@ -84,15 +84,6 @@ public:
     // The selection rectangle the display bitmap was last faded for
     // (normalised, clipped to the image); empty when there is no faded copy.
     QRect GetFadedRect() const { return HasDisplayBitmap() ? m_fadedRect : QRect(); }
-
-    // The crop selection's overlay: the canvas colour (the view's background
-    // without outward selections) where the selection reaches past the
-    // image, the outline, then the guide lines of the setting GuideLine.
-    static void DrawCropOverlay(QPainter& painter, CChildView& view);
-    // Guide lines of `kind` (1 diagonals, 2 thirds, 3 golden-mean grid, 4
-    // golden-mean diagonals; others none) over the client rectangle
-    // `selection`, in the dashed pattern, stepped only inside `viewport`.
-    static void DrawGuideLines(QPainter& painter, const QRect& viewport, const QRect& selection, int kind);
 
 private:
     CropParams* m_pParams = nullptr;

@@ -3,9 +3,8 @@
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
-#include "MainFrame.h"
+#include "ModeHost.h"
 #include "OperPaste.h"
-#include "PixmendApp.h"
 #include "ViewCursors.h"
 
 #include <QWidget>
@@ -63,12 +62,11 @@ void CModePaste::CenterSelection(CChildView* view)
 void CModePaste::StartPaste(const CDib24* source)
 {
     SetSource(source);
-    CPixmendApp* app = CPixmendApp::Instance();
-    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
+    IModeHost* app = ModeHost();
     CChildView* view = View();
-    if (!frame || !view || !source || source->IsNull())
+    if (!app || !view || !source || source->IsNull())
         return;
-    frame->SetMode(ID_EDIT_PASTE);
+    app->SetMode(ID_EDIT_PASTE);
     view->StartSelectionTimer();
     view->SetSelectionShown(true);
     // Sized from the stored corner in 64 bits, then placed: Left + width
@@ -153,9 +151,8 @@ QImage CModePaste::SelectDisplayBitmap(CChildView* view)
 void CModePaste::Cancel(bool /*lastOnly*/)
 {
     HideSelection();
-    CPixmendApp* app = CPixmendApp::Instance();
-    CMainFrame* frame = app ? app->GetMainFrame() : nullptr;
-    if (frame && frame->GetCurrentMode() == this)
+    IModeHost* app = ModeHost();
+    if (app && app->CurrentMode() == this)
         SwitchToDefaultMode();
     DeleteDisplayBitmap();
     m_copiedBits = nullptr;
@@ -171,6 +168,6 @@ void CModePaste::Apply()
     // the edit copies it, within this call.
     const auto& s = view->Host().Selection();
     const QImage source = m_source->View();
-    if (CPixmendApp* app = CPixmendApp::Instance())
+    if (IModeHost* app = ModeHost())
         app->RunOperation(new COperPaste(&source, s.Left, s.Top, s.Right, s.Bottom));
 }

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "Mode.h"
-#include "ModePanels.h"
+#include "PanelCopyPaste.h"
 
 #include <QRect>
 

@@ -4,8 +4,8 @@
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
+#include "ModeHost.h"
 #include "OperRedEye.h"
-#include "PixmendApp.h"
 #include "TextUtil.h"
 #include "ViewCursors.h"
 
@@ -219,7 +219,7 @@ void CModeRedEye::Apply()
     ClampParams();
     // The image's own bitmap never holds the preview: only the copy goes.
     DropPreview(View());
-    if (CPixmendApp* app = CPixmendApp::Instance())
+    if (IModeHost* app = ModeHost())
         app->RunOperation(m_pOperation->Clone());
 }
 

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "Mode.h"
-#include "ModePanels.h"
+#include "PanelRedEye.h"
 
 #include <QPoint>
 #include <QRect>

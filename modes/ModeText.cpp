@@ -3,9 +3,8 @@
 #include "ChildView.h"
 #include "CommandIds.h"
 #include "KsImage.h"
-#include "MainFrame.h"
+#include "ModeHost.h"
 #include "OperText.h"
-#include "PixmendApp.h"
 #include "TextUtil.h"
 
 #include <QPainter>
@@ -82,7 +81,7 @@ void CModeText::Apply()
 {
     if (!m_bShowText || !m_pOperation)
         return;
-    if (CPixmendApp* app = CPixmendApp::Instance())
+    if (IModeHost* app = ModeHost())
         app->RunOperation(m_pOperation->Clone());
     SetHasText(false);
 }
@@ -198,8 +197,8 @@ int CModeText::EditTextAndFont()
     if (!m_pOperation || !m_pSettings)
         return 0;
     const TextSettings saved = *m_pSettings;
-    CPixmendApp* app = CPixmendApp::Instance();
-    CInsertTextDlgWrapper dialog(this, app ? app->GetMainFrame() : nullptr);
+    IModeHost* app = ModeHost();
+    CInsertTextDlgWrapper dialog(this, app ? app->MainWindow() : nullptr);
     const int result = dialog.DoModal();
     if (result == CInsertTextDlgWrapper::IDCANCEL)
         *m_pSettings = saved;

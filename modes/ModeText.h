@@ -14,7 +14,7 @@
 #include "ActionText.h"
 #include "InsertTextDlg.h"
 #include "Mode.h"
-#include "ModePanels.h"
+#include "PanelText.h"
 #include "TextSettings.h"
 
 #include <QRegion>

@@ -4,8 +4,6 @@
 #include "CommandIds.h"
 #include "CommandTable.h"
 #include "KsImage.h"
-#include "MainFrame.h"
-#include "PixmendApp.h"
 #include "TextUtil.h"
 
 #include <QApplication>
@@ -71,8 +69,9 @@ CChildView::~CChildView()
 CChildView* CChildView::CreateView(QWidget* parent)
 {
     auto* view = new CChildView(parent);
-    if (CPixmendApp* app = CPixmendApp::Instance())
-        view->RegisterCommands(app->GetCommands());
+    if (const auto& hook = TheViewAppHooks().commands)
+        if (CCommandTable* commands = hook())
+            view->RegisterCommands(*commands);
     return view;
 }
 

@@ -1,7 +1,7 @@
 // view/: the image view (geometry and zoom, painting and selection, input in
 // ChildView*.cpp) and its host. It may include dialogs/, controls/, engine/
-// and below; the view still reaches the application object and the frame in
-// app/ and the crop mode through its host, so it builds with app/.
+// and below; what it needs of the application it is handed (ViewAppHooks in
+// ChildViewHost.h), and the modes reach it through its host, not it them.
 //
 // CChildView: the image view. Shows the open image's display bitmap at a zoom
 // in 1/256 units, scrolls it around a centre point, and turns mouse, wheel and

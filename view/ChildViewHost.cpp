@@ -1,11 +1,17 @@
 #include "ChildViewHost.h"
 
 #include "ChildView.h"
+#include "CropOverlay.h"
 #include "CommandIds.h"
+#include "CommandTable.h"
 #include "KsImage.h"
-#include "ModeCrop.h"
-#include "PixmendApp.h"
 
+
+ViewAppHooks& TheViewAppHooks()
+{
+    static ViewAppHooks hooks;
+    return hooks;
+}
 
 CViewHost::CViewHost() : m_modeId(ID_EDIT_DRAG) {}
 
@@ -13,15 +19,17 @@ CViewHost::~CViewHost() = default;
 
 CropParams& CViewHost::CropOptions()
 {
-    if (CPixmendApp* app = CPixmendApp::Instance())
-        return app->m_operCrop.Params();
+    if (const auto& hook = TheViewAppHooks().cropOptions)
+        if (CropParams* crop = hook())
+            return *crop;
     return m_crop;
 }
 
 CAppSettings& CViewHost::Settings()
 {
-    if (CPixmendApp* app = CPixmendApp::Instance())
-        return app->m_settings;
+    if (const auto& hook = TheViewAppHooks().settings)
+        if (CAppSettings* settings = hook())
+            return *settings;
     return m_ownSettings;
 }
 
@@ -88,19 +96,20 @@ void CViewHost::ModeDrawOverlay(QPainter& painter, CChildView& view)
     if (!view.IsSelectionShown() || !(ModeKeepsSelection() || mode == ID_EDIT_PASTE))
         return;
     if (mode == ID_EDIT_CROP)
-        CModeCrop::DrawCropOverlay(painter, view);
+        DrawCropOverlay(painter, view);
     else
         view.DrawSelectionFrame(painter);
 }
 
 void CViewHost::SendCommand(int id)
 {
-    if (CPixmendApp* app = CPixmendApp::Instance())
-        app->GetCommands().Execute(id);
+    if (const auto& hook = TheViewAppHooks().commands)
+        if (CCommandTable* commands = hook())
+            commands->Execute(id);
 }
 
 void CViewHost::OpenDroppedFile(const QString& path)
 {
-    if (CPixmendApp* app = CPixmendApp::Instance())
-        app->OpenDroppedFile(path);
+    if (const auto& hook = TheViewAppHooks().openDroppedFile)
+        hook(path);
 }

@@ -16,9 +16,26 @@
 #include <QRegion>
 #include <QString>
 
+#include <functional>
+
 class CChildView;
+class CCommandTable;
 class CKsImage;
 class QPainter;
+
+// What the view reaches of the running application, handed down by it: the
+// application fills the hooks when it starts and empties them when it ends.
+// An empty hook (or a null answer) means no application.
+struct ViewAppHooks {
+    std::function<CCommandTable*()> commands;
+    std::function<CropParams*()> cropOptions;
+    std::function<CAppSettings*()> settings;
+    std::function<void(const QString& path)> openDroppedFile;
+    // The application's own view; its double click goes to viewDoubleClick.
+    std::function<const CChildView*()> mainView;
+    std::function<void()> viewDoubleClick;
+};
+ViewAppHooks& TheViewAppHooks();
 
 // The range of the red-eye radius the red-eye panel allows.
 inline constexpr int kRedEyeRadiusMin = 1;

@@ -4,8 +4,6 @@
 
 #include "CommandIds.h"
 #include "KsImage.h"
-#include "MainFrame.h"
-#include "PixmendApp.h"
 #include "TextUtil.h"
 #include "ViewCursors.h"
 
@@ -253,9 +251,9 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     // The application's view goes through its command router.
-    CPixmendApp* app = CPixmendApp::Instance();
-    if (app && app->GetMainFrame() && app->GetMainFrame()->GetView() == this) {
-        app->OnViewDoubleClick();
+    const ViewAppHooks& app = TheViewAppHooks();
+    if (app.mainView && app.viewDoubleClick && app.mainView() == this) {
+        app.viewDoubleClick();
     } else if (m_host->TextModeHasText()) {
         UpdateView(true);
         m_host->TextModeEditTextAndFont(*this);

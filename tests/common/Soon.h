@@ -13,6 +13,6 @@
 // `a` equals `b` within five seconds; a failure shows both values.
 #define EXPECT_SOON_EQ(a, b)                                  \
     do {                                                      \
-        QTest::qWaitFor([&] { return (a) == (b); }, 5000);    \
+        (void)QTest::qWaitFor([&] { return (a) == (b); }, 5000); \
         EXPECT_EQ(a, b);                                      \
     } while (0)

@@ -16,8 +16,13 @@
 
 #include "platform/FileOps.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
+#include <thread>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -149,6 +154,48 @@ JBLOCKARRAY AccessFinishingRows(j_common_ptr common, jvirt_barray_ptr array, JDI
     }
     return rows;
 }
+
+// Faults a new coefficient array's pages in on a thread of its own while the
+// decoder fills it, so the decoding thread seldom waits for the kernel. The
+// prefault changes no data (a kernel without it just refuses).
+class CPrefault {
+public:
+    CPrefault() = default;
+    CPrefault(const CPrefault&) = delete;
+    CPrefault& operator=(const CPrefault&) = delete;
+    ~CPrefault() { Join(); }
+    void Start(void* data, size_t bytes)
+    {
+#ifdef MADV_POPULATE_WRITE
+        constexpr size_t kMinBytes = size_t{16} << 20;
+        constexpr size_t kChunk = size_t{2} << 20;
+        const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+        const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page;
+        const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) / page * page;
+        if (bytes < kMinBytes || end <= begin)
+            return;
+        try {
+            m_thread = std::thread([begin, end] {
+                for (uintptr_t at = begin; at < end; at += kChunk)
+                    if (madvise(reinterpret_cast<void*>(at), end - at < kChunk ? end - at : kChunk, MADV_POPULATE_WRITE) != 0)
+                        return;
+            });
+        } catch (...) { // no thread: the decoder faults the pages itself
+        }
+#else
+        (void)data;
+        (void)bytes;
+#endif
+    }
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+};
 
 // The header answers and file times of an empty object.
 void ForgetImage(CDllImage& image)
@@ -318,10 +365,12 @@ bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size, bool ea
     KsErrorMgr err;
     KsMemorySource src;
     short* volatile coef = nullptr;
+    CPrefault prefault; // joined before the array is freed or handed out
 
     std::memset(static_cast<void*>(&cinfo), 0, sizeof cinfo);
     cinfo.err = InitErrorMgr(&err);
     if (setjmp(err.jump)) {
+        prefault.Join();
         jpeg_destroy_decompress(&cinfo);
         FreeCoefficients(coef);
         return false;
@@ -352,6 +401,7 @@ bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size, bool ea
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    prefault.Start(coef, static_cast<size_t>(count) * sizeof(short));
     InPlaceArrays ctx{};
     ctx.coef = coef;
     ctx.numComponents = cinfo.num_components;
@@ -363,6 +413,7 @@ bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size, bool ea
     cinfo.mem->realize_virt_arrays = RealizeInPlace;
     cinfo.mem->access_virt_barray = AccessFinishingRows;
     jpeg_read_coefficients(&cinfo);
+    prefault.Join();
 
     // Every component must have latched a table equal to the one the header
     // decoder holds for its slot, with no zero step; otherwise saving and the

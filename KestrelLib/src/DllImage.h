@@ -145,6 +145,8 @@ public:
 private:
     int Load(const char16_t* path, const BYTE* data, int size, int headerOnly);
     bool ReadHeader(FILE* file, const BYTE* data, int size);
-    bool ReadCoefficients(FILE* file, const BYTE* data, int size);
+    // `early`: dequantise each block row of a sequential file as soon as the
+    // decoder has written it.
+    bool ReadCoefficients(FILE* file, const BYTE* data, int size, bool early = true);
     void DestroyDecoder();
 };

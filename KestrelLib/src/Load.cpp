@@ -16,8 +16,17 @@
 
 #include "platform/FileOps.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
+#include <thread>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -25,12 +34,18 @@ namespace {
 // coefficient image: the decoder's request/realize/access methods for virtual
 // block arrays are replaced, so the blocks decode in place (quantised) and are
 // dequantised afterwards. libjpeg then allocates no whole-image arrays of its
-// own and nothing is copied.
+// own and nothing is copied. A sequential file writes each block row once, in
+// order, so its rows are dequantised while still in cache: when the decoder
+// asks for a component's next rows, the ones before them are finished.
 struct InPlaceArrays {
     short* coef;
     ComponentGrid grids[MAX_COMPONENTS];
+    jvirt_barray_ptr arrays[MAX_COMPONENTS];
+    int finished[MAX_COMPONENTS]; // block rows of the component dequantised so far
     int numComponents;
     int requested;
+    bool early;  // dequantise during the decode (sequential files)
+    bool redo;   // a finished row was asked for again: decode anew without `early`
 };
 
 // The decoder asks for one array per component, in component order.
@@ -47,7 +62,8 @@ jvirt_barray_ptr RequestInPlace(j_common_ptr cinfo, int, boolean, JDIMENSION blo
     }
     ++ctx->requested;
     const ComponentGrid& g = ctx->grids[c];
-    return MakeBlockArray(cinfo, ctx->coef + g.offset, static_cast<size_t>(g.blocksPerRow), numRows);
+    ctx->arrays[c] = MakeBlockArray(cinfo, ctx->coef + g.offset, static_cast<size_t>(g.blocksPerRow), numRows);
+    return ctx->arrays[c];
 }
 
 void RealizeInPlace(j_common_ptr) {}
@@ -64,6 +80,122 @@ inline void DequantiseBlock(short* block, const UINT16* q)
         block[i] = static_cast<short>(v);
     }
 }
+
+#if defined(__SSE2__)
+// The same for steps up to 32767 (every 8-bit table), in 16-bit lanes: the
+// low and high halves of each product make it whole in 32 bits, the signed
+// pack saturates to -32768..32767, the max lifts -32768 to -32767.
+inline void DequantiseBlockSse2(short* block, const UINT16* q)
+{
+    const __m128i floor = _mm_set1_epi16(-32767);
+    for (int i = 0; i < DCTSIZE2; i += 8) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i));
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + i));
+        const __m128i lo = _mm_mullo_epi16(b, s);
+        const __m128i hi = _mm_mulhi_epi16(b, s);
+        const __m128i v = _mm_packs_epi32(_mm_unpacklo_epi16(lo, hi), _mm_unpackhi_epi16(lo, hi));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), _mm_max_epi16(v, floor));
+    }
+}
+#endif
+
+// Dequantises block rows [from, to) of a component and zeroes the padding
+// blocks, into which the decoder may have written dummy blocks at edge MCUs.
+void FinishRows(short* coef, const ComponentGrid& grid, const UINT16* q, int from, int to)
+{
+    const int cols = grid.codedBlocksPerRow < grid.blocksPerRow ? grid.codedBlocksPerRow : grid.blocksPerRow;
+#if defined(__SSE2__)
+    bool small = true;
+    for (int i = 0; i < DCTSIZE2; ++i)
+        small = small && q[i] <= 32767;
+#endif
+    for (int r = from; r < to; ++r) {
+        short* row = coef + grid.offset + static_cast<size_t>(r) * grid.blocksPerRow * DCTSIZE2;
+        const int coded = r < grid.codedBlockRows ? cols : 0;
+#if defined(__SSE2__)
+        if (small) {
+            for (int k = 0; k < coded; ++k)
+                DequantiseBlockSse2(row + static_cast<size_t>(k) * DCTSIZE2, q);
+        } else
+#endif
+            for (int k = 0; k < coded; ++k)
+                DequantiseBlock(row + static_cast<size_t>(k) * DCTSIZE2, q);
+        std::memset(row + static_cast<size_t>(coded) * DCTSIZE2, 0,
+                    static_cast<size_t>(grid.blocksPerRow - coded) * DCTSIZE2 * sizeof(short));
+    }
+}
+
+// AccessBlockArray that first finishes the rows of the component above the
+// ones asked for (see InPlaceArrays).
+JBLOCKARRAY AccessFinishingRows(j_common_ptr common, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION numRows,
+                                boolean writable)
+{
+    JBLOCKARRAY rows = AccessBlockArray(common, array, startRow, numRows, writable);
+    auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    auto* ctx = static_cast<InPlaceArrays*>(cinfo->client_data);
+    if (!ctx->early)
+        return rows;
+    for (int c = 0; c < ctx->requested; ++c) {
+        if (ctx->arrays[c] != array)
+            continue;
+        const JQUANT_TBL* table = cinfo->comp_info[c].quant_table;
+        const int to = static_cast<int>(startRow) < ctx->grids[c].blockRows ? static_cast<int>(startRow)
+                                                                              : ctx->grids[c].blockRows;
+        // A finished row asked for again (a component in a second scan) may
+        // get values added to it: only a decode without this is exact.
+        if (!table || static_cast<int>(startRow) < ctx->finished[c]) {
+            ctx->early = false;
+            ctx->redo = true;
+            break;
+        }
+        FinishRows(ctx->coef, ctx->grids[c], table->quantval, ctx->finished[c], to);
+        ctx->finished[c] = to;
+        break;
+    }
+    return rows;
+}
+
+// Faults a new coefficient array's pages in on a thread of its own while the
+// decoder fills it, so the decoding thread seldom waits for the kernel. The
+// prefault changes no data (a kernel without it just refuses).
+class CPrefault {
+public:
+    CPrefault() = default;
+    CPrefault(const CPrefault&) = delete;
+    CPrefault& operator=(const CPrefault&) = delete;
+    ~CPrefault() { Join(); }
+    void Start(void* data, size_t bytes)
+    {
+#ifdef MADV_POPULATE_WRITE
+        constexpr size_t kMinBytes = size_t{16} << 20;
+        constexpr size_t kChunk = size_t{2} << 20;
+        const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+        const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + page - 1) / page * page;
+        const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) / page * page;
+        if (bytes < kMinBytes || end <= begin)
+            return;
+        try {
+            m_thread = std::thread([begin, end] {
+                for (uintptr_t at = begin; at < end; at += kChunk)
+                    if (madvise(reinterpret_cast<void*>(at), end - at < kChunk ? end - at : kChunk, MADV_POPULATE_WRITE) != 0)
+                        return;
+            });
+        } catch (...) { // no thread: the decoder faults the pages itself
+        }
+#else
+        (void)data;
+        (void)bytes;
+#endif
+    }
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+};
 
 // The header answers and file times of an empty object.
 void ForgetImage(CDllImage& image)
@@ -227,16 +359,18 @@ bool CDllImage::ReadHeader(FILE* file, const BYTE* data, int size)
     return true;
 }
 
-bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size)
+bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size, bool early)
 {
     jpeg_decompress_struct cinfo;
     KsErrorMgr err;
     KsMemorySource src;
     short* volatile coef = nullptr;
+    CPrefault prefault; // joined before the array is freed or handed out
 
     std::memset(static_cast<void*>(&cinfo), 0, sizeof cinfo);
     cinfo.err = InitErrorMgr(&err);
     if (setjmp(err.jump)) {
+        prefault.Join();
         jpeg_destroy_decompress(&cinfo);
         FreeCoefficients(coef);
         return false;
@@ -267,16 +401,19 @@ bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size)
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    prefault.Start(coef, static_cast<size_t>(count) * sizeof(short));
     InPlaceArrays ctx{};
     ctx.coef = coef;
     ctx.numComponents = cinfo.num_components;
     for (int c = 0; c < cinfo.num_components && c < MAX_COMPONENTS; ++c)
         GetComponentGrid(c, &ctx.grids[c]);
+    ctx.early = early && !cinfo.progressive_mode;
     cinfo.client_data = &ctx;
     cinfo.mem->request_virt_barray = RequestInPlace;
     cinfo.mem->realize_virt_arrays = RealizeInPlace;
-    cinfo.mem->access_virt_barray = AccessBlockArray;
+    cinfo.mem->access_virt_barray = AccessFinishingRows;
     jpeg_read_coefficients(&cinfo);
+    prefault.Join();
 
     // Every component must have latched a table equal to the one the header
     // decoder holds for its slot, with no zero step; otherwise saving and the
@@ -295,21 +432,15 @@ bool CDllImage::ReadCoefficients(FILE* file, const BYTE* data, int size)
         }
     }
 
-    // Dequantise the coded blocks; the decoder may have written dummy blocks
-    // into the padding of edge MCUs, which must read as zero.
-    for (int c = 0; c < cinfo.num_components; ++c) {
-        const ComponentGrid& grid = ctx.grids[c];
-        const UINT16* q = cinfo.comp_info[c].quant_table->quantval;
-        const int cols = grid.codedBlocksPerRow < grid.blocksPerRow ? grid.codedBlocksPerRow : grid.blocksPerRow;
-        for (int r = 0; r < grid.blockRows; ++r) {
-            short* row = coef + grid.offset + static_cast<size_t>(r) * grid.blocksPerRow * DCTSIZE2;
-            const int coded = r < grid.codedBlockRows ? cols : 0;
-            for (int k = 0; k < coded; ++k)
-                DequantiseBlock(row + static_cast<size_t>(k) * DCTSIZE2, q);
-            std::memset(row + static_cast<size_t>(coded) * DCTSIZE2, 0,
-                        static_cast<size_t>(grid.blocksPerRow - coded) * DCTSIZE2 * sizeof(short));
-        }
+    if (ctx.redo) {
+        jpeg_destroy_decompress(&cinfo);
+        FreeCoefficients(coef);
+        return ReadCoefficients(file, data, size, false);
     }
+    // The rows not finished during the decode (all of them for a progressive file).
+    for (int c = 0; c < cinfo.num_components; ++c)
+        FinishRows(coef, ctx.grids[c], cinfo.comp_info[c].quant_table->quantval, ctx.finished[c],
+                   ctx.grids[c].blockRows);
 
     jpeg_destroy_decompress(&cinfo);
     m_coef = coef;

@@ -116,6 +116,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LoadLayout,
     ::testing::Values(
         Layout{640, 480, {}, 8, 8, 307200},
         Layout{1001, 667, {{2, 2}, {1, 1}, {1, 1}}, 16, 16, 1016064},
+        Layout{3000, 2000, {{2, 1}, {1, 1}, {1, 1}}, 16, 8, 12032000}, // large enough to prefault
         Layout{17, 17, {{2, 2}, {1, 1}, {1, 1}}, 16, 16, 1536},
         Layout{100, 60, {{2, 1}, {1, 1}, {1, 1}}, 16, 8, 7 * 8 * 4 * 64},
         Layout{33, 50, {{1, 2}, {1, 1}, {1, 1}}, 8, 16, 5 * 4 * 4 * 64},
@@ -318,18 +319,28 @@ TEST(Load, MissingOrZeroQuantTableFails)
     EXPECT_EQ(k->IsLoaded(), 0);
 }
 
-// Inserts a DQT segment giving table `slot` new steps right after the first
-// scan's entropy-coded data.
-static std::vector<uint8_t> RedefineTableAfterFirstScan(const std::vector<uint8_t>& jpeg, int slot)
+// Where the first scan (SOS segment and entropy-coded data) starts and ends;
+// {0, 0} when there is none.
+static std::pair<size_t, size_t> FirstScan(const std::vector<uint8_t>& jpeg)
 {
     size_t pos = 2;
     while (pos + 4 <= jpeg.size() && jpeg[pos + 1] != 0xDA)
         pos += 2 + (size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3]);
     if (pos + 4 > jpeg.size())
-        return {};
+        return {0, 0};
     size_t end = pos + 2 + (size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3]);
     while (end + 1 < jpeg.size() && !(jpeg[end] == 0xFF && jpeg[end + 1] != 0 && (jpeg[end + 1] < 0xD0 || jpeg[end + 1] > 0xD7)))
         ++end;
+    return {pos, end};
+}
+
+// Inserts a DQT segment giving table `slot` new steps right after the first
+// scan's entropy-coded data.
+static std::vector<uint8_t> RedefineTableAfterFirstScan(const std::vector<uint8_t>& jpeg, int slot)
+{
+    const size_t end = FirstScan(jpeg).second;
+    if (end == 0)
+        return {};
     std::vector<uint8_t> dqt = {0xFF, 0xDB, 0x00, 0x43, uint8_t(slot)};
     for (int i = 0; i < 64; ++i)
         dqt.push_back(uint8_t(3 + i % 7));
@@ -378,6 +389,76 @@ TEST(Load, QuantTableRedefinedBetweenScans)
         std::vector<uint8_t> saved(static_cast<size_t>(size));
         ASSERT_EQ(k->SaveMemory(saved.data(), size), 1);
         EXPECT_EQ(Decode(saved).data, want.data);
+    }
+}
+
+// A sequential file of several scans whose first scan comes again before the
+// end: luma is decoded twice into the same blocks. Rows dequantised while the
+// first pass ran must not stay half-done.
+TEST(Load, RepeatedScanMatchesLibjpeg)
+{
+    if (!HaveTool("jpegtran"))
+        GTEST_SKIP() << "jpegtran missing";
+    TempDir dir;
+    WriteFile(dir / "in.jpg", Encode(MakePattern(203, 117), Sampled(85, {{2, 1}, {1, 1}, {1, 1}})));
+    std::ofstream(dir / "scans.txt") << "0;\n1 2;\n";
+    ASSERT_EQ(testjpeg::Run("jpegtran -scans '" + (dir / "scans.txt").string() + "' -outfile '"
+                            + (dir / "out.jpg").string() + "' '" + (dir / "in.jpg").string() + "'"),
+              0);
+    {
+        const auto jpeg = ReadFile(dir / "out.jpg");
+        const auto [from, to] = FirstScan(jpeg);
+        ASSERT_LT(from, to);
+        ASSERT_GE(jpeg.size(), 2u);
+        std::vector<uint8_t> twice(jpeg.begin(), jpeg.end() - 2); // up to EOI
+        twice.insert(twice.end(), jpeg.begin() + long(from), jpeg.begin() + long(to));
+        twice.insert(twice.end(), jpeg.end() - 2, jpeg.end());
+        const auto ref = ReadCoefficients(twice);
+        ASSERT_TRUE(ref.ok);
+        ImageRef k;
+        ASSERT_EQ(ktest::LoadBytes(k.p, twice), 1);
+        EXPECT_TRUE(ktest::MatchesLibjpeg(k.p, ref));
+    }
+}
+
+// 16-bit quantisation tables: products beyond a short saturate to
+// -32767..32767, with steps above 32767 and with smaller ones.
+TEST(Load, LargeStepsSaturate)
+{
+    const auto jpeg = Encode(MakePattern(64, 48), Sampled(95, {{2, 2}, {1, 1}, {1, 1}}));
+    for (const int step : {1000, 40000}) {
+        SCOPED_TRACE(step);
+        // Table 0 (libjpeg writes it in a DQT of its own) becomes a 16-bit
+        // table of `step`, `step` + 1, ...
+        const uint8_t dqt8[] = {0xFF, 0xDB, 0x00, 0x43, 0x00};
+        const auto at = std::search(jpeg.begin(), jpeg.end(), std::begin(dqt8), std::end(dqt8));
+        ASSERT_NE(at, jpeg.end());
+        std::vector<uint8_t> patched(jpeg.begin(), at);
+        patched.insert(patched.end(), {0xFF, 0xDB, 0x00, 0x83, 0x10});
+        for (int i = 0; i < 64; ++i)
+            patched.insert(patched.end(), {uint8_t((step + i) >> 8), uint8_t(step + i)});
+        patched.insert(patched.end(), at + 69, jpeg.end());
+        const auto ref = ReadCoefficients(patched);
+        ASSERT_TRUE(ref.ok);
+        ImageRef k;
+        ASSERT_EQ(ktest::LoadBytes(k.p, patched), 1);
+        short* data = nullptr;
+        int count = 0;
+        k->GetCoefficients(&data, &count);
+        ComponentGrid g;
+        ASSERT_TRUE(k.impl()->GetComponentGrid(0, &g));
+        const auto& y = ref.components[0];
+        int saturated = 0;
+        for (int r = 0; r < y.heightInBlocks; ++r)
+            for (int b = 0; b < y.widthInBlocks; ++b)
+                for (int i = 0; i < 64; ++i) {
+                    const long long v = static_cast<long long>(y.block(r, b)[i]) * y.quant[i];
+                    const long long want = std::clamp(v, -32767LL, 32767LL);
+                    saturated += want != v;
+                    ASSERT_EQ(data[g.offset + (static_cast<size_t>(r) * g.blocksPerRow + b) * 64 + i], want)
+                        << r << "," << b << "," << i;
+                }
+        EXPECT_GT(saturated, 0);
     }
 }
 

@@ -11,16 +11,34 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <tuple>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 QString Q(const std::filesystem::path& p)
 {
     return QString::fromStdString(p.string());
+}
+
+// Runs `body` in a child process: another running copy of the program.
+pid_t StartCopy(const std::function<int()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    return pid;
+}
+
+int ExitCode(pid_t pid)
+{
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class ProfileTest : public ::testing::Test {
@@ -58,6 +76,7 @@ TEST_F(ProfileTest, StringsSurviveTheFileUnchanged)
         "@Variant(not really)",
         "=;#[section]",
         QString::fromUtf8("Bilder/Grüße/写真"),
+        QString(QChar(0xFEFF)) + "BOM" + QChar(0xFEFF) + "f",
         "3,Rotate,12,Rotate=1\\,2",       // macro text uses commas and escapes
     };
     for (int i = 0; i < values.size(); ++i)
@@ -113,7 +132,7 @@ TEST_F(ProfileTest, RandomTextReadsBackThroughQSettings)
     std::mt19937 rng(42);
     const char16_t pool[] = {u'a', u'Z', u'0', u'9', u'f', u' ', u',', u';', u'=', u'"', u'\\', u'/', u'@', u'%',
                              u'#', u'[', u']', u'\0', u'\n', u'\r', u'\t', 0x01, 0x1F, 0x7F, 0xE4, 0x5199,
-                             0xD83D, 0xDE00, 0xFFFD};
+                             0xD83D, 0xDE00, 0xFFFD, 0xFEFF};
     const auto text = [&](int maxLength) {
         QString t;
         const int n = static_cast<int>(rng() % maxLength);
@@ -172,22 +191,126 @@ TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
     EXPECT_EQ(left, (QStringList{"Pixmend.conf", "filler"}));
 }
 
-// A settings file that is a FIFO (or a folder) is never opened: start-up
-// goes on with the defaults, tells the user, and writes nothing there.
-TEST(ProfileFile, NotARegularFileIsIgnored)
+// A settings file that is a FIFO (or a folder) is never opened, and one that
+// cannot be read (mode 0200) is not taken as empty: start-up goes on with the
+// defaults, tells the user once, and the file stays as it was.
+TEST(ProfileFile, UnusableFileGivesDefaultsAndIsKept)
 {
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "mode 0200");
+        testjpeg::TempDir tmp;
+        // A folder anyone may write to: only the profile keeps the file.
+        ASSERT_EQ(::chmod(tmp.path().c_str(), 0777), 0);
+        const auto path = tmp / "Pixmend.conf";
+        if (fifo) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        } else {
+            ASSERT_TRUE(testjpeg::WriteFile(path, std::vector<uint8_t>{'[', 'V', ']', '\n', 'A', '=', '1', '\n'}));
+            ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
+            // The user's own file: root reads anything, so the child is not root.
+            if (::geteuid() == 0)
+                ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        }
+        const int result = testjpeg::RunWithoutRoot([&] {
+            CAnswerBoxes boxes;
+            CProfile::SetFilePath(Q(path));
+            const bool defaults = CProfile::GetProfileInt("V", "A", 94) == 94;
+            const bool refused = !CProfile::WriteProfileInt("V", "A", 100);
+            CProfile::Close();
+            return defaults && refused && boxes.messages.size() == 1 && boxes.messages[0].contains(Q(path)) ? 1 : 0;
+        });
+        EXPECT_EQ(result, 1);
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        if (fifo) {
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        } else {
+            EXPECT_EQ(st.st_mode & 07777, 0200u);
+            ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+            EXPECT_EQ(testjpeg::ReadFile(path), (std::vector<uint8_t>{'[', 'V', ']', '\n', 'A', '=', '1', '\n'}));
+        }
+        EXPECT_EQ(QDir(Q(tmp.path())).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{"Pixmend.conf"});
+    }
+}
+
+// The new file is written but cannot replace the old one (a shared folder
+// with the sticky bit, the old file another user's): one message, the old
+// file kept, nothing left beside it.
+TEST(ProfileFile, FailedReplaceKeepsTheOldFileAndTellsOnce)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs a file of another user";
     testjpeg::TempDir tmp;
-    const QString fifo = Q(tmp / "Pixmend.conf");
-    ASSERT_EQ(::mkfifo((tmp / "Pixmend.conf").c_str(), 0600), 0);
-    CAnswerBoxes boxes;
-    CProfile::SetFilePath(fifo);
-    EXPECT_EQ(CProfile::GetProfileInt("View", "ThumbWidth", 94), 94);
-    EXPECT_FALSE(CProfile::WriteProfileInt("View", "ThumbWidth", 100));
+    ASSERT_EQ(::chmod(tmp.path().c_str(), 01777), 0);
+    const auto path = tmp / "Pixmend.conf";
+    const std::vector<uint8_t> before{'[', 'V', ']', '\n', 'A', '=', '1', '\n'};
+    ASSERT_TRUE(testjpeg::WriteFile(path, before));
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    const int result = testjpeg::RunWithoutRoot([&] {
+        CAnswerBoxes boxes;
+        CProfile::SetFilePath(Q(path));
+        const bool read = CProfile::GetProfileInt("V", "A", 0) == 1;
+        CProfile::WriteProfileInt("V", "A", 2);
+        const bool failed = !CProfile::Flush();
+        CProfile::WriteProfileInt("V", "B", 3);
+        CProfile::Close();
+        return read && failed ? int(boxes.messages.size()) : 100;
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(testjpeg::ReadFile(path), before);
+    EXPECT_EQ(QDir(Q(tmp.path())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"Pixmend.conf"});
+}
+
+// Two running copies: each writes only what it changed into the file as it
+// is then, so neither undoes the other's changes, removals included.
+TEST_F(ProfileTest, TwoRunningCopiesKeepEachOthersChanges)
+{
+    ASSERT_TRUE(CProfile::WriteProfileString("Macros", "List", "A,0,,B,0,"));
+    ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "p1|p2|"));
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "ThumbWidth", 94));
+    Reopen();
+    // This copy runs; another starts, removes a macro, changes a value and
+    // adds one, writing its settings as a whole at exit.
+    EXPECT_EQ(ExitCode(StartCopy([&] {
+                  CProfile::SetFilePath(File());
+                  CProfile::WriteProfileString("Macros", "List", "B,0,");
+                  CProfile::WriteProfileString("Crop", "Presets", "p1|p2|");
+                  CProfile::WriteProfileInt("View", "ThumbWidth", 120);
+                  CProfile::WriteProfileString("General", "FolderHistory", "/b");
+                  return CProfile::Flush() ? 0 : 1;
+              })),
+              0);
+    // This one removes a preset and, at exit, writes its own (unchanged) values.
+    ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "p1|"));
+    ASSERT_TRUE(CProfile::Flush());
+    ASSERT_TRUE(CProfile::WriteProfileString("Macros", "List", "A,0,,B,0,"));
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "ThumbWidth", 94));
     CProfile::Close();
-    EXPECT_EQ(boxes.messages.size(), 1);
-    struct stat st {};
-    ASSERT_EQ(::lstat((tmp / "Pixmend.conf").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    const QSettings file(File(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("Macros/List").toString(), QString("B,0,"));
+    EXPECT_EQ(file.value("Crop/Presets").toString(), QString("p1|"));
+    EXPECT_EQ(file.value("View/ThumbWidth").toInt(), 120);
+    EXPECT_EQ(file.value("General/FolderHistory").toString(), QString("/b"));
+
+    // Both writing at the same time, each flush its own: no change is lost.
+    CProfile::SetFilePath(File());
+    const pid_t other = StartCopy([&] {
+        CProfile::SetFilePath(File());
+        for (int i = 0; i < 40; ++i)
+            if (!CProfile::WriteProfileInt("Other", QString("K%1").arg(i), i) || !CProfile::Flush())
+                return 1;
+        return 0;
+    });
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(CProfile::WriteProfileInt("This", QString("K%1").arg(i), i) && CProfile::Flush());
+    EXPECT_EQ(ExitCode(other), 0);
+    const QSettings both(File(), QSettings::IniFormat);
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(both.value(QString("Other/K%1").arg(i)).toInt(), i) << i;
+        EXPECT_EQ(both.value(QString("This/K%1").arg(i)).toInt(), i) << i;
+    }
 }
 
 TEST(ProfileKey, LivesInTheUserConfigurationFolder)

@@ -290,8 +290,6 @@ TEST_F(PreferencesTest, SpacingAloneGivesNewSpacingEverythingElseListsAgain)
     const auto stored = [this](const char* key) { return QSettings(ConfPath(), QSettings::IniFormat).value(key).toInt(); };
     EXPECT_TRUE(QTest::qWaitFor([&] { return stored("View/ThumbShadow") == m_app->m_settings.ThumbShadow; }, 5000));
     EXPECT_EQ(stored("View/ThumbSpace"), m_app->m_settings.ThumbSpace);
-    EXPECT_EQ(stored("View/SortType"), m_app->m_settings.SortType);
-    EXPECT_EQ(stored("View/BackgroundColor"), m_app->m_settings.BackgroundColor);
 }
 
 // The macro manager closed with OK in the running program: the file holds

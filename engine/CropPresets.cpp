@@ -270,7 +270,8 @@ void CCropPresets::EditPresets(QString& current)
 
 void CCropPresets::LoadFromProfile()
 {
-    FromString(CProfile::GetProfileString(QStringLiteral("Crop"), QStringLiteral("Presets"), GetDefaultCropPresetsText()));
+    FromString(
+        CProfile::GetProfileString(QStringLiteral("Crop"), QStringLiteral("Presets"), GetDefaultCropPresetsText()));
 }
 
 void CCropPresets::SaveToProfile() const

@@ -206,7 +206,8 @@ TEST(ProfileFile, UnusableOrUnreplaceableFileIsKeptAndTheUserToldOnce)
         ASSERT_EQ(::chmod(tmp.path().c_str(), mode == 0666 ? 01777 : 0777), 0);
         ASSERT_TRUE(S_ISFIFO(mode) ? ::mkfifo(path.c_str(), mode) == 0 : testjpeg::WriteFile(path, text));
         // The user's own 0200 file: only root could read it.
-        ASSERT_EQ(::chmod(path.c_str(), mode & 07777) | (mode == 0200 && root ? ::chown(path.c_str(), 65534, 65534) : 0), 0);
+        ASSERT_EQ(::chmod(path.c_str(), mode & 07777), 0);
+        ASSERT_EQ(mode == 0200 && root ? ::chown(path.c_str(), 65534, 65534) : 0, 0);
         const int result = testjpeg::RunWithoutRoot([&] {
             CAnswerBoxes boxes;
             CProfile::SetFilePath(Q(path));

@@ -220,8 +220,9 @@ TEST(ProfileFile, UnusableOrUnreplaceableFileIsKeptAndTheUserToldOnce)
         struct stat st {};
         ASSERT_EQ(::lstat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & (S_IFMT | 07777), S_ISFIFO(mode) ? mode : (mode | S_IFREG));
-        if (!S_ISFIFO(mode))
+        if (!S_ISFIFO(mode)) {
             EXPECT_EQ(testjpeg::ReadFile(path), text);
+        }
         EXPECT_EQ(QDir(Q(tmp.path())).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
                   QStringList{"Pixmend.conf"});
     }

@@ -3,6 +3,7 @@
 #include "BatchEditDlg.h"
 #include "DlgItems.h"
 #include "MessageBoxes.h"
+#include "Profile.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -148,6 +149,7 @@ void CBatchManagerDlg::OnRemove()
 void CBatchManagerDlg::accept()
 {
     m_macros.Save();
+    CProfile::Flush();
     QDialog::accept();
 }
 

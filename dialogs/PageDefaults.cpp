@@ -120,7 +120,10 @@ void CPageDefaults::ApplyToOperations()
         if (p == prototypes.size())
             break;
         if (auto* target = dynamic_cast<COperation*>(prototypes[p]))
+        {
             clone->CopyParamsTo(target);
+            target->SaveToRegistry();
+        }
         ++p;
     }
 }

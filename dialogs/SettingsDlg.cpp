@@ -1,6 +1,7 @@
 #include "SettingsDlg.h"
 
 #include "DialogHost.h"
+#include "Profile.h"
 
 #include <QWidget>
 
@@ -56,6 +57,7 @@ bool CSettingsDlg::OnApplyNow()
     CSettingsViewDlg::StoreSettingsAll();
     const bool reload = NeedsReload(*m_pSettings, m_working);
     *m_pSettings = m_working;
+    m_pSettings->Save();
     m_pageDefaults.ApplyToOperations();
 
     const SettingsBrowserHooks& browser = SettingsBrowser();
@@ -80,6 +82,7 @@ void CSettingsDlg::OnOKCommand()
 void CSettingsDlg::ApplyAndClose()
 {
     OnApplyNow();
+    CProfile::Flush();
     EndDialog(IDOK);
 }
 

@@ -8,6 +8,8 @@
 // arithmetic of the fitting is done in 64 bits and clamped back into int.
 #include "CropPresets.h"
 
+#include "Profile.h"
+
 #include "TextUtil.h"
 
 #include <QStringList>
@@ -260,8 +262,21 @@ void CCropPresets::EditPresets(QString& current)
         return;
     m_bAccepted = 1;
     m_rules = std::move(copy);
+    SaveToProfile();
+    CProfile::Flush();
     if (!FindPreset(current))
         current.clear();
+}
+
+void CCropPresets::LoadFromProfile()
+{
+    FromString(
+        CProfile::GetProfileString(QStringLiteral("Crop"), QStringLiteral("Presets"), GetDefaultCropPresetsText()));
+}
+
+void CCropPresets::SaveToProfile() const
+{
+    CProfile::WriteProfileString(QStringLiteral("Crop"), QStringLiteral("Presets"), ToString());
 }
 
 void CCropPresets::SetEditor(Editor editor)

@@ -69,10 +69,15 @@ public:
     // Appends the rule that `text` reads as, unless the text is empty, the
     // rule is not usable or the list holds it already.
     void AddUnique(const QString& text);
-    // Runs the preset editor on a copy. OK: the copy replaces the list, and
-    // `current` becomes empty when its preset is gone. The accepted flag
-    // says which; without an editor nothing changes and the flag is 0.
+    // Runs the preset editor on a copy. OK: the copy replaces the list, is
+    // written to the profile's file at once, and `current` becomes empty when
+    // its preset is gone. The accepted flag says which; without an editor
+    // nothing changes and the flag is 0.
     void EditPresets(QString& current);
+    // The list in the profile (section "Crop", value "Presets"); the
+    // built-in presets when the profile has none.
+    void LoadFromProfile();
+    void SaveToProfile() const;
 
     int GetAccepted() const { return m_bAccepted; }
     void SetAccepted(int accepted) { m_bAccepted = accepted; }

@@ -4,21 +4,30 @@
 // so the text goes through a QSaveFile whose every step is checked, and the
 // old file is replaced only when all of them succeeded. The text is the INI
 // form QSettings reads back to the same values.
+//
+// Another running copy may have written the file since it was read, so a
+// write takes the lock beside the file (the one QSettings uses), reads the
+// file as it is then and changes only the keys this process changed.
 #include "Profile.h"
 
 #include "MessageBoxes.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 
 #include <cctype>
+#include <cerrno>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include <sys/stat.h>
@@ -29,12 +38,18 @@ struct ProfileData {
     QString path;
     // Values by key ("section/entry"), as read or written.
     std::map<QString, QVariant> values;
-    bool dirty = false;
-    // The path names something other than a regular file: defaults only.
+    // Keys this process changed since they last reached the file.
+    std::set<QString> changed;
+    // The file is not a regular file or cannot be read: defaults only.
     bool unusable = false;
     // The user was told that the settings could not be saved.
     bool toldNotSaved = false;
+    // A write at the next idle moment of the event loop is pending.
+    bool flushQueued = false;
 };
+
+// How long a write waits for another copy of the program to finish its own.
+constexpr int kLockWaitMs = 5000;
 
 std::unique_ptr<ProfileData>& Data()
 {
@@ -104,7 +119,8 @@ void AppendEscapedString(QByteArray& out, const QString& text)
             body += static_cast<char>(ch);
             break;
         default:
-            if (ch < 0x20 || ch == 0x7F || c.isSurrogate()) {
+            // QSettings drops a byte order mark written as it is.
+            if (ch < 0x20 || ch == 0x7F || c.isSurrogate() || ch == 0xFEFF) {
                 AppendHex(body, ch);
                 escapeHexDigit = true;
             } else if (ch < 0x80) {
@@ -164,7 +180,6 @@ QByteArray IniText(const std::map<QString, QVariant>& values)
 // succeeded.
 bool WriteWhole(const QString& path, const QByteArray& text)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -173,6 +188,65 @@ bool WriteWhole(const QString& path, const QByteArray& text)
         return false;
     }
     return file.commit();
+}
+
+enum class FileState { Missing, Read, NotRegular, Unreadable };
+
+// Reads the file at `path` into `values`. QSettings takes a file it cannot
+// read as empty, so the file is read here first; only a regular file is
+// opened (a FIFO would wait for ever).
+FileState ReadFile(const QString& path, std::map<QString, QVariant>& values)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? FileState::Missing : FileState::Unreadable;
+    if (!S_ISREG(st.st_mode))
+        return FileState::NotRegular;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileState::Unreadable;
+    file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return FileState::Unreadable;
+    const QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() == QSettings::AccessError)
+        return FileState::Unreadable;
+    for (const QString& key : settings.allKeys())
+        values[key] = settings.value(key);
+    return FileState::Read;
+}
+
+// Under the lock, the file as it is now with this process's changes applied;
+// a file that cannot be read is never written over.
+bool WriteChanges(const ProfileData& data)
+{
+    if (!QDir().mkpath(QFileInfo(data.path).absolutePath()))
+        return false;
+    QLockFile lock(data.path + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs))
+        return false;
+    std::map<QString, QVariant> current;
+    const FileState state = ReadFile(data.path, current);
+    if (state != FileState::Read && state != FileState::Missing)
+        return false;
+    for (const QString& key : data.changed)
+        current[key] = data.values.at(key);
+    return WriteWhole(data.path, IniText(current));
+}
+
+// Writes the changes once the event loop has nothing else to do; the writes
+// made until then go in the same file.
+void QueueFlush(ProfileData& data)
+{
+    if (data.flushQueued || !QCoreApplication::instance())
+        return;
+    data.flushQueued = true;
+    QTimer::singleShot(0, QCoreApplication::instance(), [] {
+        if (ProfileData* current = Data().get()) {
+            current->flushQueued = false;
+            CProfile::Flush();
+        }
+    });
 }
 
 } // namespace
@@ -188,17 +262,15 @@ void CProfile::SetFilePath(const QString& path)
     Close();
     auto data = std::make_unique<ProfileData>();
     data->path = QFileInfo(path).absoluteFilePath();
-    // Only a regular file is read: opening a FIFO would wait for ever.
-    struct stat st {};
-    if (::stat(QFile::encodeName(data->path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    const FileState state = ReadFile(data->path, data->values);
+    if (state == FileState::NotRegular || state == FileState::Unreadable) {
         data->unusable = true;
-        MessageBoxes().ShowMessage(QStringLiteral("The settings file %1 is not a regular file. "
+        data->values.clear();
+        MessageBoxes().ShowMessage(QStringLiteral("The settings file %1 %2. "
                                                   "The default settings are used and nothing is saved.")
-                                       .arg(data->path));
-    } else {
-        const QSettings file(data->path, QSettings::IniFormat);
-        for (const QString& key : file.allKeys())
-            data->values[key] = file.value(key);
+                                       .arg(data->path, state == FileState::NotRegular
+                                                            ? QStringLiteral("is not a regular file")
+                                                            : QStringLiteral("cannot be read")));
     }
     Data() = std::move(data);
 }
@@ -271,12 +343,14 @@ bool CProfile::WriteProfileString(const QString& section, const QString& entry, 
     ProfileData* data = Data().get();
     if (!data || data->unusable)
         return false;
-    QVariant& stored = data->values[Key(section, entry)];
+    const QString key = Key(section, entry);
     const QVariant wanted(value.isNull() ? QString(QLatin1String("")) : value);
-    if (stored != wanted) {
-        stored = wanted;
-        data->dirty = true;
-    }
+    const auto it = data->values.find(key);
+    if (it != data->values.end() && it->second == wanted)
+        return true;
+    data->values[key] = wanted;
+    data->changed.insert(key);
+    QueueFlush(*data);
     return true;
 }
 
@@ -285,9 +359,9 @@ bool CProfile::Flush()
     ProfileData* data = Data().get();
     if (!data || data->unusable)
         return false;
-    if (!data->dirty)
+    if (data->changed.empty())
         return true;
-    if (!WriteWhole(data->path, IniText(data->values))) {
+    if (!WriteChanges(*data)) {
         if (!data->toldNotSaved)
             MessageBoxes().ShowMessage(QStringLiteral("The settings could not be saved to %1. "
                                                       "The file there is left as it was.")
@@ -295,6 +369,6 @@ bool CProfile::Flush()
         data->toldNotSaved = true;
         return false;
     }
-    data->dirty = false;
+    data->changed.clear();
     return true;
 }

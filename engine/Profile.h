@@ -1,10 +1,14 @@
 // The per-user profile: sections of named integer and string values below the
 // application's key, kept in an INI file that QSettings reads
 // (~/.config/<key>/<key>.conf, honouring XDG_CONFIG_HOME). The values are
-// held in memory; Flush and Close write the whole file and replace the old
-// one only when the new one is complete. A file that cannot be written is
-// left as it was and the user is told once. A path that is not a regular
-// file (a FIFO, a folder) is never opened: defaults, a message, no writes.
+// held in memory. A change reaches the file when the event loop is next idle,
+// or at once by Flush (after OK in a dialog) and Close. A write changes only
+// the keys this process changed in the file as it is then, so two running
+// copies keep each other's changes, and replaces the old file only when the
+// new one is complete. A file that cannot be written is left as it was and
+// the user is told once. A path that is not a regular file (a FIFO, a
+// folder) is never opened; neither it nor a file that cannot be read is
+// ever written: defaults, a message, no writes.
 //
 // Until a key or a file is set, reads return their defaults and writes fail,
 // so nothing touches the disk before start-up has chosen the profile.
@@ -39,8 +43,8 @@ public:
     static bool WriteProfileInt(const QString& section, const QString& entry, int value);
     static bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
 
-    // Writes pending changes to disk; false when the file could not be
-    // written (the old file is then untouched).
+    // Writes this process's pending changes to disk; false when the file
+    // could not be written (the old file is then untouched).
     static bool Flush();
 
 private:

@@ -19,7 +19,6 @@
 #include "KsImage.h"
 #include "ModeHost.h"
 #include "OperCrop.h"
-#include "Profile.h"
 #include "TextUtil.h"
 
 #include <QPainter>
@@ -31,9 +30,6 @@
 #include <cstring>
 
 namespace {
-
-const QString kSection = QStringLiteral("Crop");
-const QString kPresetsEntry = QStringLiteral("Presets");
 
 int ClampSide(int64_t v)
 {
@@ -78,12 +74,12 @@ void RestoreRect(CDib24& dib, const CDib24& source, const QRect& r)
 
 CModeCrop::CModeCrop() : CMode(ID_EDIT_CROP, 2, -4)
 {
-    theCropPresets.FromString(CProfile::GetProfileString(kSection, kPresetsEntry, GetDefaultCropPresetsText()));
+    theCropPresets.LoadFromProfile();
 }
 
 CModeCrop::~CModeCrop()
 {
-    CProfile::WriteProfileString(kSection, kPresetsEntry, theCropPresets.ToString());
+    theCropPresets.SaveToProfile();
 }
 
 void CModeCrop::Activate()

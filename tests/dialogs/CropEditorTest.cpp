@@ -9,12 +9,16 @@
 #include "MessageBoxes.h"
 #include "OperCrop.h"
 #include "OperationPages.h"
+#include "Profile.h"
+#include "TestJpeg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabBar>
 
 #include <clocale>
@@ -392,6 +396,9 @@ TEST_F(CropEditorTest, DefaultsAsksAndCancelKeepsTheList)
 {
     const QString before = QStringLiteral("0;4.00;3.00;A;0|1;640.00;480.00;C;0|");
     theCropPresets.FromString(before);
+    testjpeg::TempDir dir;
+    const QString file = QString::fromStdString((dir / "Pixmend.conf").string());
+    CProfile::SetFilePath(file);
     QString current = theCropPresets.GetPresetText(2);
 
     // No: nothing changes. Yes: the twenty built-in rules. Then Cancel.
@@ -414,6 +421,7 @@ TEST_F(CropEditorTest, DefaultsAsksAndCancelKeepsTheList)
     EXPECT_EQ(theCropPresets.ToString(), before);
     EXPECT_EQ(theCropPresets.GetAccepted(), 0);
     EXPECT_EQ(current, theCropPresets.GetPresetText(2));
+    EXPECT_FALSE(QFile::exists(file));
 
     // OK takes the edits over.
     WhenModal<CCustCropPresetsDlg>([&](CCustCropPresetsDlg* dialog) {
@@ -426,4 +434,7 @@ TEST_F(CropEditorTest, DefaultsAsksAndCancelKeepsTheList)
     EXPECT_EQ(theCropPresets.GetAccepted(), 1);
     EXPECT_EQ(theCropPresets.ToString(), "0;4.00;2.50;Four_by_three;0|1;640.00;480.00;C;0|");
     EXPECT_EQ(current, "1;640.00;480.00;C;0");
+    // In the file at once, before any exit.
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Crop/Presets").toString(), theCropPresets.ToString());
+    CProfile::Close();
 }

@@ -1,5 +1,5 @@
 // Other kinds' editors shown on the Preferences' "Defaults" page: what they
-// store reaches the prototypes on OK and the profile at exit.
+// store reaches the prototypes and the profile's file on OK.
 #include "PrefsTestKit.h"
 
 #include <QComboBox>
@@ -54,9 +54,12 @@ TEST_F(EditorsOnDefaultsTest, SizesTypedIntoResizeReachTheProfile)
         QTest::keyClicks(width, QStringLiteral("640"));
         QTest::keyClick(width, Qt::Key_Return);
     });
-    QSettings* conf = Exit();
-    EXPECT_EQ(conf->value("Resize/Units").toInt(), 1);
-    EXPECT_EQ(conf->value("Resize/PixelsWidth").toInt(), 640);
+    // OK wrote the file at once, the settings record with the operations:
+    // the program killed now keeps them.
+    const QSettings conf(ConfPath(), QSettings::IniFormat);
+    EXPECT_EQ(conf.value("Resize/Units").toInt(), 1);
+    EXPECT_EQ(conf.value("Resize/PixelsWidth").toInt(), 640);
+    EXPECT_EQ(conf.value("View/ThumbWidth"), QVariant(QString::number(m_app->m_settings.ThumbWidth)));
 }
 
 TEST_F(EditorsOnDefaultsTest, CropTabPickedOnDefaultsIsItsCurTabAfterOK)

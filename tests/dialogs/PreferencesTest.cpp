@@ -2,6 +2,7 @@
 // live preview, Apply against the browser, Cancel, where the sheet reopens,
 // and the prototypes left alone unless "Defaults" was opened.
 #include "CButton.h"
+#include "CommandIds.h"
 #include "Operation.h"
 #include "OperationDlg.h"
 #include "PrefsTestKit.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -284,6 +286,25 @@ TEST_F(PreferencesTest, SpacingAloneGivesNewSpacingEverythingElseListsAgain)
                      && before.ThumbBorder == m_app->m_settings.ThumbBorder
                      && before.ThumbShadow == m_app->m_settings.ThumbShadow);
     }
+    // What Apply took reaches the file once the program is idle.
+    const auto stored = [this](const char* key) { return QSettings(ConfPath(), QSettings::IniFormat).value(key).toInt(); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stored("View/ThumbShadow") == m_app->m_settings.ThumbShadow; }, 5000));
+    EXPECT_EQ(stored("View/ThumbSpace"), m_app->m_settings.ThumbSpace);
+}
+
+// The macro manager closed with OK in the running program: the file holds
+// the new macro at once, as killing the program right then would leave it.
+TEST_F(PreferencesTest, MacroManagerOKWritesTheFileAtOnce)
+{
+    OnNextModal([](QWidget* manager) {
+        Item<QListWidget>(manager, 1116)->setCurrentRow(0);
+        Click(manager, 1117); // Create Copy
+        manager->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_TRUE(m_app->GetCommands().Execute(ID_MACRO_MANAGER));
+    const QString list = QSettings(ConfPath(), QSettings::IniFormat).value("Macros/List").toString();
+    EXPECT_TRUE(list.startsWith("Sample - 4x6 Fit-in Crop + Datestamp,")) << list.toStdString();
+    EXPECT_TRUE(list.contains(",Copy of Sample - 4x6 Fit-in Crop + Datestamp,")) << list.toStdString();
 }
 
 TEST_F(PreferencesTest, StoredTabOutsideThePagesOpensView)

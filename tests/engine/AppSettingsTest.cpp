@@ -11,16 +11,32 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <tuple>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 QString Q(const std::filesystem::path& p)
 {
     return QString::fromStdString(p.string());
+}
+
+// Runs `body` in a child process, another running copy of the program, and
+// `meanwhile` here; the child's exit code.
+int InOtherCopy(const std::function<int()>& body, const std::function<void()>& meanwhile = {})
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    if (meanwhile)
+        meanwhile();
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class ProfileTest : public ::testing::Test {
@@ -58,6 +74,7 @@ TEST_F(ProfileTest, StringsSurviveTheFileUnchanged)
         "@Variant(not really)",
         "=;#[section]",
         QString::fromUtf8("Bilder/Grüße/写真"),
+        QString(QChar(0xFEFF)) + "BOM" + QChar(0xFEFF) + "f",
         "3,Rotate,12,Rotate=1\\,2",       // macro text uses commas and escapes
     };
     for (int i = 0; i < values.size(); ++i)
@@ -113,7 +130,7 @@ TEST_F(ProfileTest, RandomTextReadsBackThroughQSettings)
     std::mt19937 rng(42);
     const char16_t pool[] = {u'a', u'Z', u'0', u'9', u'f', u' ', u',', u';', u'=', u'"', u'\\', u'/', u'@', u'%',
                              u'#', u'[', u']', u'\0', u'\n', u'\r', u'\t', 0x01, 0x1F, 0x7F, 0xE4, 0x5199,
-                             0xD83D, 0xDE00, 0xFFFD};
+                             0xD83D, 0xDE00, 0xFFFD, 0xFEFF};
     const auto text = [&](int maxLength) {
         QString t;
         const int n = static_cast<int>(rng() % maxLength);
@@ -172,22 +189,77 @@ TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
     EXPECT_EQ(left, (QStringList{"Pixmend.conf", "filler"}));
 }
 
-// A settings file that is a FIFO (or a folder) is never opened: start-up
-// goes on with the defaults, tells the user, and writes nothing there.
-TEST(ProfileFile, NotARegularFileIsIgnored)
+// A settings file that is a FIFO is never opened, one that cannot be read
+// (mode 0200) is not taken as empty, and one that the new file cannot
+// replace (the user's folder is shared and sticky, the file another's) stays:
+// one message each, the file as it was, nothing left beside it.
+TEST(ProfileFile, UnusableOrUnreplaceableFileIsKeptAndTheUserToldOnce)
 {
-    testjpeg::TempDir tmp;
-    const QString fifo = Q(tmp / "Pixmend.conf");
-    ASSERT_EQ(::mkfifo((tmp / "Pixmend.conf").c_str(), 0600), 0);
-    CAnswerBoxes boxes;
-    CProfile::SetFilePath(fifo);
-    EXPECT_EQ(CProfile::GetProfileInt("View", "ThumbWidth", 94), 94);
-    EXPECT_FALSE(CProfile::WriteProfileInt("View", "ThumbWidth", 100));
+    const bool root = ::geteuid() == 0;
+    const std::vector<uint8_t> text{'[', 'V', ']', '\n', 'A', '=', '1', '\n'};
+    for (const mode_t mode : {mode_t(S_IFIFO | 0600), mode_t(0200), mode_t(0666)}) {
+        SCOPED_TRACE(mode);
+        if (mode == 0666 && !root)
+            continue; // the file of another user needs root
+        testjpeg::TempDir tmp;
+        const auto path = tmp / "Pixmend.conf";
+        ASSERT_EQ(::chmod(tmp.path().c_str(), mode == 0666 ? 01777 : 0777), 0);
+        ASSERT_TRUE(S_ISFIFO(mode) ? ::mkfifo(path.c_str(), mode) == 0 : testjpeg::WriteFile(path, text));
+        // The user's own 0200 file: only root could read it.
+        ASSERT_EQ(::chmod(path.c_str(), mode & 07777), 0);
+        ASSERT_EQ(mode == 0200 && root ? ::chown(path.c_str(), 65534, 65534) : 0, 0);
+        const int result = testjpeg::RunWithoutRoot([&] {
+            CAnswerBoxes boxes;
+            CProfile::SetFilePath(Q(path));
+            const int read = CProfile::GetProfileInt("V", "A", 0);
+            const bool written = CProfile::WriteProfileInt("V", "A", 2) && CProfile::Flush();
+            CProfile::Close();
+            return read == (mode == 0666) && !written && boxes.messages.size() == 1 ? 1 : 0;
+        });
+        EXPECT_EQ(result, 1);
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & (S_IFMT | 07777), S_ISFIFO(mode) ? mode : (mode | S_IFREG));
+        if (!S_ISFIFO(mode)) {
+            EXPECT_EQ(testjpeg::ReadFile(path), text);
+        }
+        EXPECT_EQ(QDir(Q(tmp.path())).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{"Pixmend.conf"});
+    }
+}
+
+// Two running copies: each writes only what it changed into the file as it
+// is then, so neither undoes the other's changes, removals included, even
+// when both write at once.
+TEST_F(ProfileTest, TwoRunningCopiesKeepEachOthersChanges)
+{
+    ASSERT_TRUE(CProfile::WriteProfileString("Macros", "List", "A,0,,B,0,"));
+    ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "p1|p2|"));
+    Reopen();
+    // The other removes a macro and, at exit, writes its unchanged presets.
+    EXPECT_EQ(InOtherCopy([&] {
+                  CProfile::SetFilePath(File());
+                  CProfile::WriteProfileString("Macros", "List", "B,0,");
+                  CProfile::WriteProfileString("Crop", "Presets", "p1|p2|");
+                  return CProfile::Flush() ? 0 : 1;
+              }),
+              0);
+    // This one removes a preset, then writes its unchanged macros.
+    ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "p1|") && CProfile::Flush());
+    ASSERT_TRUE(CProfile::WriteProfileString("Macros", "List", "A,0,,B,0,"));
+    const auto write = [](const char* section) {
+        for (int i = 0; i < 40; ++i)
+            if (!CProfile::WriteProfileInt(section, QString("K%1").arg(i), i) || !CProfile::Flush())
+                return 1;
+        return 0;
+    };
+    EXPECT_EQ(InOtherCopy([&] { CProfile::SetFilePath(File()); return write("Other"); }, [&] { write("This"); }), 0);
     CProfile::Close();
-    EXPECT_EQ(boxes.messages.size(), 1);
-    struct stat st {};
-    ASSERT_EQ(::lstat((tmp / "Pixmend.conf").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    const QSettings file(File(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("Macros/List").toString(), QString("B,0,"));
+    EXPECT_EQ(file.value("Crop/Presets").toString(), QString("p1|"));
+    for (int i = 0; i < 40; ++i)
+        EXPECT_TRUE(file.value(QString("Other/K%1").arg(i)) == i && file.value(QString("This/K%1").arg(i)) == i) << i;
 }
 
 TEST(ProfileKey, LivesInTheUserConfigurationFolder)

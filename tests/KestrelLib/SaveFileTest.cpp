@@ -1,10 +1,12 @@
 // SaveFile's target handling: the temporary file, replacement, permission
 // bits, failures that must leave the old file alone, file times, and a save
-// killed halfway.
+// killed halfway, and the order in which it reaches the disk.
 #include "ExifTestBlock.h"
 #include "KestrelTest.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -273,5 +275,44 @@ TEST(SaveFile, KilledSaveNeverLeavesATruncatedTarget)
         EXPECT_EQ(names[0].rfind(".ksave-", 0), 0u) << names[0];
         EXPECT_EQ(fs::file_size(dir / names[0]), static_cast<uintmax_t>(size));
         fs::remove(dir / names[0]);
+    }
+}
+
+// The temporary file reaches the disk before it replaces the target, and the
+// folder after that: this test runs itself again in a child that saves a new
+// file and then over it, with a library preloaded that logs each fsync and
+// rename as it returns.
+TEST(SaveFile, TemporaryFileIsSyncedBeforeItReplacesTheTarget)
+{
+    if (const char* log = std::getenv("PIXMEND_SYNC_LOG")) {
+        ImageRef k;
+        ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg()), 1);
+        const fs::path target = fs::path(log).parent_path() / "a.jpg";
+        ASSERT_EQ(SaveTo(k.p, target), 1);
+        ASSERT_EQ(SaveTo(k.p, target), 1);
+        return;
+    }
+    TempDir dir;
+    const fs::path folder = fs::canonical(dir.path());
+    const fs::path log = folder / "sync.log";
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::string output;
+    ASSERT_EQ(testjpeg::Run("LD_PRELOAD='" SYNC_LOG_SO_PATH "' PIXMEND_SYNC_LOG='" + log.string() + "' ASAN_OPTIONS='"
+                  + (asan ? asan + std::string(":") : std::string()) + "verify_asan_link_order=0' '"
+                  + fs::read_symlink("/proc/self/exe").string()
+                  + "' --gtest_filter=SaveFile.TemporaryFileIsSyncedBeforeItReplacesTheTarget 2>&1",
+                  &output),
+              0)
+        << output;
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 6u);
+    for (size_t save = 0; save < 2; ++save) {
+        const std::string& synced = lines[3 * save];
+        EXPECT_EQ(synced.rfind("sync " + (folder / ".ksave-").string(), 0), 0u) << synced;
+        EXPECT_EQ(lines[3 * save + 1], "rename " + synced.substr(5) + " " + (folder / "a.jpg").string());
+        EXPECT_EQ(lines[3 * save + 2], "sync " + folder.string());
     }
 }

@@ -306,9 +306,12 @@ TEST(SaveFile, TemporaryFileIsSyncedBeforeItReplacesTheTarget)
         << output;
     std::ifstream in(log);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
+    std::string all;
+    for (std::string line; std::getline(in, line);) {
         lines.push_back(line);
-    ASSERT_EQ(lines.size(), 6u);
+        all += line + "\n";
+    }
+    ASSERT_EQ(lines.size(), 6u) << all;
     for (size_t save = 0; save < 2; ++save) {
         const std::string& synced = lines[3 * save];
         EXPECT_EQ(synced.rfind("sync " + (folder / ".ksave-").string(), 0), 0u) << synced;

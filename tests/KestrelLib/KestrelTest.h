@@ -87,7 +87,7 @@ class MemoryUndoStore : public IUndoStore {
 public:
     int Write(const void* data, int size) override
     {
-        if (failWrites || size < 0)
+        if (failWrites || size < 0 || (failWriteAt >= 0 && static_cast<int>(writes.size()) >= failWriteAt))
             return 0;
         const auto* b = static_cast<const uint8_t*>(data);
         bytes.insert(bytes.end(), b, b + size);
@@ -107,6 +107,7 @@ public:
     std::vector<int> writes;
     size_t readPos = 0;
     bool failWrites = false;
+    int failWriteAt = -1; // this write call (counted from 0) and the ones after it fail
     bool failReads = false;
 };
 

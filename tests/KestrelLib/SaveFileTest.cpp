@@ -1,17 +1,15 @@
 // SaveFile's target handling: the temporary file, replacement, permission
 // bits, failures that must leave the old file alone, file times, and a save
-// killed halfway.
+// killed halfway, and the order in which it reaches the disk.
 #include "ExifTestBlock.h"
 #include "KestrelTest.h"
 
-#include <chrono>
-#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace testjpeg;
@@ -254,6 +252,9 @@ TEST(SaveFile, RetainOriginalTime)
     EXPECT_GT(st.st_mtim.tv_sec, 1100000000);
 }
 
+// A save killed while its temporary file has 0 bytes, 1, one full write
+// buffer and all but the last byte: the target keeps its bytes, and only the
+// hidden temporary file is left beside it.
 TEST(SaveFile, KilledSaveNeverLeavesATruncatedTarget)
 {
     TempDir dir;
@@ -262,20 +263,59 @@ TEST(SaveFile, KilledSaveNeverLeavesATruncatedTarget)
     ASSERT_EQ(ktest::LoadBytes(k.p, Encode(MakePattern(1200, 900, 3, 9), Sampled(90, {{2, 2}, {1, 1}, {1, 1}}))), 1);
     ASSERT_EQ(SaveTo(k.p, target), 1);
     const auto expected = ReadFile(target);
+    ASSERT_GT(expected.size(), 262145u);
 
-    for (int round = 0; round < 4; ++round) {
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            for (;;)
-                if (!SaveTo(k.p, target))
-                    _exit(1);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(40 + 37 * round));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself";
-        EXPECT_EQ(ReadFile(target), expected) << "round " << round;
+    for (const off_t size : {off_t{0}, off_t{1}, off_t{262144}, off_t(expected.size() - 1)}) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(KilledAtFileSize(size, [&] { SaveTo(k.p, target); }));
+        EXPECT_EQ(ReadFile(target), expected);
+        std::vector<std::string> names = Entries(dir.path());
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_EQ(names[1], "big.jpg");
+        EXPECT_EQ(names[0].rfind(".ksave-", 0), 0u) << names[0];
+        EXPECT_EQ(fs::file_size(dir / names[0]), static_cast<uintmax_t>(size));
+        fs::remove(dir / names[0]);
+    }
+}
+
+// The temporary file reaches the disk before it replaces the target, and the
+// folder after that: this test runs itself again in a child that saves a new
+// file and then over it, with a library preloaded that logs each fsync and
+// rename as it returns.
+TEST(SaveFile, TemporaryFileIsSyncedBeforeItReplacesTheTarget)
+{
+    if (const char* log = std::getenv("PIXMEND_SYNC_LOG")) {
+        ImageRef k;
+        ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg()), 1);
+        const fs::path target = fs::path(log).parent_path() / "a.jpg";
+        ASSERT_EQ(SaveTo(k.p, target), 1);
+        ASSERT_EQ(SaveTo(k.p, target), 1);
+        return;
+    }
+    TempDir dir;
+    const fs::path folder = fs::canonical(dir.path());
+    const fs::path log = folder / "sync.log";
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::string output;
+    ASSERT_EQ(testjpeg::Run("LD_PRELOAD='" SYNC_LOG_SO_PATH "' PIXMEND_SYNC_LOG='" + log.string() + "' ASAN_OPTIONS='"
+                  + (asan ? asan + std::string(":") : std::string()) + "verify_asan_link_order=0' '"
+                  + fs::read_symlink("/proc/self/exe").string()
+                  + "' --gtest_filter=SaveFile.TemporaryFileIsSyncedBeforeItReplacesTheTarget 2>&1",
+                  &output),
+              0)
+        << output;
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    std::string all;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+        all += line + "\n";
+    }
+    ASSERT_EQ(lines.size(), 6u) << all;
+    for (size_t save = 0; save < 2; ++save) {
+        const std::string& synced = lines[3 * save];
+        EXPECT_EQ(synced.rfind("sync " + (folder / ".ksave-").string(), 0), 0u) << synced;
+        EXPECT_EQ(lines[3 * save + 1], "rename " + synced.substr(5) + " " + (folder / "a.jpg").string());
+        EXPECT_EQ(lines[3 * save + 2], "sync " + folder.string());
     }
 }

@@ -221,25 +221,51 @@ TEST(Grayscale, RefusesWhenLumaIsNotTheFinestComponent)
     k->SetUndoStore(nullptr);
 }
 
-// A store that refuses the undo data refuses the edit (grayscale and levels)
-// with the image untouched; one that loses it on the way back leaves a
-// consistent grayscale image behind.
+// A store that refuses the undo data, all of it or only its last write,
+// refuses the edit (grayscale and levels) with the image untouched; one that
+// loses it on the way back leaves a consistent grayscale image behind.
 TEST(Grayscale, FailingStoreStillGivesAConsistentImage)
 {
-    for (const bool failWrites : {true, false}) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> jpeg;
+        bool failWrites, failLastWrite, failReads;
+    };
+    const Case cases[] = {
+        {"writes fail", Ycc420(40, 24), true, false, false},
+        {"the dropped luma padding is not written", Ycc420(100, 60), false, true, false},
+        {"the last chroma plane is not written", ReadFile(CorpusFile("syn_420_1001x667.jpg")), false, true, false},
+        {"reads fail", Ycc420(40, 24), false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         ImageRef k;
-        ASSERT_EQ(ktest::LoadBytes(k.p, Ycc420(40, 24)), 1);
+        ASSERT_EQ(ktest::LoadBytes(k.p, c.jpeg), 1);
         const std::vector<short> before = CoefValues(k.p);
         MemoryUndoStore store;
-        store.failWrites = failWrites;
-        store.failReads = !failWrites;
+        if (c.failLastWrite) {
+            ImageRef counted;
+            ASSERT_EQ(ktest::LoadBytes(counted.p, c.jpeg), 1);
+            counted->SetUndoStore(&store);
+            ASSERT_EQ(counted->ConvertToGrayscale(), 1);
+            counted->SetUndoStore(nullptr);
+            store.failWriteAt = static_cast<int>(store.writes.size()) - 1;
+            store.bytes.clear();
+            store.writes.clear();
+        }
+        store.failWrites = c.failWrites;
+        store.failReads = c.failReads;
         k->SetUndoStore(&store);
-        if (failWrites) {
+        if (!c.failReads) {
             EXPECT_EQ(k->ConvertToGrayscale(), 0);
-            EXPECT_EQ(k->AdjustLevels(10, -10, 20), 0);
             EXPECT_EQ(k->IsGrayscale(), 0);
             EXPECT_EQ(CoefValues(k.p), before);
             EXPECT_EQ(k->Undo(), 0);
+            if (c.failWrites) {
+                EXPECT_EQ(k->AdjustLevels(10, -10, 20), 0);
+            }
+            EXPECT_EQ(CoefValues(k.p), before);
+            EXPECT_TRUE(ktest::MatchesLibjpeg(k.p, ReadCoefficients(c.jpeg)));
             k->SetUndoStore(nullptr);
             continue;
         }

@@ -1,9 +1,11 @@
 // A small tmpfs of its own for tests of full disks, mounted for the life of
-// the object and unmounted (with its folder removed) however the test ends.
-// Mounted directly where that is allowed (root); otherwise inside a user and
-// mount namespace of the process's own (possible only while it has one
-// thread, and where the system allows unprivileged namespaces).
-// Where neither works, Available() is false and Why() says why:
+// the object and gone (with its folder removed) however the test ends.
+// Mounted directly where that is allowed (root); otherwise by a child process
+// that enters a user and mount namespace of its own, mounts it there and
+// waits; this process reaches it through /proc/<child>/root, so its own
+// user and mounts never change (possible where the system allows
+// unprivileged namespaces). Where neither works, Available() is false and
+// Why() says why:
 //
 //     testjpeg::ScopedTmpfs disk(300 * 1024);
 //     if (!disk.Available())
@@ -13,6 +15,7 @@
 #include "TestJpeg.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +25,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace testjpeg {
@@ -33,15 +37,27 @@ public:
         m_path = m_dir / "disk";
         std::filesystem::create_directory(m_path);
         const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
-        if (Mount(options) || (EnterOwnNamespace() && Mount(options)))
+        if (::mount("tmpfs", m_path.c_str(), "tmpfs", 0, options.c_str()) == 0) {
             m_mounted = true;
+            return;
+        }
+        m_why = std::string("mount: ") + std::strerror(errno);
+        if (MountInChild(options))
+            m_path = "/proc/" + std::to_string(m_child) + "/root" + m_path.string();
         else
             m_why = "no tmpfs can be mounted here (" + m_why + ")";
     }
     ~ScopedTmpfs()
     {
-        if (m_mounted)
+        if (m_child > 0) {
+            // The mount ends with the child's namespace.
+            ::close(m_hold);
+            ::kill(m_child, SIGKILL);
+            while (::waitpid(m_child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        } else if (m_mounted) {
             ::umount2(m_path.c_str(), MNT_DETACH);
+        }
     }
     ScopedTmpfs(const ScopedTmpfs&) = delete;
     ScopedTmpfs& operator=(const ScopedTmpfs&) = delete;
@@ -71,39 +87,81 @@ public:
     void Unfill() const { std::filesystem::remove(m_path / "filler"); }
 
 private:
-    bool Mount(const std::string& options)
+    // Forks the child that becomes root of a new user namespace with a
+    // private mount namespace, mounts the tmpfs at m_path there, reports
+    // the errno of the first failing step (0: mounted) and then waits until
+    // the hold pipe closes. The child only makes system calls.
+    bool MountInChild(const std::string& options)
     {
-        if (::mount("tmpfs", m_path.c_str(), "tmpfs", 0, options.c_str()) == 0)
-            return true;
-        m_why += std::string(m_why.empty() ? "" : "; ") + "mount: " + std::strerror(errno);
-        return false;
-    }
-
-    // Becomes root of a new user namespace with a private mount namespace.
-    bool EnterOwnNamespace()
-    {
-        const uid_t uid = ::geteuid();
-        const gid_t gid = ::getegid();
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-            m_why += std::string("; unshare: ") + std::strerror(errno);
-            return false;
+        const std::string uidMap = "0 " + std::to_string(::geteuid()) + " 1";
+        const std::string gidMap = "0 " + std::to_string(::getegid()) + " 1";
+        int report[2], hold[2];
+        if (::pipe2(report, O_CLOEXEC) != 0)
+            return Failed("pipe");
+        if (::pipe2(hold, O_CLOEXEC) != 0) {
+            ::close(report[0]);
+            ::close(report[1]);
+            return Failed("pipe");
         }
-        const auto put = [](const char* file, const std::string& text) {
-            const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
-            const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-            if (fd >= 0)
-                ::close(fd);
-            return ok;
-        };
-        return put("/proc/self/setgroups", "deny") && put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1")
-            && put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")
-            && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(report[0]);
+            ::close(hold[1]);
+            const auto put = [](const char* file, const std::string& text) {
+                const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
+                const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+                if (fd >= 0)
+                    ::close(fd);
+                return ok;
+            };
+            int step = 0;
+            const bool ok = (++step, ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0)
+                && (++step, put("/proc/self/setgroups", "deny")) && (++step, put("/proc/self/uid_map", uidMap))
+                && (++step, put("/proc/self/gid_map", gidMap))
+                && (++step, ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0)
+                && (++step, ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, options.c_str()) == 0);
+            const int result[2] = {ok ? 0 : step, ok ? 0 : errno};
+            if (::write(report[1], result, sizeof result) != sizeof result || !ok)
+                _exit(1);
+            char byte;
+            while (::read(hold[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            _exit(0);
+        }
+        ::close(report[1]);
+        ::close(hold[0]);
+        int result[2] = {-1, 0};
+        ssize_t n;
+        while ((n = ::read(report[0], result, sizeof result)) < 0 && errno == EINTR) {
+        }
+        ::close(report[0]);
+        if (pid > 0 && n == sizeof result && result[0] == 0) {
+            m_child = pid;
+            m_hold = hold[1];
+            m_mounted = true;
+            return true;
+        }
+        ::close(hold[1]);
+        if (pid < 0)
+            return Failed("fork");
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        static const char* const steps[] = {"?", "unshare", "setgroups", "uid_map", "gid_map", "private /", "mount"};
+        errno = result[1];
+        return Failed(steps[result[0] > 0 && result[0] < 7 ? result[0] : 0]);
+    }
+    bool Failed(const char* what)
+    {
+        m_why += std::string("; ") + what + ": " + std::strerror(errno);
+        return false;
     }
 
     TempDir m_dir;
     std::filesystem::path m_path;
     bool m_mounted = false;
     std::string m_why;
+    pid_t m_child = -1; // holds the namespace of the mount
+    int m_hold = -1;    // its end closes when this object goes
 };
 
 } // namespace testjpeg

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cerrno>
 #include <csetjmp>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <stdexcept>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -249,6 +252,30 @@ int RunWithoutRoot(const std::function<int()>& body)
     if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+bool KilledAtFileSize(off_t bytes, const std::function<void()>& body)
+{
+    const pid_t pid = fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        // The write that would pass the limit raises SIGXFSZ.
+        std::signal(SIGXFSZ, [](int) { ::kill(::getpid(), SIGKILL); });
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(bytes);
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(125);
+        ::alarm(120);
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return false;
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 TempDir::TempDir()

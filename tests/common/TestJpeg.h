@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/types.h>
+
 #include "platform/FileTime.h"
 
 extern "C" {
@@ -83,6 +85,11 @@ bool HaveTool(const std::string& name);
 // process is root (root ignores permission bits); returns the child's exit
 // status (`body`'s result), or -1 when it did not exit normally.
 int RunWithoutRoot(const std::function<int()>& body);
+// Runs `body` in a child process that its own first write at or past byte
+// `bytes` of any file kills (SIGKILL), as if it were killed right at that
+// point of its work. True when it died so; false when it ended otherwise or
+// still ran after two minutes.
+bool KilledAtFileSize(off_t bytes, const std::function<void()>& body);
 
 // A fresh temporary folder removed with the object.
 class TempDir {

@@ -12,9 +12,6 @@
 
 #include <QDir>
 
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -452,9 +449,10 @@ TEST(OperSave, PageThroughTheFrameworkSeam)
 
 } // namespace
 
-// A macro run that rewrites ten photos in place, killed while it saves:
-// every photo is its old file or the complete new one, and nothing else in
-// the folder could be taken for a photo.
+// A macro run that rewrites ten photos in place, killed while it saves
+// photo 2 * round, when its temporary file has 0 bytes, 1, 100,000 and all
+// but the last byte: the photos before it are new, the others old, and
+// nothing else in the folder could be taken for a photo.
 TEST(OperSave, KilledMacroRunLeavesEachPhotoOldOrNew)
 {
     TempDir dir;
@@ -484,40 +482,28 @@ TEST(OperSave, KilledMacroRunLeavesEachPhotoOldOrNew)
     const fs::path folder = dir / "photos";
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
+        const size_t killed = 2 * static_cast<size_t>(round);
+        const off_t size = std::vector<off_t>{0, 1, 100000, off_t(newBytes[killed].size() - 1)}[size_t(round)];
         fs::remove_all(folder);
         fs::create_directory(folder);
         for (size_t i = 0; i < names.size(); ++i)
             ASSERT_TRUE(testjpeg::WriteFile(folder / names[i], oldBytes[i]));
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            for (const std::string& name : names)
-                runOn(folder / name);
-            _exit(0);
-        }
-        // Killed when the save of photo 2 * round + 1 has a file of its own.
-        const std::set<std::string> photos(names.begin(), names.end());
-        std::set<std::string> seen;
-        int status = 0;
-        bool killed = false;
-        while (!killed && waitpid(pid, &status, WNOHANG) == 0) {
-            for (const auto& e : fs::directory_iterator(folder)) {
-                const std::string name = e.path().filename().string();
-                if (!photos.count(name) && seen.insert(name).second && seen.size() == size_t(2 * round + 1)) {
-                    ::kill(pid, SIGKILL);
-                    killed = true;
-                    break;
-                }
-            }
-        }
-        if (killed)
-            ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(killed) << "the run ended before the kill";
+        // The photos before it are done; the run goes on from it.
+        for (size_t i = 0; i < killed; ++i)
+            runOn(folder / names[i]);
+        ASSERT_TRUE(testjpeg::KilledAtFileSize(size, [&] {
+            for (size_t i = killed; i < names.size(); ++i)
+                runOn(folder / names[i]);
+        }));
 
-        for (size_t i = 0; i < names.size(); ++i) {
-            const auto bytes = testjpeg::ReadFile(folder / names[i]);
-            EXPECT_TRUE(bytes == oldBytes[i] || bytes == newBytes[i]) << names[i];
-        }
+        const std::set<std::string> photos(names.begin(), names.end());
+        int temporary = 0;
+        for (const auto& e : fs::directory_iterator(folder))
+            if (!photos.count(e.path().filename().string()) && fs::file_size(e.path()) == static_cast<uintmax_t>(size))
+                ++temporary;
+        EXPECT_EQ(temporary, 1) << "killed elsewhere than in the save";
+        for (size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(testjpeg::ReadFile(folder / names[i]), i < killed ? newBytes[i] : oldBytes[i]) << names[i];
         for (const auto& e : fs::directory_iterator(folder)) {
             const std::string name = e.path().filename().string();
             if (!photos.count(name)) {

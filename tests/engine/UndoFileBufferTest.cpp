@@ -68,51 +68,71 @@ TEST(UndoFileBuffer, RandomCallsMatchAModel)
     }
 }
 
-// A flush the disk refuses (here: a file size limit) loses no byte: the
-// refused bytes and every write after them are held in memory and read back
-// as written, Flush reports that the file is not whole, and cutting the file
-// back to where the disk failed makes it whole again.
+// A write the disk refuses (here: a file size limit), in a flush of the
+// buffer or as one write of more than the buffer, after some bytes reached
+// the file or before any did, loses no byte: the refused bytes and every
+// write after them are held in memory and read back as written, Flush
+// reports that the file is not whole, and cutting the file back to before
+// where the disk failed makes it whole again.
 TEST(UndoFileBuffer, FailedFlushIsNotHidden)
 {
-    testjpeg::TempDir dir;
-    CUndoFile file;
-    ASSERT_TRUE(file.Create(Q(dir.path())));
+    struct Case {
+        const char* name;
+        rlim_t limit;
+        int records; // of 140 bytes each, before one write of 300,000
+    };
+    const Case cases[] = {
+        {"records, then a large write", 100000, 4000},
+        {"a large write", 100000, 0},
+        {"records on a full disk", 0, 4000},
+        {"a large write on a full disk", 0, 0},
+    };
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 100000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testjpeg::TempDir dir;
+        CUndoFile file;
+        ASSERT_TRUE(file.Create(Q(dir.path())));
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = c.limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
 
-    std::vector<char> model;
-    for (int i = 0; i < 4000; ++i) {
-        const std::vector<char> record(140, static_cast<char>(i % 251));
+        std::vector<char> model;
+        for (int i = 0; i < c.records; ++i) {
+            const std::vector<char> record(140, static_cast<char>(i % 251));
+            EXPECT_TRUE(file.Write(record.data(), 140));
+            model.insert(model.end(), record.begin(), record.end());
+        }
+        std::vector<char> big(300000);
+        for (size_t i = 0; i < big.size(); ++i)
+            big[i] = static_cast<char>(i * 7);
+        EXPECT_TRUE(file.Write(big.data(), static_cast<int64_t>(big.size())));
+        model.insert(model.end(), big.begin(), big.end());
+        EXPECT_FALSE(file.Flush());
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+
+        EXPECT_FALSE(file.Flush());
+        EXPECT_EQ(file.GetLength(), static_cast<int64_t>(model.size()));
+        std::vector<char> back(model.size() + 10);
+        ASSERT_TRUE(file.Seek(0));
+        EXPECT_EQ(file.Read(back.data(), static_cast<int64_t>(back.size())), static_cast<int64_t>(model.size()));
+        back.resize(model.size());
+        EXPECT_EQ(back, model);
+
+        const int64_t cut = static_cast<int64_t>(c.limit / 2);
+        ASSERT_TRUE(file.SetLength(cut));
+        ASSERT_TRUE(file.Seek(cut));
+        const std::vector<char> record(140, 'x');
         EXPECT_TRUE(file.Write(record.data(), 140));
+        EXPECT_TRUE(file.Flush());
+        EXPECT_EQ(file.GetLength(), cut + 140);
+        model.resize(static_cast<size_t>(cut));
         model.insert(model.end(), record.begin(), record.end());
+        EXPECT_EQ(FileBytes(file), model);
     }
-    std::vector<char> big(300000);
-    for (size_t i = 0; i < big.size(); ++i)
-        big[i] = static_cast<char>(i * 7);
-    EXPECT_TRUE(file.Write(big.data(), static_cast<int64_t>(big.size())));
-    model.insert(model.end(), big.begin(), big.end());
-    EXPECT_FALSE(file.Flush());
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_FALSE(file.Flush());
-    EXPECT_EQ(file.GetLength(), static_cast<int64_t>(model.size()));
-    std::vector<char> back(model.size() + 10);
-    ASSERT_TRUE(file.Seek(0));
-    EXPECT_EQ(file.Read(back.data(), static_cast<int64_t>(back.size())), static_cast<int64_t>(model.size()));
-    back.resize(model.size());
-    EXPECT_EQ(back, model);
-
-    ASSERT_TRUE(file.SetLength(50000));
-    ASSERT_TRUE(file.Seek(50000));
-    const std::vector<char> record(140, 'x');
-    EXPECT_TRUE(file.Write(record.data(), 140));
-    EXPECT_TRUE(file.Flush());
-    EXPECT_EQ(file.GetLength(), 50140);
 }
 
 } // namespace

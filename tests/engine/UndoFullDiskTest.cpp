@@ -1,7 +1,10 @@
 // Edits whose undo data finds no room: the undo folder on a small tmpfs that
-// is filled to the last byte. Every kind of edit is refused there with the
-// image exactly as before, the history unchanged and the earlier steps
-// still undone exactly; redo refuses the same way.
+// is filled to the last byte. Every kind of edit is refused there, whether
+// the disk is full before its first byte or in its middle, with the image
+// exactly as before, the history unchanged, the step cut from the file and
+// the earlier steps still undone exactly; redo refuses the same way, and
+// once there is room again the next step is kept. A macro stops at its
+// first refused step.
 #include "CoefActionTest.h"
 #include "ScopedEnv.h"
 #include "ScopedTmpfs.h"
@@ -14,6 +17,9 @@
 #include "ActionRedEye.h"
 #include "ActionResize.h"
 #include "ActionRotateFlip.h"
+#include "Batch.h"
+#include "OperConvertGrayscale.h"
+#include "OperRotate.h"
 
 #include <QImage>
 
@@ -72,7 +78,7 @@ std::vector<Kind> Kinds()
 
 TEST(UndoFullDisk, EveryEditWithoutRoomIsRefusedExactly)
 {
-    testjpeg::ScopedTmpfs disk(320 * 1024);
+    testjpeg::ScopedTmpfs disk(1024 * 1024);
     if (!disk.Available())
         GTEST_SKIP() << disk.Why();
     testjpeg::TempDir files;
@@ -84,9 +90,7 @@ TEST(UndoFullDisk, EveryEditWithoutRoomIsRefusedExactly)
         SCOPED_TRACE(kind.name);
         // Two earlier steps, then (with room) the edit keeps more than a page
         // of undo data, so a full disk must refuse it.
-        const auto open = [&](CKsImage& image, std::vector<State>* states) {
-            ASSERT_EQ(image.Load(Q(photo), 0), 1);
-            states->push_back(StateOf(image));
+        const auto twoSteps = [&](CKsImage& image, std::vector<State>* states) {
             ASSERT_TRUE(image.GetUndoMan()->AddAction(new CActionRotateFlip(RotateParams{0, 0, 1, 1, 0, 0xFFFFFFFFu})));
             states->push_back(StateOf(image));
             ASSERT_TRUE(image.GetUndoMan()->AddAction(new CActionColor(-20, 0, 0)));
@@ -95,8 +99,9 @@ TEST(UndoFullDisk, EveryEditWithoutRoomIsRefusedExactly)
         {
             ScopedTempFolder roomy;
             CKsImage image(RealLib());
-            std::vector<State> states;
-            open(image, &states);
+            ASSERT_EQ(image.Load(Q(photo), 0), 1);
+            std::vector<State> states{StateOf(image)};
+            twoSteps(image, &states);
             ASSERT_TRUE(image.GetUndoMan()->AddAction(kind.make()));
             ASSERT_NE(StateOf(image), states.back());
             const auto& ends = image.GetUndoMan()->GetStepEnds();
@@ -107,10 +112,23 @@ TEST(UndoFullDisk, EveryEditWithoutRoomIsRefusedExactly)
         CKsImage image(RealLib());
         CUndoMan* um = image.GetUndoMan();
         ASSERT_TRUE(um->IsFileOpen());
-        std::vector<State> states;
-        open(image, &states);
+        ASSERT_EQ(image.Load(Q(photo), 0), 1);
+        std::vector<State> states{StateOf(image)};
+        // Full when the first step starts: not one byte of it reaches the file.
+        disk.Fill();
+        boxes.messages.clear();
+        EXPECT_FALSE(um->AddAction(kind.make()));
+        EXPECT_EQ(StateOf(image), states[0]);
+        EXPECT_EQ(um->GetActionCount(), 0);
+        EXPECT_EQ(um->GetFileLength(), 0);
+        EXPECT_TRUE(um->IsStoreIntact());
+        EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
+        // With room again the next steps are kept.
+        disk.Unfill();
+        twoSteps(image, &states);
         const std::vector<int64_t> ends = um->GetStepEnds();
 
+        // Full in the middle of the step: it is refused and cut from the file.
         disk.Fill();
         boxes.messages.clear();
         EXPECT_FALSE(um->AddAction(kind.make()));
@@ -118,6 +136,8 @@ TEST(UndoFullDisk, EveryEditWithoutRoomIsRefusedExactly)
         EXPECT_EQ(um->GetActionCount(), 2);
         EXPECT_EQ(um->GetCurrentIndex(), 1);
         EXPECT_EQ(um->GetStepEnds(), ends);
+        EXPECT_EQ(um->GetFileLength(), ends.back());
+        EXPECT_TRUE(um->IsStoreIntact());
         EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
 
         um->Undo();
@@ -131,9 +151,34 @@ TEST(UndoFullDisk, EveryEditWithoutRoomIsRefusedExactly)
         EXPECT_EQ(um->GetCurrentIndex(), -1);
         EXPECT_EQ(StateOf(image), states[0]);
         EXPECT_TRUE(um->CanRedo());
+        EXPECT_EQ(um->GetFileLength(), 0);
         EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
         disk.Unfill();
+        um->Redo();
+        EXPECT_EQ(StateOf(image), states[1]);
+        EXPECT_TRUE(um->AddAction(kind.make()));
+        EXPECT_EQ(um->GetActionCount(), 2);
+        EXPECT_TRUE(um->IsStoreIntact());
     }
+
+    // A macro run with undo ends at its first refused step: the image stays
+    // the original and the user is told once.
+    CScopedEnv tmp("TMPDIR", Q(disk.path()));
+    CKsImage image(RealLib());
+    ASSERT_EQ(image.Load(Q(photo), 0), 1);
+    const State original = StateOf(image);
+    CBatch macro(QStringLiteral("gray and turn"));
+    auto* rotate = new COperRotate;
+    rotate->SetTransform(1, 0, 0);
+    macro.GetOperations() = {new COperConvertGrayscale, rotate};
+    disk.Fill();
+    boxes.messages.clear();
+    int stop = 0;
+    macro.Apply(&image, 1, &stop, nullptr);
+    EXPECT_EQ(StateOf(image), original);
+    EXPECT_EQ(image.GetUndoMan()->GetActionCount(), 0);
+    EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
+    disk.Unfill();
 }
 
 } // namespace

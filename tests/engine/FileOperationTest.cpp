@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -68,9 +69,10 @@ std::map<std::string, Node> Take(const std::filesystem::path& root)
         struct stat st {};
         ::lstat(it->path().c_str(), &st);
         const fs::file_type kind = it->symlink_status().type();
-        tree[it->path().lexically_relative(root)] = {kind, unsigned(st.st_mode & 07777),
-            kind == fs::file_type::regular ? Read(it->path()) : kind == fs::file_type::symlink ? fs::read_symlink(it->path()).string() : "",
-            st.st_ino};
+        const std::string data = kind == fs::file_type::regular ? Read(it->path())
+            : kind == fs::file_type::symlink                  ? fs::read_symlink(it->path()).string()
+                                                               : "";
+        tree[it->path().lexically_relative(root)] = {kind, unsigned(st.st_mode & 07777), data, st.st_ino};
     }
     return tree;
 }
@@ -87,7 +89,9 @@ int WithBindMount(const std::string& what, const std::string& where, const std::
         return result;
     }
     return testjpeg::RunWithoutRoot([&] {
-        const auto put = [](const char* file, const std::string& text) { return bool(std::ofstream(file) << text << std::flush); };
+        const auto put = [](const char* file, const std::string& text) {
+            return bool(std::ofstream(file) << text << std::flush);
+        };
         const std::string uid = std::to_string(::geteuid()), gid = std::to_string(::getegid());
         const bool ok = ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && put("/proc/self/setgroups", "deny")
             && put("/proc/self/uid_map", "0 " + uid + " 1") && put("/proc/self/gid_map", "0 " + gid + " 1")
@@ -342,7 +346,7 @@ TEST_F(FileOperationTest, AMoveToAnotherDeviceCopiesThenRemoves)
 // (kind, bytes or link text, permission bits; the same inode after a move on
 // one device) and gone from the source, or, when the row keeps it, at the
 // source as it was and not at the target; nothing else appears anywhere.
-// Each message holds its row's pieces ("*" between them) in order.
+// The messages match the row's patterns, one each.
 TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
 {
     using C = FileOperationCode;
@@ -358,19 +362,20 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
     };
     const std::string latin = "\xe9t\xe9.jpg", longName = std::string(251, 'n') + ".jpg";
     const Row rows[] = {
-        {"unreadable", C::Copy, Here, Here, true, {"album/private", "album/private/x.jpg", "album/wo", "album/wo/y.jpg"},
-         {"/album/private could not be read: Permission denied", "/album/wo could not be read"}},
+        {"unreadable", C::Copy, Here, Here, true,
+         {"album/private", "album/private/x.jpg", "album/wo", "album/wo/y.jpg"},
+         {"/album/private could not be read: Permission denied$", "/album/wo could not be read"}},
         {"read-only", C::Delete, Here, Here, true, {"album", "album/ro", "album/ro/b.jpg"},
-         {"/album could not be deleted completely. Left in place:\n*/album/ro/b.jpg (Permission denied)"}},
+         {"/album could not be deleted completely. Left in place:\n[^\n]*/album/ro/b.jpg .Permission denied.$"}},
         {"names", C::Copy, Here, Here, false, {}, {}},
         {"names", C::Move, Here, Disk, false, {}, {}},
         {"names", C::Move, Disk, Here, false, {}, {}},
         {"names", C::Move, Here, Here, false, {}, {}},
         {"names", C::Delete, Here, Here, false, {}, {}},
         {"long name alone", C::Copy, Here, Here, false, {}, {}, "album/" + longName},
-        {"pipe", C::Copy, Here, Here, false, {"album/pipe"}, {"/album/pipe could not be copied*Not a regular file"}},
-        {"pipe", C::Move, Here, Disk, false, {"album", "album/pipe"}, {"/album/pipe could not be moved*Not a regular file"}},
-        {"pipe alone", C::Copy, Here, Here, false, {"*"}, {"/album/pipe could not be copied*Not a regular file"}, "album/pipe"},
+        {"pipe", C::Copy, Here, Here, false, {"album/pipe"}, {"/album/pipe could not be copied.*: Not a regular file"}},
+        {"pipe", C::Move, Here, Disk, false, {"album", "album/pipe"}, {"/album/pipe could not be moved.*: Not a regular"}},
+        {"pipe alone", C::Copy, Here, Here, false, {"*"}, {"/album/pipe could not be copied.*regular"}, "album/pipe"},
         {"second mount", C::Copy, Here, Bind, false, {"*"}, {"/album cannot be copied into itself."}},
         {"second mount", C::Move, Here, Bind, false, {"*"}, {"/album cannot be moved into itself."}},
         {"second mount", C::Copy, Here, Loop, false, {"album/m"}, {"/album/m cannot be copied into itself."}},
@@ -400,35 +405,31 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             std::filesystem::remove(album / "m");
         if (row.name.starts_with("pipe"))
             ::mkfifo((album / "pipe").c_str(), 0644);
-        for (const auto& [name, mode] : {std::pair<const char*, int>{"private", 0}, {"wo", 0300}, {"ro/b.jpg", 0444}, {"ro", 0555}, {"", 0750}})
+        for (const auto& [name, mode] :
+             {std::pair<const char*, int>{"private", 0}, {"wo", 0300}, {"ro/b.jpg", 0444}, {"ro", 0555}, {"", 0750}})
             ::chmod((album / name).c_str(), mode_t(mode));
-        if (row.plainUser && ::geteuid() == 0) {
-            for (const auto& p : {m_tmp.path(), src, dst})
-                ::lchown(p.c_str(), 65534, 65534);
-            for (const auto& e : std::filesystem::recursive_directory_iterator(src))
-                ::lchown(e.path().c_str(), 65534, 65534);
-        }
+        if (row.plainUser && ::geteuid() == 0)
+            testjpeg::Run("chown -R 65534:65534 " + m_tmp.path().string());
         const auto before = Take(src);
 
         m_boxes.yesNo = true;
         const auto run = [&] {
             m_boxes.messages.clear();
-            const FileOperationResult r = RunFileOperation(row.code, {Q(src / row.select)}, false, Q(row.to == Bind ? src / "mnt/sub" : dst));
-            const bool failed = !row.messages.empty();
-            bool ok = r.done.size() == (failed ? 0 : 1) && r.failed == (failed ? 1 : 0) && m_boxes.messages.size() == qsizetype(row.messages.size());
-            for (size_t i = 0; ok && i < row.messages.size(); ++i) {
-                qsizetype at = 0;
-                for (const QString& piece : QString::fromStdString(row.messages[i]).split('*'))
-                    at = at < 0 ? at : m_boxes.messages[qsizetype(i)].indexOf(piece, at);
-                ok = at >= 0;
-            }
+            const FileOperationResult r =
+                RunFileOperation(row.code, {Q(src / row.select)}, false, Q(row.to == Bind ? src / "mnt/sub" : dst));
+            const int failed = row.messages.empty() ? 0 : 1;
+            bool ok = r.done.size() == 1 - failed && r.failed == failed
+                && m_boxes.messages.size() == qsizetype(row.messages.size());
+            for (size_t i = 0; ok && i < row.messages.size(); ++i)
+                ok = QRegularExpression(QString::fromStdString(row.messages[i])).match(m_boxes.messages[qsizetype(i)]).hasMatch();
             if (!ok)
-                std::cerr << r.done.size() << " done, " << r.failed << " failed: " << m_boxes.messages.join("\n").toStdString() << std::endl;
+                std::cerr << r.done.size() << " done, " << r.failed << " failed: " << m_boxes.messages.join('\n').toStdString();
             return ok ? 0 : 1;
         };
         std::filesystem::create_directories(src / "mnt");
         const auto [what, where] = row.to == Bind ? std::pair(album, src / "mnt") : std::pair(dst, album / "m");
-        const int status = row.to >= Bind ? WithBindMount(what, where, run) : row.plainUser ? testjpeg::RunWithoutRoot(run) : run();
+        const int status =
+            row.to >= Bind ? WithBindMount(what, where, run) : row.plainUser ? testjpeg::RunWithoutRoot(run) : run();
         std::filesystem::remove(src / "mnt");
         if (status == 126 && !HaveDevice(false, "no bind mount can be made here"))
             continue;
@@ -437,13 +438,15 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         auto source = Take(src), arrived = row.code == C::Delete ? decltype(before)() : Take(dst);
         const std::string cut = std::filesystem::path(row.select).parent_path().string();
         const auto same = [&](const Node& a, const Node& b) {
-            return a.kind == b.kind && a.data == b.data && (a.kind == std::filesystem::file_type::symlink || a.mode == b.mode)
+            return a.kind == b.kind && a.data == b.data
+                && (a.kind == std::filesystem::file_type::symlink || a.mode == b.mode)
                 && (row.code != C::Move || row.from != row.to || a.ino == b.ino);
         };
         for (const auto& [key, node] : before) {
             SCOPED_TRACE(key);
             const bool selected = key == row.select || key.starts_with(row.select + "/");
-            const bool kept = !selected || row.keep == std::vector<std::string>{"*"} || std::count(row.keep.begin(), row.keep.end(), key);
+            const bool kept = !selected || row.keep == std::vector<std::string>{"*"}
+                || std::count(row.keep.begin(), row.keep.end(), key);
             const std::string there = key.size() > cut.size() && !cut.empty() ? key.substr(cut.size() + 1) : key;
             if (kept || row.code == C::Copy)
                 EXPECT_TRUE(source.count(key) && same(source[key], node));
@@ -451,7 +454,8 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
                 EXPECT_FALSE(source.count(key));
             if (row.code != C::Delete && selected && !kept) {
                 EXPECT_TRUE(arrived.count(there) && same(arrived[there], node));
-            } else if (row.code != C::Delete && !(row.code == C::Move && node.kind == std::filesystem::file_type::directory)) {
+            } else if (row.code != C::Delete
+                       && !(row.code == C::Move && node.kind == std::filesystem::file_type::directory)) {
                 EXPECT_FALSE(arrived.count(there));
             }
             source.erase(key);

@@ -9,11 +9,12 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <set>
 #include <cerrno>
-#include <cstdio>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <set>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -334,7 +335,8 @@ bool RemoveTree(const QByteArray& path, QStringList* left)
     if (::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
         QList<QByteArray> names;
         if (!ListFolder(path, &names)) {
-            *left << Shown(path) + QStringLiteral(" (") + ErrnoText(errno) + QLatin1Char(')');
+            const QString why = ErrnoText(errno);
+            *left << Shown(path) + QStringLiteral(" (") + why + QLatin1Char(')');
             return false;
         }
         bool whole = true;
@@ -347,7 +349,8 @@ bool RemoveTree(const QByteArray& path, QStringList* left)
     } else if (::unlink(path.constData()) == 0) {
         return true;
     }
-    *left << Shown(path) + QStringLiteral(" (") + ErrnoText(errno) + QLatin1Char(')');
+    const QString why = ErrnoText(errno);
+    *left << Shown(path) + QStringLiteral(" (") + why + QLatin1Char(')');
     return false;
 }
 
@@ -581,18 +584,20 @@ private:
         if (!exists && m_code == FileOperationCode::Move) {
             if (RenameNoReplace(from, to) == 0)
                 return Outcome::Done;
-            if (errno != EXDEV)
-                return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be moved to ") + Shown(folder)
-                            + QStringLiteral(": ") + ErrnoText(errno));
+            const int error = errno;
+            if (error != EXDEV)
+                return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be moved to ")
+                            + Shown(folder) + QStringLiteral(": ") + ErrnoText(error));
         }
         QList<QByteArray> names;
         if (!ListFolder(from, &names))
             return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be read: ") + ErrnoText(errno));
         // Writable while it fills; the source's permission bits at the end.
         struct stat made {};
-        if (!exists && (::mkdir(to.constData(), 0700) != 0 || ::lstat(to.constData(), &made) != 0))
-            return Fail(QStringLiteral("The folder ") + Shown(to) + QStringLiteral(" could not be made: ")
-                        + ErrnoText(errno));
+        if (!exists && (::mkdir(to.constData(), 0700) != 0 || ::lstat(to.constData(), &made) != 0)) {
+            const QString why = ErrnoText(errno);
+            return Fail(QStringLiteral("The folder ") + Shown(to) + QStringLiteral(" could not be made: ") + why);
+        }
         if (!exists)
             m_made.insert({made.st_dev, made.st_ino});
         bool failed = false, skipped = false;

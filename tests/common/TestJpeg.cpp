@@ -9,10 +9,11 @@
 #include <random>
 #include <stdexcept>
 
-#include <linux/capability.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
 
 #include "platform/Utf.h"
 

@@ -6,11 +6,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <set>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,15 +29,33 @@ QByteArray Native(const QString& path)
     return QFile::encodeName(path);
 }
 
+// Paths below the selected ones are kept as the file system's bytes: a name
+// that is no text in the locale (a Latin-1 name on a UTF-8 system) would not
+// survive a round trip through QString. Shown decodes them for messages only.
+QString Shown(const QByteArray& path)
+{
+    return QFile::decodeName(path);
+}
+
+QByteArray Join(const QByteArray& folder, const QByteArray& name)
+{
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
+QByteArray BaseName(const QByteArray& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+QByteArray FolderOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
 QString FileNameOf(const QString& path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-QString FolderOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 QString ErrnoText(int error)
@@ -59,16 +82,24 @@ QString KindsOf(const QStringList& paths)
                                                               : QStringLiteral("files");
 }
 
-// The question's list of names (a folder's with a trailing "/"), shortened
-// for long selections.
-QString NameList(const QStringList& files)
+// `lines`, each on a line of its own, shortened for long lists.
+QString NameLines(const QStringList& lines)
 {
     QString text;
-    for (qsizetype i = 0; i < files.size() && i < kNamesShown; ++i)
-        text += QLatin1Char('\n') + FileNameOf(files[i]) + (IsFolder(files[i]) ? QStringLiteral("/") : QString());
-    if (files.size() > kNamesShown)
+    for (qsizetype i = 0; i < lines.size() && i < kNamesShown; ++i)
+        text += QLatin1Char('\n') + lines[i];
+    if (lines.size() > kNamesShown)
         text += QStringLiteral("\n...");
     return text;
+}
+
+// The question's list of names (a folder's with a trailing "/").
+QString NameList(const QStringList& files)
+{
+    QStringList names;
+    for (const QString& file : files.mid(0, kNamesShown + 1))
+        names << FileNameOf(file) + (IsFolder(file) ? QStringLiteral("/") : QString());
+    return NameLines(names);
 }
 
 // A rename that refuses an existing target (renameat2 with RENAME_NOREPLACE;
@@ -99,24 +130,58 @@ bool WriteAll(int fd, const char* data, ssize_t size)
     return true;
 }
 
-// Copies `source` to a new temporary file in `folder` with the source's
-// bytes, permission bits and times, flushed to disk. Returns its path, or
-// empty (nothing left behind) with `error` set.
-QString CopyToTemporary(const QString& source, const QString& folder, QString* error)
+// Makes a new entry under a free hidden name in `folder` with `make`, which
+// fails with EEXIST when the name is taken. The name is short, so that even a
+// target name of 255 bytes has its temporary beside it. Empty on failure
+// (errno set).
+template <typename Make>
+QByteArray MakeTemporary(const QByteArray& folder, Make make)
 {
-    const int in = ::open(Native(source).constData(), O_RDONLY | O_CLOEXEC);
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = Join(folder, ".pxcopy-");
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
+        if (make(name))
+            return name;
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
+}
+
+// Copies the regular file `source` (a link followed with `follow`) to a new
+// temporary file in `folder` with the source's bytes, permission bits and
+// times, flushed to disk. Returns its path, or empty (nothing left behind)
+// with `error` set. The type is checked before the open, which would wait
+// for a writer on a pipe; O_NONBLOCK covers a swap in between.
+QByteArray CopyToTemporary(const QByteArray& source, const QByteArray& folder, bool follow, QString* error)
+{
+    struct stat st {};
+    if ((follow ? ::stat(source.constData(), &st) : ::lstat(source.constData(), &st)) != 0) {
+        *error = ErrnoText(errno);
+        return {};
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = QStringLiteral("Not a regular file");
+        return {};
+    }
+    const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (follow ? 0 : O_NOFOLLOW));
     if (in < 0) {
         *error = ErrnoText(errno);
         return {};
     }
-    struct stat st {};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         *error = S_ISREG(st.st_mode) ? ErrnoText(errno) : QStringLiteral("Not a regular file");
         ::close(in);
         return {};
     }
-    QByteArray pattern = Native(folder + QStringLiteral("/.") + FileNameOf(source) + QStringLiteral(".XXXXXX"));
-    const int out = ::mkostemp(pattern.data(), O_CLOEXEC);
+    int out = -1;
+    const QByteArray temporary = MakeTemporary(folder, [&](const QByteArray& name) {
+        out = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        return out >= 0;
+    });
     if (out < 0) {
         *error = ErrnoText(errno);
         ::close(in);
@@ -142,10 +207,151 @@ QString CopyToTemporary(const QString& source, const QString& folder, QString* e
     ::close(in);
     if (!ok) {
         *error = ErrnoText(saved ? saved : EIO);
-        ::unlink(pattern.constData());
+        ::unlink(temporary.constData());
         return {};
     }
-    return QFile::decodeName(pattern);
+    return temporary;
+}
+
+// Makes a link with the text of the link `source` under a temporary name in
+// `folder`; empty with `error` set on failure.
+QByteArray LinkToTemporary(const QByteArray& source, const QByteArray& folder, QString* error)
+{
+    QByteArray text(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(source.constData(), text.data(), size_t(text.size()));
+    if (n < 0 || n >= text.size()) {
+        *error = ErrnoText(n < 0 ? errno : ENAMETOOLONG);
+        return {};
+    }
+    text.truncate(n);
+    const QByteArray temporary = MakeTemporary(
+        folder, [&](const QByteArray& name) { return ::symlink(text.constData(), name.constData()) == 0; });
+    if (temporary.isEmpty())
+        *error = ErrnoText(errno);
+    return temporary;
+}
+
+// TransferFile on the file system's bytes. With `keepLinks` a link is made
+// again as a link (as cp -a and mv do), never followed.
+bool TransferPath(FileOperationCode code, const QByteArray& from, const QByteArray& to, bool replace, bool keepLinks,
+                  QString* error)
+{
+    if (code == FileOperationCode::Move) {
+        const int result = replace ? ::rename(from.constData(), to.constData()) : RenameNoReplace(from, to);
+        if (result == 0)
+            return true;
+        if (errno != EXDEV) {
+            *error = ErrnoText(errno);
+            return false;
+        }
+    }
+    // A copy, or a move to another device: the whole file under a temporary
+    // name next to the target first.
+    struct stat st {};
+    const bool link = keepLinks && ::lstat(from.constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    const QByteArray temp = link ? LinkToTemporary(from, FolderOf(to), error)
+                                 : CopyToTemporary(from, FolderOf(to), !keepLinks, error);
+    if (temp.isEmpty())
+        return false;
+    const int result = replace ? ::rename(temp.constData(), to.constData()) : RenameNoReplace(temp, to);
+    if (result != 0) {
+        *error = ErrnoText(errno);
+        ::unlink(temp.constData());
+        return false;
+    }
+    if (code == FileOperationCode::Move && ::unlink(from.constData()) != 0) {
+        // The source stays; the copy was new, so it goes again. A replaced
+        // target cannot come back, but it now holds the source's bytes.
+        *error = ErrnoText(errno);
+        if (!replace)
+            ::unlink(to.constData());
+        return false;
+    }
+    return true;
+}
+
+bool SameFile(const QByteArray& a, const QByteArray& b)
+{
+    struct stat sa {}, sb {};
+    return ::stat(a.constData(), &sa) == 0 && ::stat(b.constData(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino;
+}
+
+// The names in the folder `path` as the file system holds them, in byte
+// order; false (errno set) when it cannot be listed whole.
+bool ListFolder(const QByteArray& path, QList<QByteArray>* names)
+{
+    DIR* dir = ::opendir(path.constData());
+    if (!dir)
+        return false;
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            error = errno;
+            break;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names->append(QByteArray(entry->d_name));
+    }
+    ::closedir(dir);
+    std::sort(names->begin(), names->end());
+    errno = error;
+    return error == 0;
+}
+
+// Whether `folder` is the folder `st` or lies anywhere under it, by device
+// and inode of `folder` and each of its parents, so that a second mount of
+// the same disk or a bind mount cannot hide it. A parent that cannot be
+// reached ends the walk.
+bool IsWithin(const QByteArray& folder, const struct stat& st)
+{
+    int fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat here {};
+    while (fd >= 0 && ::fstat(fd, &here) == 0) {
+        if (here.st_dev == st.st_dev && here.st_ino == st.st_ino) {
+            ::close(fd);
+            return true;
+        }
+        const int parent = ::openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = parent;
+        struct stat up {};
+        if (fd >= 0 && ::fstat(fd, &up) == 0 && up.st_dev == here.st_dev && up.st_ino == here.st_ino)
+            break; // the root
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return false;
+}
+
+// Removes `path` and everything in it on the file system's bytes, links
+// never followed and no permission changed; what stays is added to `left`
+// where it failed (its folders are not named again).
+bool RemoveTree(const QByteArray& path, QStringList* left)
+{
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        QList<QByteArray> names;
+        if (!ListFolder(path, &names)) {
+            const QString why = ErrnoText(errno);
+            *left << Shown(path) + QStringLiteral(" (") + why + QLatin1Char(')');
+            return false;
+        }
+        bool whole = true;
+        for (const QByteArray& name : names)
+            whole = RemoveTree(Join(path, name), left) && whole;
+        if (!whole)
+            return false;
+        if (::rmdir(path.constData()) == 0)
+            return true;
+    } else if (::unlink(path.constData()) == 0) {
+        return true;
+    }
+    const QString why = ErrnoText(errno);
+    *left << Shown(path) + QStringLiteral(" (") + why + QLatin1Char(')');
+    return false;
 }
 
 // A trash folder's "files" folder holds what was trashed; its sibling "info"
@@ -197,9 +403,7 @@ QString OverwriteQuestionText(const QString& target)
 
 bool IsSameFile(const QString& a, const QString& b)
 {
-    struct stat sa {}, sb {};
-    return ::stat(Native(a).constData(), &sa) == 0 && ::stat(Native(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev
-        && sa.st_ino == sb.st_ino;
+    return SameFile(Native(a), Native(b));
 }
 
 namespace {
@@ -248,39 +452,7 @@ bool MoveFileToTrash(const QString& path, QString* trashedPath)
 bool TransferFile(FileOperationCode code, const QString& source, const QString& target, bool replace, QString* error)
 {
     QString ignored;
-    QString& why = error ? *error : ignored;
-    const QByteArray from = Native(source);
-    const QByteArray to = Native(target);
-    if (code == FileOperationCode::Move) {
-        const int result = replace ? ::rename(from.constData(), to.constData()) : RenameNoReplace(from, to);
-        if (result == 0)
-            return true;
-        if (errno != EXDEV) {
-            why = ErrnoText(errno);
-            return false;
-        }
-    }
-    // A copy, or a move to another device: the whole file under a temporary
-    // name next to the target first.
-    const QString temporary = CopyToTemporary(source, FolderOf(target), &why);
-    if (temporary.isEmpty())
-        return false;
-    const QByteArray temp = Native(temporary);
-    const int result = replace ? ::rename(temp.constData(), to.constData()) : RenameNoReplace(temp, to);
-    if (result != 0) {
-        why = ErrnoText(errno);
-        ::unlink(temp.constData());
-        return false;
-    }
-    if (code == FileOperationCode::Move && ::unlink(from.constData()) != 0) {
-        // The source stays; the copy was new, so it goes again. A replaced
-        // target cannot come back, but it now holds the source's bytes.
-        why = ErrnoText(errno);
-        if (!replace)
-            ::unlink(to.constData());
-        return false;
-    }
-    return true;
+    return TransferPath(code, Native(source), Native(target), replace, false, error ? error : &ignored);
 }
 
 namespace {
@@ -306,11 +478,14 @@ FileOperationResult DeleteFiles(const QStringList& files, bool toTrash)
                 MessageBoxes().ShowMessage(QStringLiteral("The ") + KindOf(file) + file
                                            + QStringLiteral(" could not be moved to the trash. It was left in place."));
         } else if (IsFolder(file)) {
-            // A folder goes with everything in it (links are removed, never followed).
-            ok = QDir(file).removeRecursively();
+            // A folder goes with everything in it (links are removed, never
+            // followed); what stays keeps its permissions and is named.
+            QStringList left;
+            ok = RemoveTree(Native(file), &left);
             if (!ok)
                 MessageBoxes().ShowMessage(QStringLiteral("The folder ") + file
-                                           + QStringLiteral(" could not be deleted completely."));
+                                           + QStringLiteral(" could not be deleted completely. Left in place:")
+                                           + NameLines(left));
         } else {
             ok = ::unlink(Native(file).constData()) == 0;
             if (!ok)
@@ -331,7 +506,8 @@ namespace {
 
 enum class Outcome { Done, Skipped, Failed, Cancelled };
 
-// One copy or move run: its question answers and messages.
+// One copy or move run: its question answers and messages. Below the
+// selected paths it works on the file system's bytes (see Shown).
 class Transfer {
 public:
     explicit Transfer(FileOperationCode code)
@@ -346,29 +522,7 @@ public:
         if (!IsUsablePath(source) || !IsUsablePath(folder))
             return Fail(QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
                         + QStringLiteral(" to ") + folder + QStringLiteral(": no valid path."));
-        struct stat st {};
-        if (::lstat(Native(source).constData(), &st) != 0)
-            return Fail(QStringLiteral("The file ") + source + QStringLiteral(" no longer exists. It was skipped."));
-        const QString target = (folder == QLatin1String("/") ? folder : folder + QLatin1Char('/')) + FileNameOf(source);
-        if (IsSameFile(source, target))
-            return Fail(QStringLiteral("The ") + KindOf(source) + source + QStringLiteral(" cannot be ") + m_verb
-                        + QStringLiteral(" onto itself."));
-        if (S_ISDIR(st.st_mode))
-            return FolderInto(source, st, folder, target);
-        bool replace = false;
-        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-            const auto answer = MessageBoxes().AskYesNoCancel(OverwriteQuestionText(target), QStringLiteral("Overwrite warning"));
-            if (answer == IMessageBoxes::Answer::Cancel)
-                return Outcome::Cancelled;
-            if (answer == IMessageBoxes::Answer::No)
-                return Outcome::Skipped;
-            replace = true;
-        }
-        QString error;
-        if (TransferFile(m_code, source, target, replace, &error))
-            return Outcome::Done;
-        return Fail(QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
-                    + QStringLiteral(" to ") + folder + QStringLiteral(": ") + error);
+        return Entry(Native(source), Native(folder), true);
     }
 
 private:
@@ -378,47 +532,87 @@ private:
         return Outcome::Failed;
     }
 
+    // One entry: a selected one (`selected`) is followed when it is a link to
+    // a file, as before; one inside a folder is taken as it is.
+    Outcome Entry(const QByteArray& from, const QByteArray& folder, bool selected)
+    {
+        const QString source = Shown(from);
+        struct stat st {};
+        if (::lstat(from.constData(), &st) != 0)
+            return Fail(QStringLiteral("The file ") + source + QStringLiteral(" no longer exists. It was skipped."));
+        const QByteArray to = Join(folder, BaseName(from));
+        const bool folderEntry = S_ISDIR(st.st_mode);
+        if (SameFile(from, to))
+            return Fail(QStringLiteral("The ") + (folderEntry ? QStringLiteral("folder ") : QStringLiteral("file ")) + source
+                        + QStringLiteral(" cannot be ") + m_verb + QStringLiteral(" onto itself."));
+        if (folderEntry)
+            return FolderInto(from, st, folder, to);
+        bool replace = false;
+        struct stat existing {};
+        if (::lstat(to.constData(), &existing) == 0) {
+            const auto answer = MessageBoxes().AskYesNoCancel(OverwriteQuestionText(Shown(to)), QStringLiteral("Overwrite warning"));
+            if (answer == IMessageBoxes::Answer::Cancel)
+                return Outcome::Cancelled;
+            if (answer == IMessageBoxes::Answer::No)
+                return Outcome::Skipped;
+            replace = true;
+        }
+        QString error;
+        if (TransferPath(m_code, from, to, replace, !selected, &error))
+            return Outcome::Done;
+        return Fail(QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
+                    + QStringLiteral(" to ") + Shown(folder) + QStringLiteral(": ") + error);
+    }
+
     // A folder goes whole: renamed when it can be, else made at the target
     // (or merged into a folder of that name there) entry by entry, each
-    // clashing file asked about; a moved folder is removed once empty.
-    Outcome FolderInto(const QString& source, const struct stat& st, const QString& folder, const QString& target)
+    // clashing file asked about; a moved folder is removed once empty. Any
+    // entry that fails makes the folder fail; one the user kept skips it.
+    Outcome FolderInto(const QByteArray& from, const struct stat& st, const QByteArray& folder, const QByteArray& to)
     {
-        const QString inside = QDir(source).canonicalPath();
-        const QString where = QDir(folder).canonicalPath();
-        if (where == inside || where.startsWith(inside + QLatin1Char('/')))
+        const QString source = Shown(from);
+        // Into itself, also through a second mount; and never into a folder
+        // this run made, whatever path leads there.
+        if (IsWithin(folder, st) || m_made.count({st.st_dev, st.st_ino}))
             return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" cannot be ") + m_verb
                         + QStringLiteral(" into itself."));
-        const QByteArray from = Native(source);
-        const QByteArray to = Native(target);
         struct stat existing {};
         const bool exists = ::lstat(to.constData(), &existing) == 0;
         if (exists && !S_ISDIR(existing.st_mode))
             return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be ") + m_verb
-                        + QStringLiteral(": a file named ") + target + QStringLiteral(" is in the way."));
+                        + QStringLiteral(": a file named ") + Shown(to) + QStringLiteral(" is in the way."));
         if (!exists && m_code == FileOperationCode::Move) {
             if (RenameNoReplace(from, to) == 0)
                 return Outcome::Done;
-            if (errno != EXDEV)
-                return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be moved to ") + folder
-                            + QStringLiteral(": ") + ErrnoText(errno));
+            const int error = errno;
+            if (error != EXDEV)
+                return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be moved to ")
+                            + Shown(folder) + QStringLiteral(": ") + ErrnoText(error));
         }
+        QList<QByteArray> names;
+        if (!ListFolder(from, &names))
+            return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be read: ") + ErrnoText(errno));
         // Writable while it fills; the source's permission bits at the end.
-        if (!exists && ::mkdir(to.constData(), 0700) != 0)
-            return Fail(QStringLiteral("The folder ") + target + QStringLiteral(" could not be made: ")
-                        + ErrnoText(errno));
-        bool whole = true;
-        const QStringList entries = QDir(source).entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        for (const QString& name : entries) {
-            const Outcome outcome = Into(source + QLatin1Char('/') + name, target);
+        struct stat made {};
+        if (!exists && (::mkdir(to.constData(), 0700) != 0 || ::lstat(to.constData(), &made) != 0)) {
+            const QString why = ErrnoText(errno);
+            return Fail(QStringLiteral("The folder ") + Shown(to) + QStringLiteral(" could not be made: ") + why);
+        }
+        if (!exists)
+            m_made.insert({made.st_dev, made.st_ino});
+        bool failed = false, skipped = false;
+        Outcome outcome = Outcome::Done;
+        for (const QByteArray& name : names) {
+            outcome = Entry(Join(from, name), to, false);
             if (outcome == Outcome::Cancelled)
-                return Outcome::Cancelled;
-            whole = whole && outcome == Outcome::Done;
+                break;
+            failed = failed || outcome == Outcome::Failed;
+            skipped = skipped || outcome == Outcome::Skipped;
         }
         if (!exists)
             ::chmod(to.constData(), st.st_mode & 07777);
-        if (!whole)
-            return Outcome::Skipped;
+        if (outcome == Outcome::Cancelled || failed || skipped)
+            return outcome == Outcome::Cancelled ? outcome : failed ? Outcome::Failed : Outcome::Skipped;
         if (m_code == FileOperationCode::Move && ::rmdir(from.constData()) != 0)
             return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be removed: ")
                         + ErrnoText(errno));
@@ -427,6 +621,8 @@ private:
 
     FileOperationCode m_code;
     QString m_verb;
+    // The folders this run made (device, inode).
+    std::set<std::pair<dev_t, ino_t>> m_made;
 };
 
 } // namespace

@@ -10,7 +10,15 @@
 // - a copy keeps the bytes, the permission bits and the modification time;
 // - nothing is copied or moved onto itself (same device and inode);
 // - a file the trash cannot take stays where it is and is reported by name;
-//   it is never deleted for good instead.
+//   it is never deleted for good instead;
+// - a folder goes with every entry, walked by the file system's own names
+//   (also those that are no text); links in it are made again as links, a
+//   pipe or device is "Not a regular file", an unreadable folder is named,
+//   and a folder with any such entry is a failure, not done;
+// - a folder never goes into itself, however the destination is reached
+//   (device and inode of the destination and each of its parents);
+// - a folder deleted for good changes no permission of what stays, and the
+//   message names what stayed.
 // Every failure is one message naming the file; the run goes on with the
 // next file unless the user cancels.
 #pragma once

@@ -421,6 +421,8 @@ TEST_F(FileCommandsTest, SelectedFoldersGoWholeAndNothingIsReplacedWithoutYes)
     Photo("in.jpg", "Photos/sub");
     Photo("d.jpg", "Photos/sub/deep");
     Photo("f.jpg", "Photos/sub2");
+    // A name that is no UTF-8 (Latin-1, as old cameras write them) goes too.
+    std::ofstream(m_tmp / "Photos/sub/\xe9t\xe9.jpg") << "latin-1";
     m_app.ChangeFolder(Dir(), 0);
     // Only the folder `name` selected and focused, no image open.
     const auto selectOnly = [&](const QString& name) {
@@ -438,6 +440,8 @@ TEST_F(FileCommandsTest, SelectedFoldersGoWholeAndNothingIsReplacedWithoutYes)
     EXPECT_TRUE(m_app.GetCommands().Execute(ID_FILE_COPY_TO_FOLDER));
     EXPECT_EQ(Read(m_tmp / "dst/sub/in.jpg"), in);
     EXPECT_EQ(Read(m_tmp / "dst/sub/deep/d.jpg"), Read(m_tmp / "Photos/sub/deep/d.jpg"));
+    EXPECT_EQ(Read(m_tmp / "dst/sub/\xe9t\xe9.jpg"), "latin-1");
+    std::filesystem::remove(m_tmp / "dst/sub/\xe9t\xe9.jpg");
     EXPECT_TRUE(m_boxes.questions.isEmpty());
 
     // Again: each clashing file is asked about; No keeps it.

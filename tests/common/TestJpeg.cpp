@@ -15,6 +15,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+
 #include "platform/Utf.h"
 
 #include <gtest/gtest.h>
@@ -244,7 +247,12 @@ int RunWithoutRoot(const std::function<int()>& body)
     if (pid < 0)
         return -1;
     if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+        // Root of a user namespace of the process's own (after ScopedTmpfs)
+        // cannot become nobody; it gives up its capabilities instead.
+        __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct none[2] {};
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            && ::syscall(SYS_capset, &header, none) != 0)
             _exit(125);
         _exit(body());
     }

@@ -283,9 +283,11 @@ bool CPixmendApp::ShellFileOperation(int code, int allowUndo, const QString& des
     CChildBrowseView* browser = GetBrowser();
     const QString imagePath = m_image.IsLoaded() ? m_image.GetPath() : QString();
     // The open image first, then the selected files and folders (a folder
-    // whole), each once.
+    // whole), each once. With a folder focused the command is about the
+    // selection: the open image goes along only when selected itself.
     QStringList files;
-    if (!imagePath.isEmpty())
+    const int focused = browser ? browser->GetBrowseDlg().GetFocusedIndex() : -1;
+    if (!imagePath.isEmpty() && (focused < 0 || !browser->GetBrowseDlg().GetEntry(focused).directory))
         files << imagePath;
     if (browser) {
         for (const FileListEntry& entry : browser->GetSelectedEntries()) {

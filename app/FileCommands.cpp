@@ -38,6 +38,15 @@ QString StripTrailingSlashes(QString folder)
     return folder;
 }
 
+// Saves the open image under `path` (empty: its own). A new path takes the
+// browser's selection along, so that the next command goes to the file shown.
+void SaveFollowed(CPixmendApp& app, const QString& path)
+{
+    const QString before = app.m_image.GetPath();
+    if (app.SaveImage(path) && app.m_image.GetPath() != before)
+        app.GetBrowserSelection().FollowOpenImage(app.m_image.GetPath());
+}
+
 } // namespace
 
 CChildBrowseView* CPixmendApp::GetBrowser() const
@@ -130,7 +139,7 @@ void CPixmendApp::OnFileOpen()
 
 void CPixmendApp::OnFileSave()
 {
-    SaveImage(QString());
+    SaveFollowed(*this, QString());
 }
 
 void CPixmendApp::SaveAs()
@@ -148,7 +157,7 @@ void CPixmendApp::SaveAs()
     if (FileExists(path) && !MessageBoxes().AskYesNo(OverwriteQuestionText(path), QStringLiteral("Overwrite warning"), true))
         return;
     m_settings.DefaultPathSave = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
-    SaveImage(path);
+    SaveFollowed(*this, path);
 }
 
 namespace {

@@ -20,8 +20,8 @@
 // image is written without a question: the confirmation asks for several
 // files, a Yes/No question naming it for one. A macro's own save steps
 // always run; a macro that neither saves nor sends asks before it goes over
-// files. When the open image is saved under a new path, the browser's
-// selection follows it.
+// files. When a run or a save command gives the open image a new path, the
+// browser's selection follows it.
 #include "PixmendApp.h"
 
 #include "BatchProgress.h"
@@ -283,7 +283,6 @@ bool CPixmendApp::SaveImage(const QString& path)
     if (!save)
         return false;
     save->SetTargetPath(path);
-    const QString openPath = m_image.GetPath();
     int stop = 0;
     delete save->CreateAction(&m_image, &stop);
     // Only a written file counts: a declined confirmation or a Skip leaves
@@ -303,8 +302,6 @@ bool CPixmendApp::SaveImage(const QString& path)
             Qt::QueuedConnection);
     } else {
         GetBrowserSelection().ShowFolder(m_strCurrentFolder, 2);
-        if (m_image.GetPath() != openPath)
-            GetBrowserSelection().FollowOpenImage(m_image.GetPath());
     }
     return true;
 }

@@ -38,6 +38,15 @@ QString StripTrailingSlashes(QString folder)
     return folder;
 }
 
+// Saves the open image under `path` (empty: its own). A new path takes the
+// browser's selection along, so that the next command goes to the file shown.
+void SaveFollowed(CPixmendApp& app, const QString& path)
+{
+    const QString before = app.m_image.GetPath();
+    if (app.SaveImage(path) && app.m_image.GetPath() != before)
+        app.GetBrowserSelection().FollowOpenImage(app.m_image.GetPath());
+}
+
 } // namespace
 
 CChildBrowseView* CPixmendApp::GetBrowser() const
@@ -130,7 +139,7 @@ void CPixmendApp::OnFileOpen()
 
 void CPixmendApp::OnFileSave()
 {
-    SaveImage(QString());
+    SaveFollowed(*this, QString());
 }
 
 void CPixmendApp::SaveAs()
@@ -148,7 +157,7 @@ void CPixmendApp::SaveAs()
     if (FileExists(path) && !MessageBoxes().AskYesNo(OverwriteQuestionText(path), QStringLiteral("Overwrite warning"), true))
         return;
     m_settings.DefaultPathSave = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
-    SaveImage(path);
+    SaveFollowed(*this, path);
 }
 
 namespace {
@@ -283,9 +292,11 @@ bool CPixmendApp::ShellFileOperation(int code, int allowUndo, const QString& des
     CChildBrowseView* browser = GetBrowser();
     const QString imagePath = m_image.IsLoaded() ? m_image.GetPath() : QString();
     // The open image first, then the selected files and folders (a folder
-    // whole), each once.
+    // whole), each once. With a folder focused the command is about the
+    // selection: the open image goes along only when selected itself.
     QStringList files;
-    if (!imagePath.isEmpty())
+    const int focused = browser ? browser->GetBrowseDlg().GetFocusedIndex() : -1;
+    if (!imagePath.isEmpty() && (focused < 0 || !browser->GetBrowseDlg().GetEntry(focused).directory))
         files << imagePath;
     if (browser) {
         for (const FileListEntry& entry : browser->GetSelectedEntries()) {

@@ -4,6 +4,9 @@
 // A run is one synchronous call on the UI thread that dispatches no events
 // of its own once the progress window is exposed (it waits for that, letting
 // no user input through): the window is painted directly after each change.
+// Commands stop the browser's focus timer, so no other image opens behind
+// the questions; whether a file is the open image is still decided for each
+// file as the run reaches it.
 //
 // Where a run lands:
 //   - no collected file: the open image (a selection of folders that holds
@@ -13,8 +16,12 @@
 //   - more: the user chooses all of them or the open image.
 // The save that RunOperation appends belongs to runs over files only: a
 // one-operation command on the open image edits it with undo and writes
-// nothing, while every file a run goes over is saved. A macro's own save
-// steps always run; a macro without one asks before it goes over files.
+// nothing, while every file a run goes over is saved. No file but the open
+// image is written without a question: the confirmation asks for several
+// files, a Yes/No question naming it for one. A macro's own save steps
+// always run; a macro that neither saves nor sends asks before it goes over
+// files. When a run or a save command gives the open image a new path, the
+// browser's selection follows it.
 #include "PixmendApp.h"
 
 #include "BatchProgress.h"
@@ -41,16 +48,24 @@ const QString kEmailName = QStringLiteral("Email");
 // At most this many names in the message about files that did not load.
 constexpr int kMaxFailedNames = 20;
 
-// The macro has a save step, or nothing but e-mail to edit with.
+// Whether the macro holds a step of the kind `name`.
+bool HasStep(const CBatch& macro, const QString& name)
+{
+    const std::vector<IOperation*>& ops = macro.GetOperations();
+    return std::any_of(ops.begin(), ops.end(), [&](const IOperation* op) { return op->GetName() == name; });
+}
+
+// The macro saves what it edits, sends it by e-mail, or edits nothing.
 bool SavesWhatItEdits(const CBatch& macro, const QString& saveName)
 {
-    bool edits = false;
-    for (const IOperation* op : macro.GetOperations()) {
-        if (op->GetName() == saveName)
-            return true;
-        edits = edits || op->GetName() != kEmailName;
-    }
-    return !edits;
+    return macro.GetOperations().empty() || HasStep(macro, saveName) || HasStep(macro, kEmailName);
+}
+
+// `path` below `folder` as the browser shows it: relative when inside it.
+QString NameInFolder(const QString& path, const QString& folder)
+{
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+    return !folder.isEmpty() && path.startsWith(prefix) ? path.mid(prefix.size()) : path;
 }
 
 // Takes `save` out of the macro for its lifetime and puts it back at the
@@ -180,12 +195,16 @@ void CPixmendApp::RunMacro(CBatch* macro, IOperation* fileRunSave)
         return;
     }
 
-    const std::optional<FileId> openId = imageOpen ? IdentityOf(m_image.GetPath()) : std::nullopt;
+    // Asked anew for every file: the open image is whatever it is when the
+    // run reaches the file.
     const auto isOpenImage = [&](int i) {
-        if (!imageOpen)
+        if (!m_image.IsLoaded())
             return false;
         const std::optional<FileId>& id = files.Id(i);
-        return id ? openId && *id == *openId : paths[i] == m_image.GetPath();
+        if (!id)
+            return paths[i] == m_image.GetPath();
+        const std::optional<FileId> openId = IdentityOf(m_image.GetPath());
+        return openId && *id == *openId;
     };
 
     bool onOpenImage = true;
@@ -203,6 +222,11 @@ void CPixmendApp::RunMacro(CBatch* macro, IOperation* fileRunSave)
         }
     } else if (n == 1) {
         onOpenImage = isOpenImage(0);
+        if (!onOpenImage && (fileRunSave || HasStep(*macro, m_operSave.GetName()))
+            && !MessageBoxes().AskYesNo(QStringLiteral("%1 will change %2 on disk. Do you want to continue?")
+                                            .arg(name, NameInFolder(paths[0], m_strCurrentFolder)),
+                                        name, true))
+            return;
     }
     if (!onOpenImage && !fileRunSave && !SavesWhatItEdits(*macro, m_operSave.GetName())) {
         bool otherFiles = false;
@@ -215,6 +239,7 @@ void CPixmendApp::RunMacro(CBatch* macro, IOperation* fileRunSave)
             return;
     }
 
+    const QString openPath = m_image.GetPath();
     int stop = 0;
     QStringList failed;
     if (onOpenImage) {
@@ -234,6 +259,8 @@ void CPixmendApp::RunMacro(CBatch* macro, IOperation* fileRunSave)
     }
 
     browser.ShowFolder(m_strCurrentFolder, 2);
+    if (m_image.IsLoaded() && m_image.GetPath() != openPath)
+        browser.FollowOpenImage(m_image.GetPath());
     macro->Finish();
     UpdateTitle();
     if (!failed.isEmpty()) {

@@ -85,6 +85,8 @@ CBrowseDlg::CBrowseDlg(QWidget* parent)
         if (current.isValid() && m_nQuiet == 0 && !m_list->IsTakingFocus())
             m_focusTimer.start();
     });
+    if (IBrowserHost* app = App())
+        connect(&app->GetCommands(), &CCommandTable::commandStarting, this, [this] { m_focusTimer.stop(); });
     connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { OpenFocusedItem(); });
     m_list->m_onOpen = [this] { OpenFocusedItem(); };
     m_list->m_imageView = [] {
@@ -312,6 +314,15 @@ void CBrowseDlg::ClearCurrent()
 {
     if (m_nCurrent >= 0 && m_nCurrent < GetItemCount())
         SetSelected(m_nCurrent, false);
+}
+
+void CBrowseDlg::ForgetCurrent()
+{
+    m_focusTimer.stop();
+    SetAllSelected(false);
+    SetFocused(-1);
+    m_nCurrent = -1;
+    m_strCurrentName.clear();
 }
 
 void CBrowseDlg::SetAllSelected(bool selected)

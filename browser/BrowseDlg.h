@@ -9,9 +9,11 @@
 // sort, so it never points at a neighbour. Selection and focus live in the
 // list's selection model and follow their files through a sort.
 //
-// Moving the focus opens the focused item once it rests there for 300 ms;
-// the combos act only on the user's choice (activated), never on changes
-// made here under a signal blocker.
+// Moving the focus opens the focused item once it rests there for 300 ms,
+// unless a command starts meanwhile: a command acts on the selection as it
+// found it, never on an image opened behind its dialogs. The combos act
+// only on the user's choice (activated), never on changes made here under a
+// signal blocker.
 #pragma once
 
 #include "FileListEntry.h"
@@ -69,6 +71,8 @@ public:
     int SelectByName(const QString& path);
     // Deselects the current item; the current index does not change.
     void ClearCurrent();
+    // No item is current, focused or selected, and the focus timer stops.
+    void ForgetCurrent();
     void SetAllSelected(bool selected);
     void SetSelected(int index, bool selected);
     bool IsSelected(int index) const;
@@ -111,6 +115,8 @@ public:
     // The focus timer: the focused item opens, or with the save question
     // cancelled the focus goes back to the open image's item.
     void OnTimer();
+    // Whether the focused item is still to be opened by the focus timer.
+    bool IsFocusOpenPending() const { return m_focusTimer.isActive(); }
     // Renames item `index` to `text` plus its extension; false, with a
     // message, when refused or failed.
     bool OnEndLabelEdit(int index, const QString& text);

@@ -25,6 +25,9 @@ public:
     virtual void QueueThumbnail(const QString& path) = 0;
     // Lists the current folder again; mode 2 adds only new entries.
     virtual void ShowFolder(const QString& folder, int mode) = 0;
+    // The open image was saved under `path`: selection and focus go to its
+    // item alone, or nowhere when it is not in the listed folder.
+    virtual void FollowOpenImage(const QString& path) { (void)path; }
 };
 
 class CNoBrowserSelection final : public IBrowserSelection {

@@ -258,6 +258,17 @@ void CChildBrowseView::SelectOrRemember(const QString& path)
         m_strPendingName.clear();
 }
 
+void CChildBrowseView::FollowOpenImage(const QString& path)
+{
+    m_pDlg->ForgetCurrent();
+    m_strPendingName.clear();
+    // Only an item of this folder stands for the file: the name alone could
+    // be another file's here.
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (JoinPath(CurrentFolder(), name) == path)
+        SelectOrRemember(path);
+}
+
 void CChildBrowseView::Resort()
 {
     const int sortType = SortType();

@@ -57,6 +57,7 @@ public:
     bool HasSelection() override { return m_pDlg->HasSelection(); }
     void RequeueCurrentThumbnail() override;
     void QueueThumbnail(const QString& path) override;
+    void FollowOpenImage(const QString& path) override;
 
     // Forwarders used by the commands.
     QString GetNameAt(int index) const { return m_pDlg->GetNameAt(index); }

@@ -124,6 +124,7 @@ bool CCommandTable::Execute(int id)
     }
     // A handler may replace entries (macro items): run a copy.
     const std::function<void()> handler = it->second.entry.handler;
+    emit commandStarting(id);
     handler();
     UpdateAll();
     emit commandExecuted(id);

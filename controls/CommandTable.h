@@ -78,6 +78,8 @@ public:
     void AddActionsTo(QWidget* window) const;
 
 signals:
+    // Before the handler of a command that is about to run.
+    void commandStarting(int id);
     // After every executed command, once the update pass has run.
     void commandExecuted(int id);
 

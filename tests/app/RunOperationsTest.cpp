@@ -288,7 +288,8 @@ TEST_F(RunTest, TheOpenImageAloneIsEditedWithUndoAndNeverWritten)
 
 // Open a.jpg, then within the browser's opening delay a click on b.jpg, or a
 // Ctrl+click taking a.jpg out of the selection and one adding b.jpg, and R:
-// b.jpg alone is turned and saved, the open image is left alone.
+// after a question naming it, b.jpg alone is turned and saved, the open
+// image is left alone.
 TEST_F(RunTest, OneOtherFileChosenInTheBrowserIsSavedAfterTheEdit)
 {
     for (const bool withCtrl : {false, true}) {
@@ -319,7 +320,8 @@ TEST_F(RunTest, OneOtherFileChosenInTheBrowserIsSavedAfterTheEdit)
 
         ASSERT_EQ(App().m_image.GetPath(), Q(a)) << "b.jpg opened before R";
         EXPECT_TRUE(m_boxes.confirms.isEmpty());
-        EXPECT_TRUE(m_boxes.questions.isEmpty());
+        EXPECT_EQ(m_boxes.questions, QStringList{"Rotate|Rotate will change b.jpg on disk. Do you want to continue?"});
+        m_boxes.questions.clear();
         EXPECT_EQ(Blocks(testjpeg::ReadFile(b)), Blocks(rotatedB)) << withCtrl;
         EXPECT_EQ(StateOf(a), beforeA);
         EXPECT_FALSE(App().m_image.GetUndoMan()->CanUndo());
@@ -327,24 +329,32 @@ TEST_F(RunTest, OneOtherFileChosenInTheBrowserIsSavedAfterTheEdit)
     }
 }
 
-// A macro that would edit files without saving them asks first; one that
-// saves, or that runs on the open image, does not.
-TEST_F(RunTest, AMacroThatDoesNotSaveAsksBeforeARunOverFiles)
+// A macro that would edit files without saving or sending them asks first;
+// one that saves asks before it writes a file the user did not open; on the
+// open image nothing is asked.
+TEST_F(RunTest, AMacroAsksBeforeItEditsOrWritesAFileOtherThanTheOpenImage)
 {
+    const QString noSave = "Turn|This macro action has no \"Save\" step: the selected files it edits will not be "
+                           "saved.\n\nDo you want to run it anyway?";
+    const QString writes = "Turn|Turn will change b.jpg on disk. Do you want to continue?";
     struct Case {
         const char* selected;
-        bool withSave;
+        std::string step; // a second step: none, "Save" or "Email"
         bool answer;
-        bool asked;
+        const QString* question;
         bool runs;
     };
     const Case cases[] = {
-        {"b.jpg", false, false, true, false},
-        {"b.jpg", false, true, true, true},
-        {"b.jpg", true, false, false, true},
-        {"a.jpg", false, false, false, true},
+        {"b.jpg", "", false, &noSave, false},
+        {"b.jpg", "", true, &noSave, true},
+        {"b.jpg", "Save", false, &writes, false},
+        {"b.jpg", "Save", true, &writes, true},
+        {"b.jpg", "Email", false, nullptr, true},
+        {"a.jpg", "", false, nullptr, true},
+        {"a.jpg", "Save", false, nullptr, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.selected) + " " + c.step + (c.answer ? " yes" : " no"));
         const fs::path a = Write("a.jpg", 100, 60, 1);
         const fs::path b = Write("b.jpg", 120, 80, 2);
         const FileState beforeB = StateOf(b);
@@ -354,19 +364,15 @@ TEST_F(RunTest, AMacroThatDoesNotSaveAsksBeforeARunOverFiles)
         m_browser.Select({{c.selected, 0}});
         CBatch macro(QStringLiteral("Turn"));
         CCountingOperation* counter = AddCounter(macro);
-        if (c.withSave)
+        if (c.step == "Save")
             macro.GetOperations().push_back(App().m_operSave.Clone());
+        else if (!c.step.empty())
+            AddCounter(macro)->SetName(QString::fromStdString(c.step));
         App().RunMacro(&macro);
-        if (c.asked) {
-            EXPECT_EQ(m_boxes.questions,
-                      QStringList{"Turn|This macro action has no \"Save\" step: the selected files it edits "
-                                  "will not be saved.\n\nDo you want to run it anyway?"});
-        } else {
-            EXPECT_TRUE(m_boxes.questions.isEmpty()) << c.selected;
-        }
-        EXPECT_EQ(counter->seen.size(), c.runs ? 1 : 0) << c.selected << c.withSave;
+        EXPECT_EQ(m_boxes.questions, c.question ? QStringList{*c.question} : QStringList{});
+        EXPECT_EQ(counter->seen.size(), c.runs ? 1 : 0);
         EXPECT_EQ(counter->finished, c.runs ? 1 : 0);
-        if (!c.withSave)
+        if (c.step.empty() || !c.runs)
             EXPECT_EQ(StateOf(b), beforeB);
         TearDown();
         m_browser = CTestBrowser();

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and starts Pixmend.
+# Installs what is missing, builds the program and its library (not the tests
+# or benchmarks) and starts Pixmend.
 #   ./run.sh [photo.jpg]
 # The program starts in the caller's folder, so relative names given to it
 # are found where the caller sees them.
@@ -11,10 +12,8 @@ here="$(cd "$(dirname "$0")" && pwd)"
   ./scripts/install-deps.sh
   JOBS=$(nproc 2>/dev/null || echo 4)
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j "$JOBS"
+  # The program loads libKestrel28.so from its own folder.
+  cmake --build build -j "$JOBS" --target Pixmend Kestrel28
 )
 
-if [ -x "$here/build/bin/Pixmend" ]; then
-  exec "$here/build/bin/Pixmend" "$@"
-fi
-echo "Built the image library: build/bin/libKestrel28.so (the program is not built yet)."
+exec "$here/build/bin/Pixmend" "$@"

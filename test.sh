@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test; then runs
+# Installs what is missing, builds the program and every test (not the
+# benchmarks: see bench/README.md) and runs every test; then runs
 # the library, engine, worker and dialog tests again under the address and
 # undefined-behaviour sanitizers, the worker tests and the threaded render
 # under the thread sanitizer, and the program's window at an X server under

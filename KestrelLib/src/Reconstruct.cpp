@@ -30,6 +30,7 @@
 // number of threads (1: none besides the caller).
 #include "ColorConvert.h"
 #include "DCT.h"
+#include "RowThreads.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -306,9 +307,7 @@ void RunChunk(const PassGrid& g, const StepTable& table, size_t accRow, Chunk& c
 // Threads for one pass: the environment's cap, else the machine's count.
 int PassThreads()
 {
-    const char* env = std::getenv("KESTREL_RECONSTRUCT_THREADS");
-    const int n = env && std::atoi(env) > 0 ? std::atoi(env) : static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(n, 1, 16);
+    return std::clamp(ThreadsWanted("KESTREL_RECONSTRUCT_THREADS"), 1, 16);
 }
 
 // Rows each thread works out per batch; the first row of every thread but

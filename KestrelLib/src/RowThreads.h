@@ -4,16 +4,26 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
+// The thread count `variable` in the environment sets, else the machine's.
+inline int ThreadsWanted(const char* variable)
+{
+    const char* env = std::getenv(variable);
+    const int n = env ? std::atoi(env) : 0;
+    return n > 0 ? n : static_cast<int>(std::thread::hardware_concurrency());
+}
+
 // Threads for a pass over `rows` MCU rows of a width x height image: one for
-// small images, else the machine's threads up to eight, never more than rows.
+// small images, else the machine's threads (or KESTREL_ROW_THREADS) up to
+// eight, never more than rows.
 inline int RowPassThreads(int rows, long long width, long long height)
 {
     if (rows < 8 || width * height < 256 * 256)
         return 1;
-    const int n = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    const int n = std::clamp(ThreadsWanted("KESTREL_ROW_THREADS"), 1, 8);
     return std::min(n, rows);
 }
 

@@ -355,25 +355,25 @@ static std::vector<uint8_t> RedefineTableAfterFirstScan(const std::vector<uint8_
 // file or keeps those steps, so the lossless save decodes as the file does.
 TEST(Load, QuantTableRedefinedBetweenScans)
 {
+    if (!HaveTool("jpegtran"))
+        GTEST_SKIP() << "jpegtran missing";
     EncodeParams progressive = Sampled(80, {{2, 2}, {1, 1}, {1, 1}});
     progressive.progressive = true;
     std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
     const auto prog = Encode(MakePattern(64, 48), progressive);
     files.emplace_back("progressive, luma table", RedefineTableAfterFirstScan(prog, 0));
     files.emplace_back("progressive, chroma table", RedefineTableAfterFirstScan(prog, 1));
-    if (HaveTool("jpegtran")) {
-        // One sequential scan per component: the chroma table is redefined
-        // before the chroma scans.
-        TempDir dir;
-        WriteFile(dir / "in.jpg", Encode(MakePattern(64, 48), Sampled(80, {{2, 2}, {1, 1}, {1, 1}})));
-        std::ofstream(dir / "scans.txt") << "0;\n1;\n2;\n";
-        ASSERT_EQ(testjpeg::Run("jpegtran -scans '" + (dir / "scans.txt").string() + "' -outfile '" + (dir / "out.jpg").string()
-                      + "' '" + (dir / "in.jpg").string() + "'"),
-                  0);
-        const auto multi = ReadFile(dir / "out.jpg");
-        files.emplace_back("multi-scan, luma table", RedefineTableAfterFirstScan(multi, 0));
-        files.emplace_back("multi-scan, chroma table", RedefineTableAfterFirstScan(multi, 1));
-    }
+    // One sequential scan per component: the chroma table is redefined
+    // before the chroma scans.
+    TempDir dir;
+    WriteFile(dir / "in.jpg", Encode(MakePattern(64, 48), Sampled(80, {{2, 2}, {1, 1}, {1, 1}})));
+    std::ofstream(dir / "scans.txt") << "0;\n1;\n2;\n";
+    ASSERT_EQ(testjpeg::Run("jpegtran -scans '" + (dir / "scans.txt").string() + "' -outfile '" + (dir / "out.jpg").string()
+                  + "' '" + (dir / "in.jpg").string() + "'"),
+              0);
+    const auto multi = ReadFile(dir / "out.jpg");
+    files.emplace_back("multi-scan, luma table", RedefineTableAfterFirstScan(multi, 0));
+    files.emplace_back("multi-scan, chroma table", RedefineTableAfterFirstScan(multi, 1));
     for (const auto& [name, jpeg] : files) {
         SCOPED_TRACE(name);
         ASSERT_FALSE(jpeg.empty());
@@ -611,6 +611,8 @@ using Create = int32_t (*)(Kestrel**);
 
 TEST(SharedLibrary, ExportsOnlyTheFactoryAndWorksByDlopen)
 {
+    if (!HaveTool("nm"))
+        GTEST_SKIP() << "nm missing";
     void* lib = dlopen(KESTREL_SO_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     auto create = reinterpret_cast<blackbox::Create>(dlsym(lib, "CreateKestrelObject"));
@@ -633,9 +635,7 @@ TEST(SharedLibrary, ExportsOnlyTheFactoryAndWorksByDlopen)
     EXPECT_EQ(k->Release(), 0u);
 
     std::string syms;
-    if (HaveTool("nm")) {
-        testjpeg::Run(std::string("nm -D --defined-only ") + KESTREL_SO_PATH + " | awk '{print $3}'", &syms);
-        EXPECT_EQ(syms, "CreateKestrelObject\n");
-    }
+    testjpeg::Run(std::string("nm -D --defined-only ") + KESTREL_SO_PATH + " | awk '{print $3}'", &syms);
+    EXPECT_EQ(syms, "CreateKestrelObject\n");
     dlclose(lib);
 }

@@ -6,6 +6,7 @@
 #include "DCT.h"
 #include "RowThreads.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -244,12 +245,20 @@ TEST(Render, NegativeStrideDrawsBottomUp)
 TEST(Render, LargeImagesOnThreadsMatchOneThreadAndLibjpeg)
 {
     // Large enough to be spread over threads: every MCU row must come out as
-    // one CDCT draws it, up to a short last MCU row, in both directions.
-    ASSERT_GT(RowPassThreads(42, 1001, 667), 1) << "this image would not use threads";
+    // one CDCT draws it, up to a short last MCU row, in both directions. The
+    // thread count is set, not the machine's: rows handed out unevenly, and
+    // the most a pass takes.
+    struct RowThreads {
+        explicit RowThreads(int n) { setenv("KESTREL_ROW_THREADS", std::to_string(n).c_str(), 1); }
+        ~RowThreads() { unsetenv("KESTREL_ROW_THREADS"); }
+    };
+    for (int threads : {3, 8})
     for (const RenderCase& c : {RenderCase{"s420", 1001, 667, JCS_RGB, {{2, 2}, {1, 1}, {1, 1}}},
                                 RenderCase{"s440", 603, 1001, JCS_RGB, {{1, 2}, {1, 1}, {1, 1}}},
                                 RenderCase{"gray", 517, 389, JCS_GRAYSCALE, {}}}) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(::testing::Message() << c.name << " on " << threads << " threads");
+        const RowThreads set(threads);
+        ASSERT_EQ(RowPassThreads(42, c.width, c.height), threads);
         const auto jpeg = EncodeCase(c);
         ImageRef k;
         ASSERT_EQ(ktest::LoadBytes(k.p, jpeg), 1);

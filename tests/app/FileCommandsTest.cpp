@@ -27,6 +27,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -524,9 +525,15 @@ TEST_F(FileCommandsTest, ShiftDeleteQuestionScreenshot)
     CWidgetMessageBoxes widgets;
     if (!widgets.IsInteractive())
         GTEST_SKIP() << "message boxes are not shown in this environment";
+    // A picture left by an earlier run proves nothing.
+    const QString shot = QStringLiteral(PIXMEND_ARTIFACTS_DIR "/delete-prompt.png");
+    QFile::remove(shot);
+    ASSERT_FALSE(QFile::exists(shot));
     SetMessageBoxes(&widgets);
     QString text;
     bool defaultNo = false;
+    bool saved = false;
+    QSize boxSize;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -536,7 +543,8 @@ TEST_F(FileCommandsTest, ShiftDeleteQuestionScreenshot)
         text = box->text();
         defaultNo = box->defaultButton() == box->button(QMessageBox::No);
         QDir().mkpath(PIXMEND_ARTIFACTS_DIR);
-        box->grab().save(QStringLiteral(PIXMEND_ARTIFACTS_DIR "/delete-prompt.png"));
+        boxSize = box->size() * box->devicePixelRatio();
+        saved = box->grab().save(shot);
         box->button(QMessageBox::No)->click();
     });
     poll.start(20);
@@ -545,7 +553,10 @@ TEST_F(FileCommandsTest, ShiftDeleteQuestionScreenshot)
     EXPECT_EQ(text, "Delete the file " + Dir() + "/a.jpg permanently?\nIt cannot be brought back.");
     EXPECT_TRUE(defaultNo);
     EXPECT_TRUE(QFile::exists(Dir() + "/a.jpg"));
-    EXPECT_TRUE(QFile::exists(PIXMEND_ARTIFACTS_DIR "/delete-prompt.png"));
+    EXPECT_TRUE(saved);
+    const QImage picture(shot);
+    EXPECT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), boxSize);
 }
 
 } // namespace

@@ -290,6 +290,8 @@ std::vector<uint8_t> OrientationBlock(int orientation)
 // coefficients and orientation 6.
 TEST_F(RotateFlipTest, TurnsOnPixelsResetTheOrientation)
 {
+    if (!testjpeg::HaveTool("exiftool"))
+        GTEST_SKIP() << "exiftool missing";
     testjpeg::EncodeParams params = testjpeg::Sampled(90, {{2, 2}, {1, 1}, {1, 1}});
     params.writeJfif = false;
     params.markers.push_back({JPEG_APP0 + 1, OrientationBlock(6)});
@@ -309,8 +311,7 @@ TEST_F(RotateFlipTest, TurnsOnPixelsResetTheOrientation)
         ASSERT_GT(action->GetLibraryEditCount(), 0);
         const auto out = m_files / "saved.jpg";
         ASSERT_EQ(m_image->Save(Q(out)), 1);
-        if (testjpeg::HaveTool("exiftool"))
-            EXPECT_EQ(Orientation(out), 1);
+        EXPECT_EQ(Orientation(out), 1);
         EXPECT_EQ(lib->GetOrientation() & 0xFFFF, 1);
         if (p.Automatic) {
             // Upright: the picture turned clockwise.

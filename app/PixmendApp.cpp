@@ -1,5 +1,6 @@
 #include "PixmendApp.h"
 
+#include "BrowseDlg.h"
 #include "ChildBrowseView.h"
 #include "ChildView.h"
 #include "CommandIds.h"
@@ -289,10 +290,19 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
 
     if (!cl.path.isEmpty()) {
         // An existing folder given is that folder, listed with its first photo open.
-        if (QFileInfo(cl.path).isDir())
+        if (QFileInfo(cl.path).isDir()) {
             ChangeFolder(cl.path, 1);
-        else
+        } else {
+            const bool missing = !QFileInfo::exists(cl.path);
             OpenImage(cl.path, 0);
+            // The folder listed is named in the folder box, and a file not
+            // there is said so.
+            CChildBrowseView* browser = GetBrowser();
+            if (browser && !m_image.IsLoaded())
+                browser->GetBrowseDlg().ShowFolderText(m_strCurrentFolder);
+            if (missing)
+                MessageBoxes().ShowMessage(cl.path + QStringLiteral("\nThe file was not found."));
+        }
     } else {
         OpenImage(m_settings.DefaultPath, 0);
         if (!m_image.IsLoaded()) {

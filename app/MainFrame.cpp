@@ -442,6 +442,17 @@ void CMainFrame::RegisterFrameCommands()
     connect(&commands, &CCommandTable::commandExecuted, this, &CMainFrame::RefreshAfterCommand);
 }
 
+bool CMainFrame::ShowPreview(const QImage& picture, QSize imageSize)
+{
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    if (CChildView* view = GetView(); view && view->ShowPreview(picture, imageSize)) {
+        view->viewport()->repaint();
+        return true;
+    }
+#endif
+    return false;
+}
+
 void CMainFrame::ShowImage()
 {
     CPixmendApp* app = App();

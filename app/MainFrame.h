@@ -46,6 +46,9 @@ public:
 
     // Shows the application's open image (or none) in the view.
     void ShowImage();
+    // Puts a first picture of a photo about to open on screen at once, where
+    // the view will show the photo; false when the view has no place for it.
+    bool ShowPreview(const QImage& picture, QSize imageSize);
 
     // The interactive modes, through the mode list. Without a current mode
     // the id is -1, the cursor -1 and the context submenu 1.

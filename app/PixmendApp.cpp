@@ -1,5 +1,6 @@
 #include "PixmendApp.h"
 
+#include "BrowseDlg.h"
 #include "ChildBrowseView.h"
 #include "ChildView.h"
 #include "CommandIds.h"
@@ -11,6 +12,7 @@
 #include "Operation.h"
 #include "OperationPages.h"
 #include "SettingsDlg.h"
+#include "ThumbJob.h"
 #include "Profile.h"
 #include "UndoMan.h"
 
@@ -19,8 +21,13 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QEventLoop>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
+
+#include <memory>
 
 #include <climits>
 #include <cstdint>
@@ -64,6 +71,39 @@ protected:
 private:
     CPixmendApp* m_app;
 };
+
+// Ends `loop` once the window it watches is exposed.
+class CExposeWatch : public QObject {
+public:
+    CExposeWatch(QWindow* window, QEventLoop& loop) : m_window(window), m_loop(loop) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && m_window->isExposed())
+            m_loop.quit(); // after this exposure's paint
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWindow* m_window;
+    QEventLoop& m_loop;
+};
+
+// Runs the events, user input held back, until `window` is on screen (at
+// most `ms`): a window mapped first shows while the photo loads.
+void WaitUntilExposed(QWidget* window, int ms)
+{
+    QWindow* handle = window->windowHandle();
+    if (!handle || handle->isExposed())
+        return;
+    QEventLoop loop;
+    CExposeWatch watch(handle, loop);
+    handle->installEventFilter(&watch);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    handle->removeEventFilter(&watch);
+}
 
 } // namespace
 
@@ -206,29 +246,63 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     if (!cl.path.isEmpty())
         m_strCurrentFolder = cl.currentFolder;
 
-    m_pMainFrame = new CMainFrame;
-    m_commands.AddActionsTo(m_pMainFrame);
-    qApp->installEventFilter(new CInputWatcher(this));
-
     QRect desktop(0, 0, 1024, 768);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         desktop = screen->geometry();
     const QRect placement = PlaceWindow(m_settings, desktop);
+
+    // While the window is built, the photo to start on loads (OpenImage
+    // takes it) and, when it opens shrunk to fit, a first picture of it is
+    // decoded at about the window's scale.
+    const QString startPath = cl.path.isEmpty() ? m_settings.DefaultPath : cl.path;
+    std::unique_ptr<CThumbJob> preview;
+    if (!startPath.isEmpty() && QFileInfo(startPath).isFile()) {
+        if (m_settings.ScaleOnOpen == 1) {
+            const int box = std::clamp(std::min(placement.width(), placement.height()), 1, CThumbLoader::kMaxBox);
+            preview = std::make_unique<CThumbJob>(m_image.GetLibraryObject(), startPath, box,
+                                                  static_cast<uint32_t>(m_settings.BackgroundColor));
+        }
+        m_image.StartLoad(startPath);
+    }
+
+    m_pMainFrame = new CMainFrame;
+    m_commands.AddActionsTo(m_pMainFrame);
+    qApp->installEventFilter(new CInputWatcher(this));
+
     m_pMainFrame->move(placement.topLeft());
     m_pMainFrame->resize(placement.size());
     m_pMainFrame->show();
+    // The window goes on screen before the photo loads.
+    WaitUntilExposed(m_pMainFrame, 1000);
 
     m_strAppTitle = QStringLiteral("Pixmend");
 
     m_batches.Load(&m_operations);
     m_pMainFrame->SetMacroNamesSource([this] { return m_batches.GetNames(); });
 
+    // The first picture shows until the photo itself is attached.
+    if (preview) {
+        QSize imageSize;
+        const QImage picture = preview->Take(&imageSize);
+        m_pMainFrame->ShowPreview(picture, imageSize);
+        preview.reset();
+    }
+
     if (!cl.path.isEmpty()) {
         // An existing folder given is that folder, listed with its first photo open.
-        if (QFileInfo(cl.path).isDir())
+        if (QFileInfo(cl.path).isDir()) {
             ChangeFolder(cl.path, 1);
-        else
+        } else {
+            const bool missing = !QFileInfo::exists(cl.path);
             OpenImage(cl.path, 0);
+            // The folder listed is named in the folder box, and a file not
+            // there is said so.
+            CChildBrowseView* browser = GetBrowser();
+            if (browser && !m_image.IsLoaded())
+                browser->GetBrowseDlg().ShowFolderText(m_strCurrentFolder);
+            if (missing)
+                MessageBoxes().ShowMessage(cl.path + QStringLiteral("\nThe file was not found."));
+        }
     } else {
         OpenImage(m_settings.DefaultPath, 0);
         if (!m_image.IsLoaded()) {

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -38,8 +39,41 @@ CKsImage::~CKsImage()
     m_lib = nullptr;
 }
 
+void CKsImage::StartLoad(const QString& path)
+{
+    if (!IsUsablePath(path) || !QFileInfo::exists(path) || !m_lib || !HasUndoFile())
+        return;
+    Close();
+    try {
+        m_pendingLoad = std::async(std::launch::async, [lib = m_lib, path] {
+            CBstr bstr(Utf16View(path));
+            return lib->LoadFile(bstr, 0);
+        });
+        m_pendingPath = path;
+    } catch (const std::system_error&) {
+        // No thread: Load does it all later.
+    }
+}
+
+int CKsImage::FinishLoad()
+{
+    if (!m_pendingLoad.valid())
+        return -1;
+    const int result = m_pendingLoad.get();
+    m_pendingPath.clear();
+    return result;
+}
+
 int CKsImage::Load(const QString& path, int makeDib)
 {
+    if (m_pendingLoad.valid()) {
+        const bool started = path == m_pendingPath;
+        const int loaded = FinishLoad();
+        if (started) {
+            m_path = path;
+            return loaded && (!makeDib || CreateDib()) ? 1 : 0;
+        }
+    }
     // A missing file leaves the open image as it is.
     if (!IsUsablePath(path) || !QFileInfo::exists(path))
         return 0;
@@ -55,6 +89,7 @@ int CKsImage::Load(const QString& path, int makeDib)
 
 int CKsImage::Save(const QString& path, const SaveSettings* settings)
 {
+    FinishLoad();
     const QString target = path.isEmpty() ? m_path : path;
     if (!m_lib || !IsUsablePath(target))
         return 0;
@@ -78,6 +113,7 @@ int CKsImage::Save(const QString& path, const SaveSettings* settings)
 
 void CKsImage::Close()
 {
+    FinishLoad();
     m_undoMan.ClearHistory();
     DeleteDib();
     m_spareDib.Reset();
@@ -88,17 +124,17 @@ void CKsImage::Close()
 
 int CKsImage::IsLoaded() const
 {
-    return m_lib ? m_lib->IsLoaded() : 0;
+    return m_lib && !m_pendingLoad.valid() ? m_lib->IsLoaded() : 0;
 }
 
 int CKsImage::GetWidth() const
 {
-    return m_lib ? m_lib->GetWidth() : 0;
+    return m_lib && !m_pendingLoad.valid() ? m_lib->GetWidth() : 0;
 }
 
 int CKsImage::GetHeight() const
 {
-    return m_lib ? m_lib->GetHeight() : 0;
+    return m_lib && !m_pendingLoad.valid() ? m_lib->GetHeight() : 0;
 }
 
 void CKsImage::RefreshView()
@@ -116,7 +152,7 @@ void CKsImage::SwapViewSize()
 int CKsImage::CreateDib()
 {
     DeleteDib();
-    if (!m_lib || !m_lib->IsLoaded())
+    if (!IsLoaded())
         return 0;
     const int mcuWidth = m_lib->GetMcuWidth();
     const int mcuHeight = m_lib->GetMcuHeight();

@@ -16,6 +16,8 @@
 #include <QImage>
 #include <QString>
 
+#include <future>
+
 class CJPEGlib;
 struct SaveSettings;
 
@@ -32,6 +34,11 @@ public:
     // other failure leaves the image closed with its path set to `path`.
     // With makeDib the display bitmap is built too and must succeed.
     int Load(const QString& path, int makeDib);
+    // Starts loading `path` (without the bitmap) on a thread of its own; the
+    // next Load of the same path takes its result. Until then the image reads
+    // as not loaded and its library object belongs to that thread; any other
+    // use of the image waits for it. A path Load would not take is ignored.
+    void StartLoad(const QString& path);
     // Saves through the library to `path` (empty: the image's own path) with
     // the options made from `settings` (SaveOptionsFromSettings). On success
     // the history is marked saved and the path becomes the saved one.
@@ -84,6 +91,9 @@ public:
     IKestrel* GetLibraryObject() const { return m_lib; }
 
 private:
+    // Waits for a load StartLoad began: its result, -1 when none was under way.
+    int FinishLoad();
+
     IKestrel* m_lib = nullptr;
     CDib24 m_dib;
     // The memory of the last dropped bitmap, for the next one of its size.
@@ -92,6 +102,8 @@ private:
     IView* m_view = nullptr;
     CUndoMan m_undoMan;
     QString m_path;
+    std::future<int> m_pendingLoad;
+    QString m_pendingPath;
 };
 
 // The library's save options for one save, field by field from `settings`;

@@ -135,6 +135,7 @@ void CChildView::SwapDimensions()
 void CChildView::AttachImage(CKsImage* image)
 {
     m_image = image;
+    m_preview = QImage();
     m_dragging = m_selectionShown = m_movingSelection = m_panning = false;
     m_handle = 0;
     if (!image) {
@@ -258,11 +259,34 @@ void CChildView::ZoomToFit(bool onlyShrink)
         ZoomActual();
         return;
     }
-    const int64_t byHeight = static_cast<int64_t>(ch) * 256 / height;
-    const int64_t byWidth = static_cast<int64_t>(cw) * 256 / width;
-    m_zoom = static_cast<unsigned>(std::clamp<int64_t>(std::min(byHeight, byWidth), 1, INT_MAX));
+    m_zoom = FitZoom(cw, ch, width, height);
     m_zoomIndex = -1;
     UpdateView(true);
+}
+
+bool CChildView::ShowPreview(const QImage& picture, QSize imageSize)
+{
+    m_preview = picture;
+    m_previewImageSize = imageSize;
+    if (IsImageLoaded() || PreviewRect().isEmpty())
+        m_preview = QImage();
+    viewport()->update();
+    return HasPreview();
+}
+
+QRect CChildView::PreviewRect() const
+{
+    // As ZoomToFit(true) will place the photo: without scroll bars, centred.
+    const int width = m_previewImageSize.width();
+    const int height = m_previewImageSize.height();
+    const int cw = viewport()->width();
+    const int ch = viewport()->height();
+    if (m_host->Settings().ScaleOnOpen != 1 || width <= 0 || height <= 0 || (width <= cw && height <= ch))
+        return QRect();
+    const unsigned zoom = FitZoom(cw, ch, width, height);
+    const int zw = ClampToInt((static_cast<int64_t>(width) * zoom) >> 8);
+    const int zh = ClampToInt((static_cast<int64_t>(height) * zoom) >> 8);
+    return QRect((cw - zw) / 2, (ch - zh) / 2, zw, zh);
 }
 
 void CChildView::ZoomToSelection()

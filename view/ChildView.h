@@ -51,6 +51,12 @@ public:
     void AttachImage(CKsImage* image);
     CKsImage* GetImage() const { return m_image; }
     bool IsImageLoaded() const;
+    // A first picture of a `imageSize` photo about to be opened, shown where
+    // the open will fit the photo to the client until an image is attached.
+    // Only where the open shrinks the photo to fit (ScaleOnOpen 1 and a photo
+    // larger than the client); false, and nothing kept, otherwise.
+    bool ShowPreview(const QImage& picture, QSize imageSize);
+    bool HasPreview() const { return !m_preview.isNull(); }
 
     void UpdateView(bool notifyFrame);
     void CancelSelection(bool lastOnly);
@@ -135,6 +141,8 @@ private:
     void UpdateScrollBars();
     void OnScrollAction(Qt::Orientation orientation, int action);
     void UpdateOrigin();
+    // Where the preview goes; empty when it has no place.
+    QRect PreviewRect() const;
     QPoint ImagePoint(int x, int y) const;
     int FindHandle(QPoint p) const;
     void LeftButtonDown(int x, int y);
@@ -190,4 +198,6 @@ private:
     // Phase of the marching outline, 6 down to -1; it steps once per timer-1 tick.
     int m_antsPhase = 6;
     std::array<QTimer, 3> m_timers;
+    QImage m_preview;
+    QSize m_previewImageSize;
 };

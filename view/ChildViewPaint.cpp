@@ -70,6 +70,8 @@ void CChildView::paintEvent(QPaintEvent*)
     const QColor background = FromColorRef(m_host->Settings().BackgroundColor);
     if (!IsImageLoaded()) {
         painter.fillRect(client, background);
+        if (!m_preview.isNull())
+            painter.drawImage(PreviewRect(), m_preview);
         return;
     }
     UpdateOrigin();

@@ -1,6 +1,9 @@
 // Start-up and shut-down of the application object: the library checks (as
 // separate processes, since a failed start ends the program), the profile
 // read at start and written at exit, the command line and window placement.
+#include "AnswerBoxes.h"
+#include "BrowseDlg.h"
+#include "ChildBrowseView.h"
 #include "CommandIds.h"
 #include "MainFrame.h"
 #include "PixmendApp.h"
@@ -13,6 +16,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QAction>
+#include <QComboBox>
 
 #include <gtest/gtest.h>
 
@@ -135,11 +139,16 @@ TEST_F(AppStartTest, APathThatCannotBeOpenedLeavesTheProgramRunningWithoutImage)
         SCOPED_TRACE(path.toStdString());
         if (QFile::exists(path))
             continue;
+        CAnswerBoxes boxes;
         CPixmendApp app;
         ASSERT_TRUE(app.InitInstance({path}));
         EXPECT_FALSE(app.m_image.IsLoaded());
         EXPECT_EQ(app.m_strCurrentFolder, folder);
         EXPECT_EQ(app.GetMainFrame()->windowTitle(), QString("Pixmend"));
+        // Said once, with the path; the folder box names the folder listed.
+        const QString full = QDir(Pics()).absoluteFilePath(path);
+        EXPECT_EQ(boxes.messages, QStringList{full + "\nThe file was not found."});
+        EXPECT_EQ(app.GetBrowser()->GetBrowseDlg().GetFolderCombo()->currentText(), folder);
         // The same through the open path used by the file commands.
         app.OpenImage(Pics() + "/other.jpg", 0);
         app.OpenImage(QDir(Pics()).absoluteFilePath(path), 0);

@@ -135,6 +135,45 @@ TEST(KsImage, LoadFailures)
     EXPECT_EQ(image.IsLoaded(), 0);
 }
 
+// A load begun on its own thread is the one the next Load of that path
+// takes; any other Load, or the image's end, waits for it and goes its way.
+TEST(KsImage, StartedLoadIsTakenByLoadOfThatPath)
+{
+    TempDir d;
+    const auto a = WriteJpeg(d / "a.jpg", 40, 30);
+    const auto b = WriteJpeg(d / "b.jpg", 24, 16);
+    std::ofstream(d / "text.jpg") << "hello";
+    CKsImage direct(RealLib());
+    ASSERT_EQ(direct.Load(Q(a), 1), 1);
+
+    CKsImage image(RealLib());
+    image.StartLoad(Q(a));
+    // Not loaded to anyone but the thread until Load takes it.
+    EXPECT_EQ(image.IsLoaded(), 0);
+    EXPECT_EQ(image.GetWidth(), 0);
+    EXPECT_EQ(image.CreateDib(), 0);
+    ASSERT_EQ(image.Load(Q(a), 1), 1);
+    EXPECT_EQ(image.GetPath(), Q(a));
+    EXPECT_EQ(Coefficients(image), Coefficients(direct));
+    ASSERT_EQ(image.GetDibImage(), direct.GetDibImage());
+
+    // A missing file starts nothing; the open image stays.
+    image.StartLoad(Q(d / "missing.jpg"));
+    EXPECT_EQ(image.IsLoaded(), 1);
+    // Another path is loaded as Load always does.
+    image.StartLoad(Q(a));
+    ASSERT_EQ(image.Load(Q(b), 0), 1);
+    EXPECT_EQ(image.GetWidth(), 24);
+    EXPECT_EQ(image.GetPath(), Q(b));
+    // A file that is no JPEG fails as Load fails: closed, its path taken.
+    image.StartLoad(Q(d / "text.jpg"));
+    EXPECT_EQ(image.Load(Q(d / "text.jpg"), 1), 0);
+    EXPECT_EQ(image.IsLoaded(), 0);
+    EXPECT_EQ(image.GetPath(), Q(d / "text.jpg"));
+    // An image ending with a load under way waits for it.
+    CKsImage(RealLib()).StartLoad(Q(a));
+}
+
 std::map<std::string, bool> CorpusLoadable()
 {
     std::map<std::string, bool> loadable;

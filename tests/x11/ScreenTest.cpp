@@ -9,11 +9,13 @@
 #include "BatchProgress.h"
 #include "ChildBrowseView.h"
 #include "BrowseDlg.h"
+#include "ColorRef.h"
 #include "CommandIds.h"
 #include "InsertTextDlg.h"
 #include "LayoutCheck.h"
 #include "ProgramWindow.h"
 #include "SettingsDlg.h"
+#include "ThumbJob.h"
 #include "WidgetMessageBoxes.h"
 
 #include <dlfcn.h>
@@ -22,6 +24,7 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -207,6 +210,81 @@ TEST_F(ScreenTest, APhotoIsDrawnOnScreen)
     const QRect shown(m_view->viewport()->mapToGlobal(testwin::ClientPoint(*m_view, 0, 0)), rendered.size());
     EXPECT_TRUE(QTest::qWaitFor([&] { return Differences(OnScreen(shown), rendered) == 0; }, 5000))
         << Differences(OnScreen(shown), rendered) << " pixels differ from the render";
+}
+
+// Counts the image view's paints that showed the first picture of a photo.
+class CPreviewPaints : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            if (auto* view = qobject_cast<CChildView*>(watched->parent());
+                view && watched == view->viewport() && view->HasPreview() && !view->IsImageLoaded())
+                ++count;
+        return false;
+    }
+};
+
+// The bounding box of the pixels of `image` that are not `background`.
+QRect PaintedBox(const QImage& image, QRgb background)
+{
+    const QImage x = image.convertToFormat(QImage::Format_RGB32);
+    QRect box;
+    for (int y = 0; y < x.height(); ++y)
+        for (int col = 0; col < x.width(); ++col)
+            if ((x.pixel(col, y) & 0xFFFFFF) != (background & 0xFFFFFF))
+                box |= QRect(col, y, 1, 1);
+    return box;
+}
+
+// A photo larger than the window: the start puts a first picture of it,
+// decoded at the window's scale, where the photo will be, and then the
+// server shows exactly what the view paints from the full render; the
+// comparison tells the two apart.
+TEST_F(ScreenTest, TheFirstPictureMakesWayForThePhotoItself)
+{
+    const fs::path photo = Photo("large.jpg", 3000, 2000);
+    CPreviewPaints previews;
+    qApp->installEventFilter(&previews);
+    m_app = std::make_unique<CPixmendApp>();
+    ASSERT_TRUE(m_app->InitInstance({Q(photo)}));
+    qApp->removeEventFilter(&previews);
+    m_frame = m_app->GetMainFrame();
+    m_view = m_frame->GetView();
+    EXPECT_GE(previews.count, 1);
+    ASSERT_TRUE(m_view->IsImageLoaded());
+    EXPECT_FALSE(m_view->HasPreview());
+    EXPECT_EQ(m_view->ZoomIndex(), -1); // fitted to the window
+
+    // The full render, scaled to the fitted size and centred on the background.
+    QWidget* viewport = m_view->viewport();
+    const QRect shown(viewport->mapToGlobal(QPoint(0, 0)), viewport->size());
+    const QRgb background = QRgbFromColorRef(m_app->m_settings.BackgroundColor);
+    QImage painted(viewport->size(), QImage::Format_RGB32);
+    painted.fill(background);
+    {
+        const int zoom = static_cast<int>(m_view->Zoom());
+        const int zw = m_view->GetZoomedWidth(), zh = m_view->GetZoomedHeight();
+        QPainter p(&painted);
+        p.drawImage(QRectF(m_view->OriginX(), m_view->OriginY(), zw, zh), m_app->m_image.GetDibImage(),
+                    QRectF(0, 0, zw * 256 / zoom, zh * 256 / zoom));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Differences(OnScreen(shown), painted) == 0; }, 5000))
+        << Differences(OnScreen(shown), painted) << " pixels differ from the render";
+
+    // The first picture alone, in the same place, is not that paint.
+    CThumbJob job(m_app->m_image.GetLibraryObject(), Q(photo), 960, 0);
+    QSize size;
+    const QImage picture = job.Take(&size);
+    m_view->AttachImage(nullptr);
+    ASSERT_TRUE(m_view->ShowPreview(picture, size));
+    viewport->repaint();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Differences(OnScreen(shown), painted) > 0; }, 5000));
+    EXPECT_EQ(PaintedBox(OnScreen(shown), background), PaintedBox(painted, background));
+    m_frame->ShowImage();
 }
 
 // Ctrl+B, Edit... on the sample macro, OK clicked with the mouse, OK in the

@@ -71,7 +71,8 @@ void CBatchEditDlg::CreateControls(QWidget* window)
     const auto button = [window](int id, const char* text) {
         auto* b = new QPushButton(QString::fromUtf8(text), window);
         SetDlgItemId(b, id);
-        b->setAutoDefault(false);
+        // Return on the focused button presses it, as Space does.
+        b->setAutoDefault(true);
         return b;
     };
     m_add = button(1070, "Add  >>");

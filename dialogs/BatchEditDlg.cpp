@@ -3,6 +3,7 @@
 #include "DlgItems.h"
 #include "MessageBoxes.h"
 #include "Operation.h"
+#include "ScreenFit.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -264,7 +265,9 @@ CBatchEditDlgWrapper::CBatchEditDlgWrapper(CBatch* batch, const std::vector<IOpe
     auto* layout = new QVBoxLayout(this);
     auto* frame = new QWidget(this);
     SetDlgItemId(frame, 1196);
-    layout->addWidget(frame);
+    auto* scroller = new CScreenFitArea(frame, this);
+    layout->addWidget(scroller);
+    KeepOnScreen(this, scroller);
     m_sheet.AddPage(&m_page);
     m_sheet.CreateTabless(frame);
     m_sheet.FitToWindow(frame);

@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -306,6 +307,57 @@ TEST_F(ScreenTest, EveryOperationPageFitsInEveryHost)
     QTest::keyClick(m_frame->windowHandle(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_EQ(texts, 1);
 
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+}
+
+// Preferences on a screen 500 pixels tall at the program's scale (as scale 2
+// on a 1600 x 1000 screen): the dialog stays inside the available area, its
+// buttons on it and every page's controls whole, on both pages. The
+// program runs again in a child with the scale that makes the screen so small.
+TEST_F(ScreenTest, PreferencesFitASmallScreen)
+{
+    if (qEnvironmentVariableIsEmpty("PIXMEND_SMALL_SCREEN")) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const qreal scale = QGuiApplication::primaryScreen()->geometry().height() *
+                            QGuiApplication::primaryScreen()->devicePixelRatio() / 500.0;
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
+        env.insert(QStringLiteral("PIXMEND_SMALL_SCREEN"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=ScreenTest.PreferencesFitASmallScreen")});
+        ASSERT_TRUE(child.waitForFinished(240000));
+        const QString out = QString::fromLocal8Bit(child.readAll());
+        EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("[  PASSED  ] 1 test"))) << out.toStdString();
+        return;
+    }
+    Start(Q(Photo("photo.jpg")));
+    const QRect room = m_frame->screen()->availableGeometry();
+    ASSERT_LE(room.height(), 501);
+    QStringList problems;
+    int pages = 0;
+    edtest::WhenModal<QDialog>([&](QDialog* prefs) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(prefs));
+        auto* tabs = prefs->findChild<QTabBar*>(QStringLiteral("SheetTabs"));
+        ASSERT_NE(tabs, nullptr);
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            problems << Problems(prefs, tabs->tabText(i));
+            EXPECT_TRUE(room.contains(prefs->frameGeometry())) << tabs->tabText(i).toStdString() << ": "
+                << prefs->frameGeometry().width() << "x" << prefs->frameGeometry().height();
+            for (auto which : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
+                QPushButton* button = DialogButton(prefs, which);
+                ASSERT_NE(button, nullptr);
+                EXPECT_TRUE(room.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
+            }
+            ++pages;
+        }
+        prefs->reject();
+    });
+    Execute(ID_FILE_PREFERENCES);
+    EXPECT_EQ(pages, 2);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
 }
 

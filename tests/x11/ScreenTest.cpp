@@ -18,8 +18,11 @@
 
 #include <dlfcn.h>
 
+#include <functional>
+
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
@@ -210,32 +213,87 @@ TEST_F(ScreenTest, APhotoIsDrawnOnScreen)
         << Differences(OnScreen(shown), rendered) << " pixels differ from the render";
 }
 
-// Ctrl+B, Edit... on the sample macro, OK clicked with the mouse, OK in the
-// manager: the program lives on and the macro is kept as it was.
-TEST_F(ScreenTest, TheMacroEditorClosesWithAMouseClickOnOk)
+// Ctrl+B, Edit... on the sample macro, the editor closed each way a user
+// closes it, OK in the manager: the program lives on (under the sanitizers
+// too) and the macro is kept as it was.
+TEST_F(ScreenTest, TheMacroEditorClosesWithTheMouseEnterAndEsc)
 {
+    CXKeyboard keyboard;
+    ASSERT_TRUE(keyboard.IsOpen()) << "the X test extension is not available";
     Start(Q(Photo("photo.jpg")));
     ASSERT_FALSE(m_app->m_batches.GetBatches().empty());
     const QString macros = m_app->m_batches.SaveToString();
-    int edited = 0;
-    int managed = 0;
-    edtest::WhenModal<CBatchManagerDlg>([&](CBatchManagerDlg* manager) {
-        edtest::WhenModal<CBatchEditDlgWrapper>([&](CBatchEditDlgWrapper* editor) {
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
-            QPushButton* ok = DialogButton(editor, QDialogButtonBox::Ok);
-            ASSERT_NE(ok, nullptr);
-            QTest::mouseClick(ok, Qt::LeftButton);
-            ++edited;
+    constexpr unsigned long kReturn = 0xff0d, kEscape = 0xff1b;
+    // The first field that takes typing on an operation page of the editor,
+    // looked for on every tab of every operation.
+    const auto pageField = [](CBatchEditDlgWrapper* editor) -> QLineEdit* {
+        QWidget* pages = GetDlgItem(editor, 1119);
+        auto* selected = qobject_cast<QListWidget*>(GetDlgItem(editor, 1117));
+        for (int row = 0; selected && row < selected->count(); ++row) {
+            selected->setCurrentRow(row);
+            QTabBar* tabs = nullptr;
+            for (QTabBar* bar : pages->findChildren<QTabBar*>(QStringLiteral("DlgTabRow")))
+                if (bar->isVisible())
+                    tabs = bar;
+            for (int tab = 0; tab < (tabs ? tabs->count() : 1); ++tab) {
+                if (tabs)
+                    tabs->setCurrentIndex(tab);
+                for (QLineEdit* field : pages->findChildren<QLineEdit*>())
+                    if (field->isVisible() && field->isEnabled() && !field->isReadOnly())
+                        return field;
+            }
+        }
+        return nullptr;
+    };
+    struct Way {
+        const char* name;
+        std::function<void(CBatchEditDlgWrapper*)> close;
+        int result;
+    };
+    const Way ways[] = {
+        {"mouse click on OK",
+         [](CBatchEditDlgWrapper* editor) {
+             QTest::mouseClick(DialogButton(editor, QDialogButtonBox::Ok), Qt::LeftButton);
+         },
+         QDialog::Accepted},
+        {"Enter in a page field",
+         [&](CBatchEditDlgWrapper* editor) {
+             QLineEdit* field = pageField(editor);
+             ASSERT_NE(field, nullptr);
+             field->setFocus();
+             keyboard.Chord({kReturn});
+         },
+         QDialog::Accepted},
+        {"Enter on OK",
+         [&](CBatchEditDlgWrapper* editor) {
+             DialogButton(editor, QDialogButtonBox::Ok)->setFocus();
+             keyboard.Chord({kReturn});
+         },
+         QDialog::Accepted},
+        {"Esc", [&](CBatchEditDlgWrapper*) { keyboard.Chord({kEscape}); }, QDialog::Rejected},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        int result = -1;
+        int managed = 0;
+        edtest::WhenModal<CBatchManagerDlg>([&](CBatchManagerDlg* manager) {
+            edtest::WhenModal<CBatchEditDlgWrapper>([&](CBatchEditDlgWrapper* editor) {
+                ASSERT_TRUE(QTest::qWaitForWindowActive(editor));
+                QObject::connect(editor, &QDialog::finished, [&result](int r) { result = r; });
+                way.close(editor);
+            });
+            // The editor runs modally inside this click.
+            QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(manager, 1115)), Qt::LeftButton);
+            QTest::mouseClick(DialogButton(manager, QDialogButtonBox::Ok), Qt::LeftButton);
+            ++managed;
         });
-        // The editor runs modally inside this click.
-        QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(manager, 1115)), Qt::LeftButton);
-        QTest::mouseClick(DialogButton(manager, QDialogButtonBox::Ok), Qt::LeftButton);
-        ++managed;
-    });
-    QTest::keyClick(m_frame->windowHandle(), Qt::Key_B, Qt::ControlModifier);
-    EXPECT_EQ(edited, 1);
-    EXPECT_EQ(managed, 1);
-    EXPECT_EQ(m_app->m_batches.SaveToString(), macros);
+        m_frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        QTest::keyClick(m_frame->windowHandle(), Qt::Key_B, Qt::ControlModifier);
+        EXPECT_EQ(result, way.result);
+        EXPECT_EQ(managed, 1);
+        EXPECT_EQ(m_app->m_batches.SaveToString(), macros);
+    }
 }
 
 // Every operation page in each of its hosts: every control at least its

@@ -357,7 +357,6 @@ int CPropertySheet::DoModal()
     area->setObjectName(QStringLiteral("PageArea"));
     // On a small screen the pages scroll rather than push the buttons off it.
     auto* scroller = new CScreenFitArea(area, dialog);
-    KeepOnScreen(dialog, scroller);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, dialog);
     m_apply = buttons->button(QDialogButtonBox::Apply);
     m_apply->setEnabled(false);

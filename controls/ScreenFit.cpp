@@ -36,15 +36,13 @@ private:
         // The frame is known once the window was mapped; before that, none.
         const QSize frame = m_dialog->frameGeometry().size() - m_dialog->size();
         const QSize most = (screen->availableGeometry().size() - frame).expandedTo(QSize(1, 1));
-        if (m_area) {
-            QLayout* layout = m_dialog->layout();
+        // The area's room: what the rest of the dialog leaves of the screen.
+        if (QLayout* layout = m_dialog->layout(); layout && m_area) {
             m_area->SetRoom(QSize(kNoLimit, kNoLimit));
-            if (layout) {
-                layout->invalidate();
-                const QSize rest = layout->totalMinimumSize() - m_area->minimumSizeHint();
-                m_area->SetRoom((most - rest).expandedTo(QSize(1, 1)));
-                layout->activate();
-            }
+            layout->invalidate();
+            const QSize rest = layout->totalMinimumSize() - m_area->minimumSizeHint();
+            m_area->SetRoom((most - rest).expandedTo(QSize(1, 1)));
+            layout->activate();
         }
         m_dialog->resize(m_dialog->size().boundedTo(most).expandedTo(m_dialog->minimumSize()));
     }
@@ -55,13 +53,14 @@ private:
 
 } // namespace
 
-CScreenFitArea::CScreenFitArea(QWidget* content, QWidget* parent)
-    : QScrollArea(parent)
+CScreenFitArea::CScreenFitArea(QWidget* content, QWidget* dialog)
+    : QScrollArea(dialog)
     , m_room(kNoLimit, kNoLimit)
 {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
     setWidget(content);
+    new CScreenFitter(dialog, this);
 }
 
 QSize CScreenFitArea::ContentMinimum() const
@@ -109,10 +108,4 @@ bool CScreenFitArea::viewportEvent(QEvent* event)
     if (event->type() == QEvent::LayoutRequest)
         updateGeometry();
     return QScrollArea::viewportEvent(event);
-}
-
-void KeepOnScreen(QWidget* dialog, CScreenFitArea* area)
-{
-    if (dialog)
-        new CScreenFitter(dialog, area);
 }

@@ -1,6 +1,6 @@
-// Dialogs on small screens. A dialog host keeps its window inside the
-// available area of its screen (KeepOnScreen), and puts the part that may
-// scroll (the pages) in a CScreenFitArea. While the screen has room the area
+// Dialogs on small screens. A dialog host puts the part of its window that
+// may scroll (the pages) in a CScreenFitArea, which keeps the dialog inside
+// the available area of its screen. While the screen has room the area
 // asks for everything its content needs, so the dialog looks and grows as it
 // would without it; on a screen too small for that it claims no more than the
 // rest of the dialog leaves, and the content, kept at its own minimum,
@@ -12,8 +12,13 @@
 class CScreenFitArea : public QScrollArea {
     Q_OBJECT
 public:
-    // Holds `content`, which follows the area's size down to its minimum.
-    CScreenFitArea(QWidget* content, QWidget* parent);
+    // Holds `content`, which follows the area's size down to its minimum, in
+    // `dialog`. Whenever the dialog is shown it is fitted to the available
+    // area of its screen (its owner's screen when it has one): the area gets
+    // the room the rest of the dialog leaves, and the dialog's size is
+    // bounded by the screen's, so its position (centred by the dialog) lies
+    // on the screen.
+    CScreenFitArea(QWidget* content, QWidget* dialog);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -31,9 +36,3 @@ private:
 
     QSize m_room;
 };
-
-// Whenever `dialog` is shown it is fitted to the available area of its
-// screen (its owner's screen when it has one): `area`, when given, gets the
-// room the rest of the dialog leaves, and the dialog's size is bounded by
-// the area's, so its position (centred by the dialog) lies on the screen.
-void KeepOnScreen(QWidget* dialog, CScreenFitArea* area);

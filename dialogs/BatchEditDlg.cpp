@@ -265,9 +265,7 @@ CBatchEditDlgWrapper::CBatchEditDlgWrapper(CBatch* batch, const std::vector<IOpe
     auto* layout = new QVBoxLayout(this);
     auto* frame = new QWidget(this);
     SetDlgItemId(frame, 1196);
-    auto* scroller = new CScreenFitArea(frame, this);
-    layout->addWidget(scroller);
-    KeepOnScreen(this, scroller);
+    layout->addWidget(new CScreenFitArea(frame, this));
     m_sheet.AddPage(&m_page);
     m_sheet.CreateTabless(frame);
     m_sheet.FitToWindow(frame);

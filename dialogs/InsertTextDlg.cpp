@@ -65,9 +65,7 @@ CInsertTextDlgWrapper::CInsertTextDlgWrapper(CInsertTextDlg::IController* contro
     auto* layout = new QVBoxLayout(this);
     m_frame = new QWidget(this);
     SetDlgItemId(m_frame, 1122);
-    auto* scroller = new CScreenFitArea(m_frame, this);
-    layout->addWidget(scroller);
-    KeepOnScreen(this, scroller);
+    layout->addWidget(new CScreenFitArea(m_frame, this));
     resize(620, 560);
 }
 

@@ -42,9 +42,10 @@ bool CTypingKeysFilter::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
-        // It travels from the window down and up again; the popup may be
+        // It travels from the window down and up again; the list may be
         // gone by the last step. A key press or the shortcut ends the mark.
-        if (QApplication::activePopupWidget())
+        if (const QWidget* popup = QApplication::activePopupWidget();
+            popup && qobject_cast<const QComboBox*>(popup->parentWidget()))
             m_popupKey = true;
         break;
     case QEvent::Shortcut:

@@ -217,7 +217,7 @@ CMainFrame::CMainFrame()
     const int scale = app ? app->GetDpiScale() : 100;
     CreateBars(scale);
     CreateModePane(scale);
-    CreateClient();
+    CreateClient(scale);
     setWindowIcon(QIcon(QLatin1String(kProgramIcon)));
     RegisterFrameCommands();
     CreateModes();
@@ -346,7 +346,7 @@ void CMainFrame::CreateModePane(int scale)
     resizeDocks({m_modePane}, {168 * scale / 100}, Qt::Horizontal);
 }
 
-void CMainFrame::CreateClient()
+void CMainFrame::CreateClient(int scale)
 {
     CPixmendApp* app = App();
 #ifdef PIXMEND_HAVE_CHILD_VIEW
@@ -368,6 +368,9 @@ void CMainFrame::CreateClient()
         m_splitter->addWidget(m_browser);
         m_splitter->addWidget(m_view);
         m_splitter->setStretchFactor(1, 1);
+        // The splitter gives the view no less than this, whatever pane width
+        // the settings hold; the browser then stores the width it got.
+        m_view->setMinimumWidth(kMinViewWidth * scale / 100);
         const int paneWidth = app ? app->m_settings.PreviewPaneWidth : 245;
         m_splitter->setSizes({paneWidth, std::max(1, width() - paneWidth)});
         setCentralWidget(m_splitter);

@@ -40,6 +40,10 @@ class QToolBar;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
+    // The image view's least width beside the browser pane (at 100 %): a
+    // stored pane width never squeezes the view below it.
+    static constexpr int kMinViewWidth = 200;
+
     CMainFrame();
     // Stores the window placement into the settings record on the way out.
     ~CMainFrame() override;
@@ -135,7 +139,7 @@ protected:
 private:
     void CreateBars(int dpiScale);
     void CreateModePane(int dpiScale);
-    void CreateClient();
+    void CreateClient(int dpiScale);
     void CreateModes();
     void RegisterFrameCommands();
     QAction* CreateZoomComboAction(int dpiScale);

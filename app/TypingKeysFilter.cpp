@@ -1,12 +1,15 @@
 #include "TypingKeysFilter.h"
 
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+
+#include <utility>
 
 CTypingKeysFilter::CTypingKeysFilter(QObject* parent) : QObject(parent) {}
 
@@ -37,6 +40,25 @@ bool CTypingKeysFilter::IsTypingKey(const QKeyEvent& event)
 
 bool CTypingKeysFilter::eventFilter(QObject* watched, QEvent* event)
 {
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // It travels from the window down and up again; the list may be
+        // gone by the last step. A key press or the shortcut ends the mark.
+        if (const QWidget* popup = QApplication::activePopupWidget();
+            popup && qobject_cast<const QComboBox*>(popup->parentWidget()))
+            m_popupKey = true;
+        break;
+    case QEvent::Shortcut:
+        if (std::exchange(m_popupKey, false))
+            return true;
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        m_popupKey = false;
+        break;
+    default:
+        break;
+    }
     // The override goes to the focus widget first; accepting it makes the
     // key an ordinary key press for that widget.
     if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {

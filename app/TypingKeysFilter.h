@@ -4,6 +4,10 @@
 // letters to the window's shortcuts, so Enter typed into the zoom box would
 // apply a crop. Keys with Ctrl or Alt and the function keys stay commands.
 //
+// A key pressed in an open drop-down list is the list's, even when the list
+// closes on it: it picks its item on Return and hides before Qt looks for a
+// shortcut, which would then apply a crop too.
+//
 // One filter on the application object answers every ShortcutOverride.
 #pragma once
 
@@ -24,4 +28,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool m_popupKey = false; // the key being dispatched was pressed in a drop-down list
 };

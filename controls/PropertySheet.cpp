@@ -1,6 +1,7 @@
 #include "PropertySheet.h"
 
 #include "DlgItems.h"
+#include "ScreenFit.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -354,6 +355,8 @@ int CPropertySheet::DoModal()
     m_tabBar->setDrawBase(false);
     auto* area = new CPageArea(this, dialog);
     area->setObjectName(QStringLiteral("PageArea"));
+    // On a small screen the pages scroll rather than push the buttons off it.
+    auto* scroller = new CScreenFitArea(area, dialog);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, dialog);
     m_apply = buttons->button(QDialogButtonBox::Apply);
     m_apply->setEnabled(false);
@@ -361,7 +364,7 @@ int CPropertySheet::DoModal()
     SetDlgItemId(buttons->button(QDialogButtonBox::Cancel), IDCANCEL);
     SetDlgItemId(m_apply, kApplyNowId);
     layout->addWidget(m_tabBar);
-    layout->addWidget(area, 1);
+    layout->addWidget(scroller, 1);
     layout->addWidget(buttons);
     m_dialog = dialog;
     connect(m_tabBar, &QTabBar::currentChanged, this, [this](int index) {

@@ -3,6 +3,7 @@
 #include "DlgItems.h"
 #include "MessageBoxes.h"
 #include "Operation.h"
+#include "ScreenFit.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -71,7 +72,8 @@ void CBatchEditDlg::CreateControls(QWidget* window)
     const auto button = [window](int id, const char* text) {
         auto* b = new QPushButton(QString::fromUtf8(text), window);
         SetDlgItemId(b, id);
-        b->setAutoDefault(false);
+        // Return on the focused button presses it, as Space does.
+        b->setAutoDefault(true);
         return b;
     };
     m_add = button(1070, "Add  >>");
@@ -263,7 +265,7 @@ CBatchEditDlgWrapper::CBatchEditDlgWrapper(CBatch* batch, const std::vector<IOpe
     auto* layout = new QVBoxLayout(this);
     auto* frame = new QWidget(this);
     SetDlgItemId(frame, 1196);
-    layout->addWidget(frame);
+    layout->addWidget(new CScreenFitArea(frame, this));
     m_sheet.AddPage(&m_page);
     m_sheet.CreateTabless(frame);
     m_sheet.FitToWindow(frame);

@@ -24,7 +24,8 @@ CBatchManagerDlg::CBatchManagerDlg(CBatchList& list, const std::vector<IOperatio
     const auto button = [this, grid](int id, const char* text, int row, void (CBatchManagerDlg::*handler)()) {
         auto* b = new QPushButton(QString::fromUtf8(text), this);
         SetDlgItemId(b, id);
-        b->setAutoDefault(false);
+        // Return on the focused button presses it, as Space does.
+        b->setAutoDefault(true);
         grid->addWidget(b, row, 1);
         connect(b, &QPushButton::clicked, this, handler);
         return b;

@@ -1,6 +1,7 @@
 #include "InsertTextDlg.h"
 
 #include "DlgItems.h"
+#include "ScreenFit.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -64,7 +65,7 @@ CInsertTextDlgWrapper::CInsertTextDlgWrapper(CInsertTextDlg::IController* contro
     auto* layout = new QVBoxLayout(this);
     m_frame = new QWidget(this);
     SetDlgItemId(m_frame, 1122);
-    layout->addWidget(m_frame);
+    layout->addWidget(new CScreenFitArea(m_frame, this));
     resize(620, 560);
 }
 

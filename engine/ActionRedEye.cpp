@@ -34,7 +34,7 @@ void CActionRedEye::SetParameters(const RedEyeParams& params)
 {
     m_params.RedEyeRadius = std::clamp(params.RedEyeRadius, kMinRadius, kMaxRadius);
     // Below the editors' range, 0 is still a sensitivity (t = 50).
-    m_params.RedEyeSensitivity = std::clamp(params.RedEyeSensitivity, 0, kMaxSensitivity);
+    m_params.RedEyeSensitivity = std::clamp(params.RedEyeSensitivity, kLowestSensitivity, kMaxSensitivity);
     m_params.RedEyeDarkening = std::clamp(params.RedEyeDarkening, kMinDarkening, kMaxDarkening);
     m_params.Points = params.Points;
 }

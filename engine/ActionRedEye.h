@@ -16,9 +16,11 @@ class CDib24;
 
 class CActionRedEye : public CAction {
 public:
-    // The editors' ranges; parameters are clamped to them (sensitivity to 0..100).
+    // The editors' ranges; parameters are clamped to them, the sensitivity
+    // to kLowestSensitivity..kMaxSensitivity (0 is still a sensitivity).
     static constexpr int kMinRadius = 1, kMaxRadius = 50;
     static constexpr int kMinSensitivity = 1, kMaxSensitivity = 100;
+    static constexpr int kLowestSensitivity = 0;
     static constexpr int kMinDarkening = 0, kMaxDarkening = 20;
 
     explicit CActionRedEye(const RedEyeParams& params);

@@ -147,7 +147,7 @@ void CModeRedEye::ClampParams()
         return;
     m_pParams->RedEyeRadius = std::clamp(m_pParams->RedEyeRadius, CActionRedEye::kMinRadius, CActionRedEye::kMaxRadius);
     m_pParams->RedEyeSensitivity =
-        std::clamp(m_pParams->RedEyeSensitivity, CActionRedEye::kMinSensitivity, CActionRedEye::kMaxSensitivity);
+        std::clamp(m_pParams->RedEyeSensitivity, CActionRedEye::kLowestSensitivity, CActionRedEye::kMaxSensitivity);
     m_pParams->RedEyeDarkening =
         std::clamp(m_pParams->RedEyeDarkening, CActionRedEye::kMinDarkening, CActionRedEye::kMaxDarkening);
 }

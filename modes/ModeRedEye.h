@@ -75,8 +75,8 @@ public:
     void SetDarkening(int darkening);
 
 private:
-    // Keeps the parameter block to the panel's ranges (a hand-edited profile
-    // may hold anything).
+    // Keeps the parameter block to the ranges the edit accepts (a hand-edited
+    // profile may hold anything).
     void ClampParams();
     // Drops the preview copy and repaints where it showed.
     void DropPreview(CChildView* view);

@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QTest>
 #include <QToolBar>
@@ -657,6 +658,22 @@ TEST_F(WindowFitTest, EditPaneAndStatusFieldsFitWhatTheyShow)
             return field->contentsRect().width() >= field->fontMetrics().horizontalAdvance(widest);
         }, 2000)) << points << "pt: " << field->width();
     }
+}
+
+// A browser pane wider than the window leaves the view its minimum; the
+// settings file gets the width the pane had.
+TEST_F(WindowFitTest, AStoredPaneTooWideForTheWindowLeavesTheViewItsWidth)
+{
+    const QString conf = QFile::decodeName(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/Pixmend/Pixmend.conf");
+    QSettings(conf, QSettings::IniFormat).setValue("View/PreviewPaneWidth", 100000);
+    const QString photo = QString::fromStdString((m_tmp / "a.jpg").string());
+    ASSERT_TRUE(testjpeg::WriteFile(m_tmp / "a.jpg", testjpeg::Encode(testjpeg::MakePattern(64, 48))));
+    Start(photo);
+    EXPECT_GE(m_frame->GetViewWidget()->width(), CMainFrame::kMinViewWidth);
+    const int pane = m_frame->GetBrowserView()->width();
+    EXPECT_GT(pane, 0);
+    m_app->ExitInstance(0);
+    EXPECT_EQ(QSettings(conf, QSettings::IniFormat).value("View/PreviewPaneWidth").toInt(), pane);
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 // A layout rule for laid-out windows: every visible control is at least as
 // large as its minimum size hint, and no two visible sibling controls overlap.
 // Composite controls (combo boxes, spin boxes, scroll areas, tab bars) are
-// checked as one control; their inner widgets are theirs to place.
+// checked as one control; their inner widgets are theirs to place, except
+// the content of a scroll area, which is held to the rule inside it.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QScrollArea>
 #include <QStringList>
 #include <QTabBar>
 #include <QWidget>
@@ -76,6 +78,11 @@ inline void Collect(const QWidget* top, const QWidget* parent, QStringList& prob
         CheckSize(w, problems);
         if (!IsComposite(w))
             Collect(top, w, problems);
+        // What scrolls is held to the rule inside its area.
+        else if (const auto* scroll = qobject_cast<const QScrollArea*>(w); scroll && scroll->widget()) {
+            CheckSize(scroll->widget(), problems);
+            Collect(top, scroll->widget(), problems);
+        }
     }
     for (int i = 0; i < shown.size(); ++i)
         for (int j = i + 1; j < shown.size(); ++j)

@@ -12,6 +12,7 @@
 #include "Profile.h"
 #include "TestJpeg.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -267,4 +270,43 @@ TEST_F(MacroDialogsTest, EditorButtonsPagesAndRoutesOut)
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(macro.GetName(), QStringLiteral("Trip & more, too"));
     EXPECT_EQ(macro.GetOperations().size(), 2u);
+}
+
+// Return on a push button reached with Tab presses that button, as Space
+// does: the dialog stays open.
+TEST_F(MacroDialogsTest, ReturnPressesTheFocusedButton)
+{
+    CAnswerBoxes boxes;
+    CBatchList list;
+    Store(list, {QStringLiteral("Trip")});
+    CTestManager manager(list, prototypes);
+    CBatch macro(QStringLiteral("Trip"));
+    CBatchEditDlgWrapper editor(&macro, prototypes);
+    QWidget* page = editor.GetPage().GetSafeHwnd();
+    struct Row {
+        QDialog* dialog;
+        QWidget* before; // Tab from here reaches the button
+        QWidget* button;
+        std::function<bool()> pressed;
+    };
+    const Row rows[] = {
+        {&manager, GetDlgItem(&manager, 1116), GetDlgItem(&manager, 1070),
+         [&] { return manager.edited == QStringList{QStringLiteral("Macro 1")}; }},
+        {&editor, GetDlgItem(page, 1117), GetDlgItem(page, 1070),
+         [&] { return editor.GetPage().GetWorkingCopy().GetOperations().size() == 1; }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.dialog->windowTitle().toStdString());
+        row.dialog->show();
+        row.dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(row.dialog));
+        row.before->setFocus();
+        QTest::keyClick(row.before, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), row.button);
+        QTest::keyClick(row.button, Qt::Key_Return);
+        EXPECT_TRUE(row.pressed());
+        EXPECT_TRUE(row.dialog->isVisible());
+        row.dialog->hide();
+    }
+    editor.GetPage().OnCancel();
 }

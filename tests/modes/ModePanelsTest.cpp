@@ -29,6 +29,7 @@
 #include "SpinButton.h"
 #include "TestJpeg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -43,6 +44,7 @@
 #include <QTimer>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -310,6 +312,22 @@ TEST_F(ModePanelsTest, CropPanelRulesSizesSwapFlipGuidesAndCrops)
     ASSERT_TRUE(m_app->GetCommands().Execute(ID_EDIT_CROP));
     QCoreApplication::processEvents();
     ASSERT_TRUE(Item(1097));
+
+    // Return in the open list picks a fixed size only: the selection shows,
+    // the photo stays whole.
+    auto* presets = Item<QComboBox>(1097);
+    presets->setFocus();
+    QTest::keyClick(presets, Qt::Key_F4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return presets->view()->isVisible(); }));
+    QWindow* list = presets->view()->window()->windowHandle();
+    while (presets->view()->currentIndex().row() != presets->findText(QStringLiteral("640x480 px")))
+        QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(crop.CropPreset, theCropPresets.GetPresetText(presets->findText(QStringLiteral("640x480 px"))));
+    EXPECT_TRUE(m_view->IsSelectionShown());
+    EXPECT_EQ(QSize(m_app->m_image.GetWidth(), m_app->m_image.GetHeight()), QSize(1024, 768));
+    EXPECT_EQ(UndoCount(), 0);
 
     // A 4:3 rule by keyboard fits the selection; the swap is off with a rule,
     // Flip Aspect on (no automatic flip), Align Bottom / Right off.

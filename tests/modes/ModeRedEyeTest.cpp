@@ -218,10 +218,18 @@ TEST_F(ModeRedEyeTest, EnterReencodesNearbyBlocksUndoRestoresSaveIgnoresMarks)
 
 TEST_F(ModeRedEyeTest, RadiusKeptInRangeAndCircleIsOnePixelWide)
 {
-    for (const auto& [stored, used] : {std::pair{500, 50}, {0, 1}, {-7, 1}, {12, 12}}) {
-        m_app->m_operRedEye.Params().RedEyeRadius = stored; // as a hand-edited profile holds it
+    // Sensitivity keeps what the edit accepts (0..100), below the slider's 1.
+    struct Row {
+        int radius, radiusUsed, sensitivity, sensitivityKept;
+    };
+    for (const auto& [stored, used, sensitivity, kept] :
+         {Row{500, 50, 0, 0}, {0, 1, 500, 100}, {-7, 1, -3, 0}, {12, 12, 37, 37}}) {
+        // As a hand-edited profile holds them.
+        m_app->m_operRedEye.Params().RedEyeRadius = stored;
+        m_app->m_operRedEye.Params().RedEyeSensitivity = sensitivity;
         ClickEye(kEye1);
         EXPECT_EQ(m_app->m_operRedEye.Params().RedEyeRadius, used) << stored;
+        EXPECT_EQ(m_app->m_operRedEye.Params().RedEyeSensitivity, kept) << sensitivity;
         const std::vector<QPoint> changed = Differences(Shown(), m_original);
         EXPECT_EQ(CountIn(changed, Square(kEye1, used)), static_cast<int>(changed.size())) << stored;
     }

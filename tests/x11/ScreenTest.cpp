@@ -20,11 +20,15 @@
 
 #include <dlfcn.h>
 
+#include <functional>
+
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -287,32 +291,87 @@ TEST_F(ScreenTest, TheFirstPictureMakesWayForThePhotoItself)
     m_frame->ShowImage();
 }
 
-// Ctrl+B, Edit... on the sample macro, OK clicked with the mouse, OK in the
-// manager: the program lives on and the macro is kept as it was.
-TEST_F(ScreenTest, TheMacroEditorClosesWithAMouseClickOnOk)
+// Ctrl+B, Edit... on the sample macro, the editor closed each way a user
+// closes it, OK in the manager: the program lives on (under the sanitizers
+// too) and the macro is kept as it was.
+TEST_F(ScreenTest, TheMacroEditorClosesWithTheMouseEnterAndEsc)
 {
+    CXKeyboard keyboard;
+    ASSERT_TRUE(keyboard.IsOpen()) << "the X test extension is not available";
     Start(Q(Photo("photo.jpg")));
     ASSERT_FALSE(m_app->m_batches.GetBatches().empty());
     const QString macros = m_app->m_batches.SaveToString();
-    int edited = 0;
-    int managed = 0;
-    edtest::WhenModal<CBatchManagerDlg>([&](CBatchManagerDlg* manager) {
-        edtest::WhenModal<CBatchEditDlgWrapper>([&](CBatchEditDlgWrapper* editor) {
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
-            QPushButton* ok = DialogButton(editor, QDialogButtonBox::Ok);
-            ASSERT_NE(ok, nullptr);
-            QTest::mouseClick(ok, Qt::LeftButton);
-            ++edited;
+    constexpr unsigned long kReturn = 0xff0d, kEscape = 0xff1b;
+    // The first field that takes typing on an operation page of the editor,
+    // looked for on every tab of every operation.
+    const auto pageField = [](CBatchEditDlgWrapper* editor) -> QLineEdit* {
+        QWidget* pages = GetDlgItem(editor, 1119);
+        auto* selected = qobject_cast<QListWidget*>(GetDlgItem(editor, 1117));
+        for (int row = 0; selected && row < selected->count(); ++row) {
+            selected->setCurrentRow(row);
+            QTabBar* tabs = nullptr;
+            for (QTabBar* bar : pages->findChildren<QTabBar*>(QStringLiteral("DlgTabRow")))
+                if (bar->isVisible())
+                    tabs = bar;
+            for (int tab = 0; tab < (tabs ? tabs->count() : 1); ++tab) {
+                if (tabs)
+                    tabs->setCurrentIndex(tab);
+                for (QLineEdit* field : pages->findChildren<QLineEdit*>())
+                    if (field->isVisible() && field->isEnabled() && !field->isReadOnly())
+                        return field;
+            }
+        }
+        return nullptr;
+    };
+    struct Way {
+        const char* name;
+        std::function<void(CBatchEditDlgWrapper*)> close;
+        int result;
+    };
+    const Way ways[] = {
+        {"mouse click on OK",
+         [](CBatchEditDlgWrapper* editor) {
+             QTest::mouseClick(DialogButton(editor, QDialogButtonBox::Ok), Qt::LeftButton);
+         },
+         QDialog::Accepted},
+        {"Enter in a page field",
+         [&](CBatchEditDlgWrapper* editor) {
+             QLineEdit* field = pageField(editor);
+             ASSERT_NE(field, nullptr);
+             field->setFocus();
+             keyboard.Chord({kReturn});
+         },
+         QDialog::Accepted},
+        {"Enter on OK",
+         [&](CBatchEditDlgWrapper* editor) {
+             DialogButton(editor, QDialogButtonBox::Ok)->setFocus();
+             keyboard.Chord({kReturn});
+         },
+         QDialog::Accepted},
+        {"Esc", [&](CBatchEditDlgWrapper*) { keyboard.Chord({kEscape}); }, QDialog::Rejected},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        int result = -1;
+        int managed = 0;
+        edtest::WhenModal<CBatchManagerDlg>([&](CBatchManagerDlg* manager) {
+            edtest::WhenModal<CBatchEditDlgWrapper>([&](CBatchEditDlgWrapper* editor) {
+                ASSERT_TRUE(QTest::qWaitForWindowActive(editor));
+                QObject::connect(editor, &QDialog::finished, [&result](int r) { result = r; });
+                way.close(editor);
+            });
+            // The editor runs modally inside this click.
+            QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(manager, 1115)), Qt::LeftButton);
+            QTest::mouseClick(DialogButton(manager, QDialogButtonBox::Ok), Qt::LeftButton);
+            ++managed;
         });
-        // The editor runs modally inside this click.
-        QTest::mouseClick(qobject_cast<QPushButton*>(GetDlgItem(manager, 1115)), Qt::LeftButton);
-        QTest::mouseClick(DialogButton(manager, QDialogButtonBox::Ok), Qt::LeftButton);
-        ++managed;
-    });
-    QTest::keyClick(m_frame->windowHandle(), Qt::Key_B, Qt::ControlModifier);
-    EXPECT_EQ(edited, 1);
-    EXPECT_EQ(managed, 1);
-    EXPECT_EQ(m_app->m_batches.SaveToString(), macros);
+        m_frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        QTest::keyClick(m_frame->windowHandle(), Qt::Key_B, Qt::ControlModifier);
+        EXPECT_EQ(result, way.result);
+        EXPECT_EQ(managed, 1);
+        EXPECT_EQ(m_app->m_batches.SaveToString(), macros);
+    }
 }
 
 // Every operation page in each of its hosts: every control at least its
@@ -384,6 +443,54 @@ TEST_F(ScreenTest, EveryOperationPageFitsInEveryHost)
     QTest::keyClick(m_frame->windowHandle(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_EQ(texts, 1);
 
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+}
+
+// Preferences on a screen 500 pixels tall at the program's scale (as scale 2
+// on a 1600 x 1000 screen): the dialog stays inside the available area, its
+// buttons on it and every page's controls whole, on both pages. The
+// program runs again in a child with the scale that makes the screen so small.
+TEST_F(ScreenTest, PreferencesFitASmallScreen)
+{
+    if (qEnvironmentVariableIsEmpty("PIXMEND_SMALL_SCREEN")) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_SCALE_FACTOR", QString::number(screen->geometry().height() * screen->devicePixelRatio() / 500));
+        env.insert("PIXMEND_SMALL_SCREEN", "1");
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ScreenTest.PreferencesFitASmallScreen"});
+        ASSERT_TRUE(child.waitForFinished(240000));
+        const std::string out = child.readAll().toStdString();
+        EXPECT_TRUE(child.exitCode() == 0 && out.find("[  PASSED  ] 1 test") != std::string::npos) << out;
+        return;
+    }
+    Start(Q(Photo("photo.jpg")));
+    const QRect room = m_frame->screen()->availableGeometry();
+    ASSERT_LE(room.height(), 501);
+    QStringList problems;
+    int pages = 0;
+    edtest::WhenModal<QDialog>([&](QDialog* prefs) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(prefs));
+        auto* tabs = prefs->findChild<QTabBar*>(QStringLiteral("SheetTabs"));
+        ASSERT_NE(tabs, nullptr);
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            problems << Problems(prefs, tabs->tabText(i));
+            EXPECT_TRUE(room.contains(prefs->frameGeometry())) << tabs->tabText(i).toStdString() << ": "
+                << prefs->frameGeometry().width() << "x" << prefs->frameGeometry().height();
+            for (auto which : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
+                QPushButton* button = DialogButton(prefs, which);
+                ASSERT_NE(button, nullptr);
+                EXPECT_TRUE(room.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
+            }
+            ++pages;
+        }
+        prefs->reject();
+    });
+    Execute(ID_FILE_PREFERENCES);
+    EXPECT_EQ(pages, 2);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
 }
 

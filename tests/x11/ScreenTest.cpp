@@ -136,7 +136,8 @@ public:
         m_flush = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XFlush"));
         m_keycode = reinterpret_cast<unsigned char (*)(void*, unsigned long)>(dlsym(m_x11, "XKeysymToKeycode"));
         m_fake = reinterpret_cast<int (*)(void*, unsigned, int, unsigned long)>(dlsym(m_xtst, "XTestFakeKeyEvent"));
-        if (m_open && m_close && m_flush && m_keycode && m_fake)
+        m_focus = reinterpret_cast<int (*)(void*, unsigned long*, int*)>(dlsym(m_x11, "XGetInputFocus"));
+        if (m_open && m_close && m_flush && m_keycode && m_fake && m_focus)
             m_display = m_open(nullptr);
     }
     ~CXKeyboard()
@@ -149,6 +150,15 @@ public:
             dlclose(m_x11);
     }
     bool IsOpen() const { return m_display != nullptr; }
+    // Whether the server sends key presses to `window` now: Qt may call a
+    // window active before the server has moved its input focus there.
+    bool HasFocus(unsigned long window) const
+    {
+        unsigned long focused = 0;
+        int revert = 0;
+        m_focus(m_display, &focused, &revert);
+        return focused == window;
+    }
     // Presses the keys (X keysyms) in order, then lets them go in reverse.
     void Chord(std::initializer_list<unsigned long> keysyms)
     {
@@ -168,6 +178,7 @@ private:
     int (*m_flush)(void*) = nullptr;
     unsigned char (*m_keycode)(void*, unsigned long) = nullptr;
     int (*m_fake)(void*, unsigned, int, unsigned long) = nullptr;
+    int (*m_focus)(void*, unsigned long*, int*) = nullptr;
 };
 
 class ScreenTest : public testwin::ProgramTest {
@@ -339,12 +350,15 @@ TEST_F(ScreenTest, TheMacroEditorClosesWithTheMouseEnterAndEsc)
              QLineEdit* field = pageField(editor);
              ASSERT_NE(field, nullptr);
              field->setFocus();
+             ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }));
              keyboard.Chord({kReturn});
          },
          QDialog::Accepted},
         {"Enter on OK",
          [&](CBatchEditDlgWrapper* editor) {
-             DialogButton(editor, QDialogButtonBox::Ok)->setFocus();
+             QPushButton* ok = DialogButton(editor, QDialogButtonBox::Ok);
+             ok->setFocus();
+             ASSERT_TRUE(QTest::qWaitFor([&] { return ok->hasFocus(); }));
              keyboard.Chord({kReturn});
          },
          QDialog::Accepted},
@@ -356,8 +370,18 @@ TEST_F(ScreenTest, TheMacroEditorClosesWithTheMouseEnterAndEsc)
         int managed = 0;
         edtest::WhenModal<CBatchManagerDlg>([&](CBatchManagerDlg* manager) {
             edtest::WhenModal<CBatchEditDlgWrapper>([&](CBatchEditDlgWrapper* editor) {
-                ASSERT_TRUE(QTest::qWaitForWindowActive(editor));
                 QObject::connect(editor, &QDialog::finished, [&result](int r) { result = r; });
+                // A key the editor never sees fails the case rather than
+                // leaving the editor open for ever.
+                QTimer::singleShot(20000, editor, [editor, &result] {
+                    if (result == -1) {
+                        ADD_FAILURE() << "the editor did not close";
+                        editor->close();
+                        result = -2;
+                    }
+                });
+                ASSERT_TRUE(QTest::qWaitForWindowActive(editor));
+                ASSERT_TRUE(QTest::qWaitFor([&] { return keyboard.HasFocus(editor->winId()); }));
                 way.close(editor);
             });
             // The editor runs modally inside this click.

@@ -66,7 +66,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== tests at an X server (Xvfb, the xcb platform)"
 run_tests ctest --test-dir build --output-on-failure -L x11 || status=1
 # The same under the sanitizers (the macro editor closed with the mouse, Enter and Esc).
-run_tests xvfb-run -a -s "-screen 0 1600x1200x24" env QT_QPA_PLATFORM=xcb \
+run_tests timeout 900 xvfb-run -a -s "-screen 0 1600x1200x24" env QT_QPA_PLATFORM=xcb \
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=tests/x11/lsan.supp \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 PIXMEND_SANITIZED=1 build-asan/bin/x11_tests || status=1
 

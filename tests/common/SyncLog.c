@@ -53,22 +53,24 @@ static void RecordRename(int fromDir, const char* from, int toDir, const char* t
     Append(line, n < (int)sizeof line ? n : (int)sizeof line - 1);
 }
 
-int fsync(int fd)
+// The real `name` (fsync or fdatasync) of `fd`, recorded when it succeeds.
+static int Synced(const char* name, int fd)
 {
-    int (*const next)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+    int (*const next)(int) = (int (*)(int))dlsym(RTLD_NEXT, name);
     const int result = next(fd);
     if (result == 0)
         RecordSync(fd);
     return result;
 }
 
+int fsync(int fd)
+{
+    return Synced("fsync", fd);
+}
+
 int fdatasync(int fd)
 {
-    int (*const next)(int) = (int (*)(int))dlsym(RTLD_NEXT, "fdatasync");
-    const int result = next(fd);
-    if (result == 0)
-        RecordSync(fd);
-    return result;
+    return Synced("fdatasync", fd);
 }
 
 int rename(const char* from, const char* to)

@@ -114,31 +114,29 @@ TEST(UndoFullDisk, EveryEditWithoutRoomIsRefusedExactly)
         ASSERT_TRUE(um->IsFileOpen());
         ASSERT_EQ(image.Load(Q(photo), 0), 1);
         std::vector<State> states{StateOf(image)};
+        // On a full disk the step is refused and cut from the file: the
+        // image, the history and the file stay as they were; one message.
+        const auto refused = [&](const State& state, int count, int64_t length) {
+            disk.Fill();
+            boxes.messages.clear();
+            EXPECT_FALSE(um->AddAction(kind.make()));
+            EXPECT_EQ(StateOf(image), state);
+            EXPECT_EQ(um->GetActionCount(), count);
+            EXPECT_EQ(um->GetFileLength(), length);
+            EXPECT_TRUE(um->IsStoreIntact());
+            EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
+        };
         // Full when the first step starts: not one byte of it reaches the file.
-        disk.Fill();
-        boxes.messages.clear();
-        EXPECT_FALSE(um->AddAction(kind.make()));
-        EXPECT_EQ(StateOf(image), states[0]);
-        EXPECT_EQ(um->GetActionCount(), 0);
-        EXPECT_EQ(um->GetFileLength(), 0);
-        EXPECT_TRUE(um->IsStoreIntact());
-        EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
+        refused(states[0], 0, 0);
         // With room again the next steps are kept.
         disk.Unfill();
         twoSteps(image, &states);
         const std::vector<int64_t> ends = um->GetStepEnds();
 
-        // Full in the middle of the step: it is refused and cut from the file.
-        disk.Fill();
-        boxes.messages.clear();
-        EXPECT_FALSE(um->AddAction(kind.make()));
-        EXPECT_EQ(StateOf(image), states[2]);
-        EXPECT_EQ(um->GetActionCount(), 2);
+        // Full in the middle of the step.
+        refused(states[2], 2, ends.back());
         EXPECT_EQ(um->GetCurrentIndex(), 1);
         EXPECT_EQ(um->GetStepEnds(), ends);
-        EXPECT_EQ(um->GetFileLength(), ends.back());
-        EXPECT_TRUE(um->IsStoreIntact());
-        EXPECT_EQ(boxes.messages, std::vector<QString>{noRoom});
 
         um->Undo();
         EXPECT_EQ(StateOf(image), states[1]);

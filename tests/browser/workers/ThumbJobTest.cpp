@@ -23,24 +23,6 @@ bool IsBackground(const QImage& box, int x, int y)
 
 } // namespace
 
-TEST(ThumbJob, PictureRectIsWhereTheLibraryDraws)
-{
-    struct Case {
-        int width, height, boxWidth, boxHeight, flags;
-        QRect expected;
-    };
-    const Case cases[] = {
-        {4000, 3000, 160, 120, 0, QRect(1, 1, 157, 118)}, // scale 1/8, then fitted
-        {4000, 3000, 160, 120, 7, QRect(5, 3, 146, 110)}, // frames and shadow
-        {100, 80, 160, 120, 0, QRect(30, 20, 100, 80)},   // smaller than the box: 1:1, centred
-        {6000, 4000, 960, 960, 0, QRect(1, 161, 958, 638)},
-        {4000, 3000, 10, 10, 7, QRect()}, // no room left inside the margin
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(CThumbJob::PictureRect(c.width, c.height, c.boxWidth, c.boxHeight, c.flags), c.expected)
-            << c.width << " x " << c.height << " in " << c.boxWidth << " x " << c.boxHeight;
-}
-
 TEST(ThumbJob, DecodesWhileTheCallerGoesOnAndHandsOverThePictureTheLibraryDrew)
 {
     testjpeg::TempDir dir;

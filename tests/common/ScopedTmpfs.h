@@ -1,11 +1,10 @@
 // A small tmpfs of its own for tests of full disks, mounted for the life of
-// the object and gone (with its folder removed) however the test ends.
-// Mounted directly where that is allowed (root); otherwise by a child process
-// that enters a user and mount namespace of its own, mounts it there and
-// waits; this process reaches it through /proc/<child>/root, so its own
-// user and mounts never change (possible where the system allows
-// unprivileged namespaces). Where neither works, Available() is false and
-// Why() says why:
+// the object and gone (with its folder removed) however the test ends: a
+// child process enters a mount namespace of its own (and a user namespace
+// when not root), mounts it there and waits; this process reaches it
+// through /proc/<child>/root, so its own user and mounts never change and a
+// killed test leaves no mount behind. Where that cannot be done,
+// Available() is false and Why() says why:
 //
 //     testjpeg::ScopedTmpfs disk(300 * 1024);
 //     if (!disk.Available())
@@ -25,6 +24,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,11 +37,6 @@ public:
         m_path = m_dir / "disk";
         std::filesystem::create_directory(m_path);
         const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
-        if (::mount("tmpfs", m_path.c_str(), "tmpfs", 0, options.c_str()) == 0) {
-            m_mounted = true;
-            return;
-        }
-        m_why = std::string("mount: ") + std::strerror(errno);
         if (MountInChild(options))
             m_path = "/proc/" + std::to_string(m_child) + "/root" + m_path.string();
         else
@@ -55,8 +50,6 @@ public:
             ::kill(m_child, SIGKILL);
             while (::waitpid(m_child, nullptr, 0) < 0 && errno == EINTR) {
             }
-        } else if (m_mounted) {
-            ::umount2(m_path.c_str(), MNT_DETACH);
         }
     }
     ScopedTmpfs(const ScopedTmpfs&) = delete;
@@ -87,12 +80,13 @@ public:
     void Unfill() const { std::filesystem::remove(m_path / "filler"); }
 
 private:
-    // Forks the child that becomes root of a new user namespace with a
-    // private mount namespace, mounts the tmpfs at m_path there, reports
+    // Forks the child that enters a private mount namespace (as root of a
+    // new user namespace when this process is not root), mounts the tmpfs at m_path there, reports
     // the errno of the first failing step (0: mounted) and then waits until
     // the hold pipe closes. The child only makes system calls.
     bool MountInChild(const std::string& options)
     {
+        const bool root = ::geteuid() == 0;
         const std::string uidMap = "0 " + std::to_string(::geteuid()) + " 1";
         const std::string gidMap = "0 " + std::to_string(::getegid()) + " 1";
         int report[2], hold[2];
@@ -107,6 +101,8 @@ private:
         if (pid == 0) {
             ::close(report[0]);
             ::close(hold[1]);
+            // The mount goes with this child should the test die first.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             const auto put = [](const char* file, const std::string& text) {
                 const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
                 const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
@@ -115,9 +111,9 @@ private:
                 return ok;
             };
             int step = 0;
-            const bool ok = (++step, ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0)
-                && (++step, put("/proc/self/setgroups", "deny")) && (++step, put("/proc/self/uid_map", uidMap))
-                && (++step, put("/proc/self/gid_map", gidMap))
+            const bool ok = (++step, ::unshare(CLONE_NEWNS | (root ? 0 : CLONE_NEWUSER)) == 0)
+                && (++step, root || put("/proc/self/setgroups", "deny"))
+                && (++step, root || put("/proc/self/uid_map", uidMap)) && (++step, root || put("/proc/self/gid_map", gidMap))
                 && (++step, ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0)
                 && (++step, ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, options.c_str()) == 0);
             const int result[2] = {ok ? 0 : step, ok ? 0 : errno};
@@ -152,7 +148,7 @@ private:
     }
     bool Failed(const char* what)
     {
-        m_why += std::string("; ") + what + ": " + std::strerror(errno);
+        m_why += std::string(m_why.empty() ? "" : "; ") + what + ": " + std::strerror(errno);
         return false;
     }
 

@@ -241,25 +241,31 @@ bool HaveTool(const std::string& name)
     return found;
 }
 
-int RunWithoutRoot(const std::function<int()>& body)
+int RunInChild(const std::function<int()>& body)
 {
     const pid_t pid = fork();
     if (pid < 0)
         return -1;
-    if (pid == 0) {
+    if (pid == 0)
+        _exit(body());
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+int RunWithoutRoot(const std::function<int()>& body)
+{
+    return RunInChild([&] {
         // Root of a user namespace of the process's own (after ScopedTmpfs)
         // cannot become nobody; it gives up its capabilities instead.
         __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct none[2] {};
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)
             && ::syscall(SYS_capset, &header, none) != 0)
-            _exit(125);
-        _exit(body());
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+            return 125;
+        return body();
+    });
 }
 
 bool KilledAtFileSize(off_t bytes, const std::function<void()>& body)

@@ -81,6 +81,9 @@ int Run(const std::string& command, std::string* output = nullptr);
 // test.sh sets it, having installed them all) a missing one fails the test.
 bool HaveTool(const std::string& name);
 
+// Runs `body` in a child process; returns its exit status (`body`'s
+// result), or -1 when it did not exit normally.
+int RunInChild(const std::function<int()>& body);
 // Runs `body` in a child process, as the unprivileged user nobody when this
 // process is root (root ignores permission bits); returns the child's exit
 // status (`body`'s result), or -1 when it did not exit normally.

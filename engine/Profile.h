@@ -5,7 +5,7 @@
 // or at once by Flush (after OK in a dialog) and Close. A write changes only
 // the keys this process changed in the file as it is then, so two running
 // copies keep each other's changes, and replaces the old file only when the
-// new one is complete. A file that cannot be written is left as it was and
+// new one is complete; afterwards the values read are the file's as written. A file that cannot be written is left as it was and
 // the user is told once. A path that is not a regular file (a FIFO, a
 // folder) is never opened; neither it nor a file that cannot be read is
 // ever written: defaults, a message, no writes.
@@ -17,6 +17,8 @@
 #pragma once
 
 #include <QString>
+
+#include <functional>
 
 class QVariant;
 
@@ -43,8 +45,20 @@ public:
     static bool WriteProfileInt(const QString& section, const QString& entry, int value);
     static bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
 
+    // A value that holds a list other running copies change too: `merge`
+    // applies this process's own change to the value the file holds at the
+    // moment of writing (null when it holds none). The value read here is
+    // the merge applied to the value as last read.
+    using Merge = std::function<QString(const QString* theirs)>;
+    static bool WriteProfileMerge(const QString& section, const QString& entry, const Merge& merge);
+    // Reads one value again from the file as it is now, with this process's
+    // own pending change applied to it.
+    static void Refresh(const QString& section, const QString& entry);
+
     // Writes this process's pending changes to disk; false when the file
-    // could not be written (the old file is then untouched).
+    // could not be written (the old file is then untouched). While another
+    // copy holds the file's lock nothing waits: the write is tried again from
+    // a timer, and Close waits a bounded time for it.
     static bool Flush();
 
 private:

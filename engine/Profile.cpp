@@ -530,3 +530,45 @@ bool CProfile::Flush()
     TellNotSaved(*data);
     return false;
 }
+
+CProfileList::CProfileList(QString section, QString entry, Split split, Join join)
+    : m_section(std::move(section))
+    , m_entry(std::move(entry))
+    , m_split(std::move(split))
+    , m_join(std::move(join))
+{
+}
+
+QString CProfileList::Load(const QString& missing)
+{
+    CProfile::Refresh(m_section, m_entry);
+    m_stored = CProfile::HasProfileValue(m_section, m_entry) ? CProfile::GetProfileString(m_section, m_entry) : missing;
+    m_loaded = true;
+    return m_stored;
+}
+
+QString CProfileList::Refresh(const QString& mine, bool changed, const QString& missing)
+{
+    if (!m_loaded)
+        return mine;
+    if (!changed)
+        return Load(missing);
+    const QString base = m_stored;
+    return m_join(MergeByName(m_split(base), m_split(mine), m_split(Load(missing))));
+}
+
+QString CProfileList::Save(const QString& mine, const QString& missing)
+{
+    if (m_loaded && mine == m_stored)
+        return mine;
+    // A list never read from the profile is this copy's own as a whole.
+    const CProfile::Merge merge = [loaded = m_loaded, base = m_split(m_stored), ours = m_split(mine),
+                                   split = m_split, join = m_join, missing, mine](const QString* theirs) {
+        return loaded ? join(MergeByName(base, ours, split(theirs ? *theirs : missing))) : mine;
+    };
+    if (!CProfile::WriteProfileMerge(m_section, m_entry, merge))
+        return mine;
+    m_stored = CProfile::GetProfileString(m_section, m_entry);
+    m_loaded = true;
+    return m_stored;
+}

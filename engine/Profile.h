@@ -16,6 +16,8 @@
 // of an empty string gives "", a read of a missing value gives the default.
 #pragma once
 
+#include "TextUtil.h"
+
 #include <QString>
 
 #include <functional>
@@ -64,4 +66,33 @@ public:
 private:
     static const QVariant* Find(const QString& section, const QString& entry);
     static QString Key(const QString& section, const QString& entry);
+};
+
+// A list kept in one profile value that other running copies change too
+// (the macros, the crop presets). A write applies this copy's own changes
+// since it last read or wrote the list to the list as the file holds it at
+// that moment, entry by entry by name.
+class CProfileList {
+public:
+    using Split = std::function<std::vector<NamedEntry>(const QString& text)>;
+    using Join = std::function<QString(const std::vector<NamedEntry>& entries)>;
+    CProfileList(QString section, QString entry, Split split, Join join);
+
+    // The list as the file holds it now; `missing` when it holds none.
+    QString Load(const QString& missing);
+    // The same with the changes that `mine` made to the list last read or
+    // written still applied (when it `changed` it); `mine` itself when the
+    // list was never read.
+    QString Refresh(const QString& mine, bool changed, const QString& missing);
+    // Writes the changes `mine` made to the list last read or written;
+    // returns the list as this copy now holds it.
+    QString Save(const QString& mine, const QString& missing);
+
+private:
+    QString m_section;
+    QString m_entry;
+    Split m_split;
+    Join m_join;
+    QString m_stored;
+    bool m_loaded = false;
 };

@@ -29,32 +29,8 @@ QString Q(const std::filesystem::path& p)
     return QString::fromStdString(p.string());
 }
 
-// Runs `body` in a child process, another running copy of the program, and
-// `meanwhile` here; each may call its `meet` once to wait until the other
-// has come to its own. The child's exit code.
-using Meet = std::function<void()>;
-int InOtherCopy(const std::function<int(const Meet&)>& body, const std::function<void(const Meet&)>& meanwhile = {})
-{
-    int toChild[2], toParent[2];
-    if (::pipe(toChild) != 0 || ::pipe(toParent) != 0)
-        return -1;
-    const auto meeting = [](int out, int in) {
-        return [out, in] {
-            char byte = 0;
-            if (::write(out, "m", 1) != 1 || ::read(in, &byte, 1) != 1)
-                _exit(98);
-        };
-    };
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body(meeting(toParent[1], toChild[0])));
-    if (meanwhile)
-        meanwhile(meeting(toChild[1], toParent[0]));
-    for (const int fd : {toChild[0], toChild[1], toParent[0], toParent[1]})
-        ::close(fd);
-    int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testjpeg::InOtherCopy;
+using testjpeg::Meet;
 
 class ProfileTest : public ::testing::Test {
 protected:

@@ -321,8 +321,6 @@ bool CPixmendApp::ShellFileOperation(int code, int allowUndo, const QString& des
         const QString moved = JoinPath(destination, QFileInfo(holder).fileName()) + imagePath.mid(holder.size());
         if (op == FileOperationCode::Move && QFileInfo::exists(moved)) {
             m_image.SetPath(moved);
-            if (m_settings.DefaultPath == imagePath)
-                m_settings.DefaultPath = moved;
             UpdateTitle();
         } else {
             imageGone = true;

@@ -241,6 +241,29 @@ bool HaveTool(const std::string& name)
     return found;
 }
 
+int InOtherCopy(const std::function<int(const Meet&)>& body, const std::function<void(const Meet&)>& meanwhile)
+{
+    int toChild[2], toParent[2];
+    if (::pipe(toChild) != 0 || ::pipe(toParent) != 0)
+        return -1;
+    const auto meeting = [](int out, int in) {
+        return [out, in] {
+            char byte = 0;
+            if (::write(out, "m", 1) != 1 || ::read(in, &byte, 1) != 1)
+                _exit(98);
+        };
+    };
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body(meeting(toParent[1], toChild[0])));
+    if (meanwhile)
+        meanwhile(meeting(toChild[1], toParent[0]));
+    for (const int fd : {toChild[0], toChild[1], toParent[0], toParent[1]})
+        ::close(fd);
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 int RunInChild(const std::function<int()>& body)
 {
     const pid_t pid = fork();

@@ -6,6 +6,8 @@
 #include "TestJpeg.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QFile>
 #include <QSettings>
 
@@ -16,6 +18,7 @@
 #include <tuple>
 
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,18 +29,8 @@ QString Q(const std::filesystem::path& p)
     return QString::fromStdString(p.string());
 }
 
-// Runs `body` in a child process, another running copy of the program, and
-// `meanwhile` here; the child's exit code.
-int InOtherCopy(const std::function<int()>& body, const std::function<void()>& meanwhile = {})
-{
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body());
-    if (meanwhile)
-        meanwhile();
-    int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testjpeg::InOtherCopy;
+using testjpeg::Meet;
 
 class ProfileTest : public ::testing::Test {
 protected:
@@ -232,36 +225,115 @@ TEST(ProfileFile, UnusableOrUnreplaceableFileIsKeptAndTheUserToldOnce)
 
 // Two running copies: each writes only what it changed into the file as it
 // is then, so neither undoes the other's changes, removals included, even
-// when both write at once.
+// when both write at once; a key set back to what a copy first read, after
+// the other changed it, is a change too. Neither waits for the other until
+// it says the settings could not be saved.
 TEST_F(ProfileTest, TwoRunningCopiesKeepEachOthersChanges)
 {
     ASSERT_TRUE(CProfile::WriteProfileString("Macros", "List", "A,0,,B,0,"));
     ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "p1|p2|"));
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "SortType", 0));
     Reopen();
-    // The other removes a macro and, at exit, writes its unchanged presets.
-    EXPECT_EQ(InOtherCopy([&] {
+    ASSERT_EQ(CProfile::GetProfileInt("View", "SortType", -1), 0);
+    // The other removes a macro, changes the order and, at exit, writes its
+    // unchanged presets.
+    EXPECT_EQ(InOtherCopy([&](const Meet&) {
                   CProfile::SetFilePath(File());
                   CProfile::WriteProfileString("Macros", "List", "B,0,");
                   CProfile::WriteProfileString("Crop", "Presets", "p1|p2|");
-                  return CProfile::Flush() ? 0 : 1;
+                  CProfile::WriteProfileInt("View", "SortType", 1);
+                  CProfile::Close();
+                  return 0;
               }),
               0);
-    // This one removes a preset, then writes its unchanged macros.
+    // This one removes a preset, then writes its unchanged macros; after the
+    // write it holds the file's order and sets it back.
     ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "p1|") && CProfile::Flush());
     ASSERT_TRUE(CProfile::WriteProfileString("Macros", "List", "A,0,,B,0,"));
-    const auto write = [](const char* section) {
+    EXPECT_EQ(CProfile::GetProfileInt("View", "SortType", -1), 1);
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "SortType", 0));
+    const auto write = [](const char* section, const Meet& meet) {
+        CAnswerBoxes boxes;
+        meet();
         for (int i = 0; i < 40; ++i)
             if (!CProfile::WriteProfileInt(section, QString("K%1").arg(i), i) || !CProfile::Flush())
                 return 1;
-        return 0;
+        CProfile::Close();
+        return boxes.messages.isEmpty() ? 0 : 2;
     };
-    EXPECT_EQ(InOtherCopy([&] { CProfile::SetFilePath(File()); return write("Other"); }, [&] { write("This"); }), 0);
-    CProfile::Close();
+    int here = -1;
+    EXPECT_EQ(InOtherCopy([&](const Meet& meet) { CProfile::SetFilePath(File()); return write("Other", meet); },
+                          [&](const Meet& meet) { here = write("This", meet); }),
+              0);
+    EXPECT_EQ(here, 0);
     const QSettings file(File(), QSettings::IniFormat);
     EXPECT_EQ(file.value("Macros/List").toString(), QString("B,0,"));
     EXPECT_EQ(file.value("Crop/Presets").toString(), QString("p1|"));
+    EXPECT_EQ(file.value("View/SortType").toInt(), 0);
     for (int i = 0; i < 40; ++i)
         EXPECT_TRUE(file.value(QString("Other/K%1").arg(i)) == i && file.value(QString("This/K%1").arg(i)) == i) << i;
+}
+
+// A lock beside the file that cannot be taken now holds the UI thread a
+// moment at most: an empty one its owner never filled is stale, a folder is
+// no lock (one message), and one another copy holds is tried again until
+// the write at exit, which waits for it a bounded time.
+TEST_F(ProfileTest, NoWriteWaitsForTheLock)
+{
+    CProfile::Close();
+    const std::string lock = (m_tmp / "Pixmend.conf.lock").string();
+    struct Row {
+        const char* what;
+        std::function<void()> setUp;
+        bool held; // by another copy until this one has flushed
+        bool written;
+    };
+    const Row rows[] = {
+        {"empty", [&] { testjpeg::WriteFile(lock, {}); struct timeval old[2] = {{::time(nullptr) - 10, 0}, {::time(nullptr) - 10, 0}}; ::utimes(lock.c_str(), old); }, false, true},
+        {"folder", [&] { ::mkdir(lock.c_str(), 0700); }, false, false},
+        {"held", [] {}, true, true},
+    };
+    int value = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.setUp();
+        ++value;
+        qint64 flushMs = -1, closeMs = -1;
+        bool flushed = false;
+        CAnswerBoxes boxes;
+        const auto writeAndClose = [&](const Meet& meet) {
+            CProfile::SetFilePath(File());
+            QElapsedTimer timer;
+            timer.start();
+            flushed = CProfile::WriteProfileInt("View", "SzX", value) && CProfile::Flush();
+            flushMs = timer.restart();
+            meet();
+            CProfile::Close();
+            closeMs = timer.elapsed();
+        };
+        if (row.held)
+            EXPECT_EQ(InOtherCopy([&](const Meet& meet) {
+                          QLockFile other(QString::fromStdString(lock));
+                          if (!other.tryLock(0))
+                              return 1;
+                          meet(); // held while the other copy flushes
+                          meet();
+                          return 0;
+                      },
+                      [&](const Meet& meet) {
+                          meet();
+                          writeAndClose(meet);
+                      }),
+                      0);
+        else
+            writeAndClose([] {});
+        EXPECT_LT(flushMs, 1000);
+        EXPECT_LT(closeMs, row.held ? 3000 : 1000);
+        EXPECT_EQ(flushed, row.written);
+        EXPECT_EQ(QSettings(File(), QSettings::IniFormat).value("View/SzX").toInt() == value, row.written);
+        EXPECT_EQ(boxes.messages.size(), row.written ? 0 : 1);
+        ::rmdir(lock.c_str());
+    }
 }
 
 TEST(ProfileKey, LivesInTheUserConfigurationFolder)

@@ -15,6 +15,7 @@
 #include "AnswerBoxes.h"
 #include "FileOperation.h"
 #include "ScopedEnv.h"
+#include "Soon.h"
 #include "TestJpeg.h"
 #include "UndoMan.h"
 #include "WidgetMessageBoxes.h"
@@ -31,6 +32,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -268,6 +270,8 @@ TEST_F(FileCommandsTest, SaveAsOntoAnExistingFileAsksFirst)
         // No leaves the file byte for byte; Yes writes the edited image over it.
         EXPECT_EQ(Read(m_tmp / "Photos/bb.jpg") == before, !yes);
     }
+    // The next start opens the photo under its new name.
+    EXPECT_SOON_EQ(QSettings(CProfile::FilePath(), QSettings::IniFormat).value("View/DefaultPath").toString(), b);
 }
 
 TEST_F(FileCommandsTest, UpOneLevelSelectsTheFolderLeft)

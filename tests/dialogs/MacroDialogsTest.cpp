@@ -10,11 +10,10 @@
 #include "OperSave.h"
 #include "OperationPages.h"
 #include "Profile.h"
-
-#include <QDialogButtonBox>
 #include "TestJpeg.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>

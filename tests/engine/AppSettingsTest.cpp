@@ -1,6 +1,7 @@
 // The profile layer over QSettings and the application settings record.
 #include "AnswerBoxes.h"
 #include "AppSettings.h"
+#include "CropPresets.h"
 #include "Profile.h"
 #include "ScopedTmpfs.h"
 #include "TestJpeg.h"
@@ -184,31 +185,32 @@ TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
 
 // A settings file that is a FIFO is never opened, one that cannot be read
 // (mode 0200) is not taken as empty, and one that the new file cannot
-// replace (the user's folder is shared and sticky, the file another's) stays:
-// one message each, the file as it was, nothing left beside it.
+// replace (a mount point: rename refuses it to root too) stays: one message
+// each, the file as it was, nothing left beside it. Every row is the same
+// for root and a plain user.
 TEST(ProfileFile, UnusableOrUnreplaceableFileIsKeptAndTheUserToldOnce)
 {
     const bool root = ::geteuid() == 0;
     const std::vector<uint8_t> text{'[', 'V', ']', '\n', 'A', '=', '1', '\n'};
     for (const mode_t mode : {mode_t(S_IFIFO | 0600), mode_t(0200), mode_t(0666)}) {
         SCOPED_TRACE(mode);
-        if (mode == 0666 && !root)
-            continue; // the file of another user needs root
         testjpeg::TempDir tmp;
         const auto path = tmp / "Pixmend.conf";
-        ASSERT_EQ(::chmod(tmp.path().c_str(), mode == 0666 ? 01777 : 0777), 0);
+        ASSERT_EQ(::chmod(tmp.path().c_str(), 0777), 0);
         ASSERT_TRUE(S_ISFIFO(mode) ? ::mkfifo(path.c_str(), mode) == 0 : testjpeg::WriteFile(path, text));
         // The user's own 0200 file: only root could read it.
         ASSERT_EQ(::chmod(path.c_str(), mode & 07777), 0);
         ASSERT_EQ(mode == 0200 && root ? ::chown(path.c_str(), 65534, 65534) : 0, 0);
-        const int result = testjpeg::RunWithoutRoot([&] {
+        const auto write = [&] {
             CAnswerBoxes boxes;
             CProfile::SetFilePath(Q(path));
             const int read = CProfile::GetProfileInt("V", "A", 0);
             const bool written = CProfile::WriteProfileInt("V", "A", 2) && CProfile::Flush();
             CProfile::Close();
             return read == (mode == 0666) && !written && boxes.messages.size() == 1 ? 1 : 0;
-        });
+        };
+        const int result = mode == 0666 ? testjpeg::WithMount(testjpeg::Mount::Bind, path, path, write)
+                                        : testjpeg::RunWithoutRoot(write);
         EXPECT_EQ(result, 1);
         struct stat st {};
         ASSERT_EQ(::lstat(path.c_str(), &st), 0);
@@ -272,6 +274,36 @@ TEST_F(ProfileTest, TwoRunningCopiesKeepEachOthersChanges)
     EXPECT_EQ(file.value("View/SortType").toInt(), 0);
     for (int i = 0; i < 40; ++i)
         EXPECT_TRUE(file.value(QString("Other/K%1").arg(i)) == i && file.value(QString("This/K%1").arg(i)) == i) << i;
+}
+
+// The crop presets of two copies: this copy's OK in the preset editor drops
+// only the preset it dropped, and keeps the one the other added meanwhile.
+TEST_F(ProfileTest, TwoCopiesEditingPresetsKeepEachOthersPresets)
+{
+    CCropPresets mine;
+    mine.FromString("0;4;3;a;0|0;3;2;b;0|");
+    mine.SaveToProfile();
+    Reopen();
+    mine.LoadFromProfile();
+    EXPECT_EQ(testjpeg::InOtherCopy([&](const testjpeg::Meet&) {
+                  CProfile::SetFilePath(File());
+                  CCropPresets theirs;
+                  theirs.LoadFromProfile();
+                  theirs.AddUnique("1;10;20;new;0");
+                  theirs.SaveToProfile();
+                  CProfile::Close();
+                  return 0;
+              }),
+              0);
+    CCropPresets::SetEditor([](std::vector<CropRule>& rules) {
+        rules.erase(rules.begin() + 1);
+        return 1;
+    });
+    QString current;
+    mine.EditPresets(current);
+    CCropPresets::SetEditor({});
+    EXPECT_EQ(QSettings(File(), QSettings::IniFormat).value("Crop/Presets").toString().toStdString(),
+              "0;4.00;3.00;a;0|1;10.00;20.00;new;0|");
 }
 
 // A lock beside the file that cannot be taken now holds the UI thread a

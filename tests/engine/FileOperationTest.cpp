@@ -103,57 +103,6 @@ std::map<std::string, Node> Take(const std::filesystem::path& root)
     return tree;
 }
 
-// How a row's disk is made: `what` mounted again at `where` (Bind), the same
-// read-only (ReadOnly), or through a FUSE driver that refuses rename's
-// no-replace flag and hard links of folders (Fuse).
-enum class Mount { Bind, ReadOnly, Fuse };
-
-// Runs `body` in a child with a mount namespace of its own (and a user
-// namespace when not root) holding the mount, so that nothing outlives the
-// child however the test ends. 126: no mount.
-int WithMount(Mount kind, const std::string& what, const std::string& where, const std::function<int()>& body)
-{
-    const bool root = ::geteuid() == 0;
-    return testjpeg::RunInChild([&] {
-        const auto put = [](const char* file, const std::string& text) {
-            return bool(std::ofstream(file) << text << std::flush);
-        };
-        const std::string uid = std::to_string(::geteuid()), gid = std::to_string(::getegid());
-        if (::unshare(CLONE_NEWNS | (root ? 0 : CLONE_NEWUSER)) != 0
-            || !(root
-                 || (put("/proc/self/setgroups", "deny") && put("/proc/self/uid_map", "0 " + uid + " 1")
-                     && put("/proc/self/gid_map", "0 " + gid + " 1")))
-            || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return 126;
-        if (kind != Mount::Fuse) {
-            const bool ok = ::mount(what.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) == 0
-                && (kind == Mount::Bind
-                    || ::mount(nullptr, where.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0);
-            return ok ? body() : 126;
-        }
-        struct stat before {};
-        ::stat(where.c_str(), &before);
-        const pid_t driver = ::fork();
-        if (driver == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            ::execlp("bindfs", "bindfs", "-f", what.c_str(), where.c_str(), nullptr);
-            _exit(126);
-        }
-        // The mount is there once the folder's device changes.
-        bool mounted = false;
-        for (int i = 0; driver > 0 && i < 2000 && !mounted && ::waitpid(driver, nullptr, WNOHANG) == 0; ++i) {
-            struct stat now {};
-            mounted = ::stat(where.c_str(), &now) == 0 && now.st_dev != before.st_dev;
-            if (!mounted)
-                ::usleep(5000);
-        }
-        const int result = mounted ? body() : 126;
-        ::kill(driver, SIGTERM);
-        ::waitpid(driver, nullptr, 0);
-        return result;
-    });
-}
-
 class FileOperationTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -490,8 +439,9 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             testjpeg::Run("chown -R 65534:65534 " + m_tmp.path().string());
         if (row.name == "absolute link twice")
             RunFileOperation(C::Copy, {Q(album)}, false, Q(dst));
-        if (row.name == "killed copy retried")
+        if (row.name == "killed copy retried") {
             EXPECT_TRUE(testjpeg::KilledAtFileSize(100, [&] { RunFileOperation(C::Copy, {Q(album)}, false, Q(dst)); }));
+        }
         const auto before = Take(src);
         if (row.name == "swapped link") {
             std::filesystem::remove(album / "sub");
@@ -518,10 +468,10 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             return ok ? 0 : 1;
         };
         std::filesystem::create_directories(src / "mnt");
-        const int status = row.to == Bind ? WithMount(Mount::Bind, album, src / "mnt", run)
-            : row.to == Loop              ? WithMount(Mount::Bind, dst, album / "m", run)
-            : row.from == ReadOnly        ? WithMount(Mount::ReadOnly, src, src, run)
-            : row.from == Fuse            ? WithMount(Mount::Fuse, m_tmp.path(), m_tmp.path(), run)
+        const int status = row.to == Bind ? testjpeg::WithMount(testjpeg::Mount::Bind, album, src / "mnt", run)
+            : row.to == Loop              ? testjpeg::WithMount(testjpeg::Mount::Bind, dst, album / "m", run)
+            : row.from == ReadOnly        ? testjpeg::WithMount(testjpeg::Mount::ReadOnly, src, src, run)
+            : row.from == Fuse            ? testjpeg::WithMount(testjpeg::Mount::Fuse, m_tmp.path(), m_tmp.path(), run)
             : row.plainUser               ? testjpeg::RunWithoutRoot(run)
                                           : run();
         SetFolderOpenHook({});

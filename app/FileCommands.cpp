@@ -310,10 +310,26 @@ bool CPixmendApp::ShellFileOperation(int code, int allowUndo, const QString& des
 
     const auto op = FileOperationCode(code);
     const FileOperationResult result = RunFileOperation(op, files, allowUndo != 0, destination);
+    // The open image inside a selected folder that went: it follows the
+    // folder to its new place, or it is gone with it.
+    QString holder;
+    for (const QString& file : files)
+        if (imagePath.startsWith(file + QLatin1Char('/')))
+            holder = file;
+    bool imageGone = false;
+    if (!holder.isEmpty() && !QFileInfo::exists(imagePath)) {
+        const QString moved = JoinPath(destination, QFileInfo(holder).fileName()) + imagePath.mid(holder.size());
+        if (op == FileOperationCode::Move && QFileInfo::exists(moved)) {
+            m_image.SetPath(moved);
+            UpdateTitle();
+        } else {
+            imageGone = true;
+        }
+    }
     if (op != FileOperationCode::Copy && !result.done.isEmpty()) {
-        if (imagePath.isEmpty() || result.done.contains(imagePath)) {
-            const int index = browser ? (imagePath.isEmpty() ? browser->GetCurrentIndex()
-                                                              : browser->GetBrowseDlg().FindName(QFileInfo(imagePath).fileName()))
+        if (imagePath.isEmpty() || imageGone || result.done.contains(imagePath)) {
+            const QString listed = QFileInfo(holder.isEmpty() ? imagePath : holder).fileName();
+            const int index = browser ? (imagePath.isEmpty() ? browser->GetCurrentIndex() : browser->GetBrowseDlg().FindName(listed))
                                       : -1;
             // The file is gone: nothing is left to save.
             m_image.GetUndoMan()->ClearHistory();

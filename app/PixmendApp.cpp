@@ -382,10 +382,27 @@ bool CPixmendApp::OnIdle(long count)
     return BaseOnIdle(count) || browserMore;
 }
 
+// The settings changed in the window reach the profile at the first idle
+// moment, which writes only what changed; a kill loses nothing then.
+void CPixmendApp::StoreSettingsChanges()
+{
+    const QString imagePath = m_image.IsLoaded() ? m_image.GetPath() : QString();
+    if (imagePath != m_strIdleImagePath) {
+        if (!imagePath.isEmpty() && !m_strIdleImagePath.isEmpty() && m_settings.DefaultPath == m_strIdleImagePath)
+            m_settings.DefaultPath = imagePath;
+        m_strIdleImagePath = imagePath;
+    }
+    m_settings.Save();
+    if (CChildBrowseView* browser = GetBrowser())
+        browser->GetBrowseDlg().SaveFolderHistory();
+}
+
 bool CPixmendApp::BaseOnIdle(long count)
 {
-    if (count <= 0)
+    if (count <= 0) {
         m_commands.UpdateAll();
+        StoreSettingsChanges();
+    }
     return count < 1;
 }
 

@@ -211,6 +211,9 @@ public:
     CBatchList m_batches;                   // all macros, loaded after the frame
     CAppSettings m_settings;
     QString m_strCurrentFolder;
+    // The open photo's path at the last idle moment: DefaultPath follows it
+    // when the photo is saved under a new name.
+    QString m_strIdleImagePath;
     int m_bShowBrowser = 1;
     int m_bCropOnOpen = 0;
     int m_bQuitAfterSave = 0;
@@ -244,6 +247,7 @@ private:
     void OpenNeighbour(int index, const QStringList& removed);
     // The idle work of the framework itself: the update pass.
     bool BaseOnIdle(long count);
+    void StoreSettingsChanges();
 
     static CPixmendApp* s_instance;
     QPointer<CMainFrame> m_pMainFrame;

@@ -1,15 +1,21 @@
 // One thumbnail on a thread of its own.
 #include "ThumbJob.h"
 
+#include <system_error>
+
 #include <algorithm>
 
 CThumbJob::CThumbJob(IKestrel* library, const QString& path, int boxWidth, uint32_t background)
     : m_boxWidth(boxWidth)
 {
     // The worker writes m_ok and m_entry only; the caller reads them after the join.
-    m_thread = std::thread([this, library, path, background] {
-        m_ok = CThumbLoader::MakeThumbnail(library, path, m_boxWidth, 0, background, m_entry);
-    });
+    try {
+        m_thread = std::thread([this, library, path, background] {
+            m_ok = CThumbLoader::MakeThumbnail(library, path, m_boxWidth, 0, background, m_entry);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: no first picture, the photo still loads.
+    }
 }
 
 CThumbJob::~CThumbJob()

@@ -40,6 +40,8 @@ CBatchManagerDlg::CBatchManagerDlg(CBatchList& list, const std::vector<IOperatio
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_list, &QListWidget::itemDoubleClicked, this, &CBatchManagerDlg::OnEdit);
 
+    // Another running copy may have changed the list since it was read.
+    m_macros.Refresh();
     // The list shows names as typed: no mnemonics, no escaping.
     m_list->addItems(m_macros.GetNames());
     if (m_list->count() > 0)

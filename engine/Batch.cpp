@@ -28,6 +28,26 @@ QString MacroRecord(const QString& name, const QString& body)
     return EscapeListValue(name) + u',' + IntToString(static_cast<int>(body.size())) + u',' + body;
 }
 
+// A list text as its macro records, each named by its macro's name.
+std::vector<NamedEntry> MacroEntries(const QString& text)
+{
+    std::vector<NamedEntry> entries;
+    QString rest = text;
+    while (!rest.isEmpty()) {
+        const ListRecord record = PopListRecord(rest);
+        entries.emplace_back(UnescapeListValue(record.name), MacroRecord(UnescapeListValue(record.name), record.body));
+    }
+    return entries;
+}
+
+QString JoinMacroEntries(const std::vector<NamedEntry>& entries)
+{
+    QStringList records;
+    for (const NamedEntry& entry : entries)
+        records << entry.second;
+    return records.join(u',');
+}
+
 const std::vector<IOperation*>& NoPrototypes()
 {
     static const std::vector<IOperation*> none;
@@ -129,6 +149,11 @@ int CBatch::LoadFromString(const QString& body, const std::vector<IOperation*>* 
 
 // ------------------------------------------------------------ CBatchList
 
+CBatchList::CBatchList()
+    : m_stored(kSection, kEntry, MacroEntries, JoinMacroEntries)
+{
+}
+
 CBatchList::~CBatchList()
 {
     DeleteBatches();
@@ -153,12 +178,17 @@ int CBatchList::Load(const std::vector<IOperation*>* prototypes)
 {
     // A missing value gives the sample macro; an empty one (the user deleted
     // every macro) gives none.
-    const QString text = CProfile::HasProfileValue(kSection, kEntry)
-        ? CProfile::GetProfileString(kSection, kEntry)
-        : GetDefaultList();
-    LoadFromString(text, prototypes);
+    m_pPrototypes = prototypes;
+    LoadFromString(m_stored.Load(GetDefaultList()), prototypes);
     m_strStored = SaveToString();
     return 1;
+}
+
+void CBatchList::Refresh()
+{
+    const QString mine = SaveToString();
+    LoadFromString(m_stored.Refresh(mine, mine != m_strStored, GetDefaultList()), m_pPrototypes);
+    m_strStored = SaveToString();
 }
 
 void CBatchList::Save()
@@ -166,8 +196,10 @@ void CBatchList::Save()
     const QString text = SaveToString();
     if (text == m_strStored)
         return;
-    if (CProfile::WriteProfileString(kSection, kEntry, text))
-        m_strStored = text;
+    const QString merged = m_stored.Save(text, GetDefaultList());
+    if (merged != text)
+        LoadFromString(merged, m_pPrototypes);
+    m_strStored = SaveToString();
 }
 
 QString CBatchList::SaveToString() const

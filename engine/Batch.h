@@ -12,6 +12,8 @@
 // User-interface thread only.
 #pragma once
 
+#include "Profile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -62,7 +64,7 @@ private:
 
 class CBatchList {
 public:
-    CBatchList() = default;
+    CBatchList();
     CBatchList(const CBatchList&) = delete;
     CBatchList& operator=(const CBatchList&) = delete;
     virtual ~CBatchList();
@@ -72,12 +74,16 @@ public:
     const std::vector<CBatch*>& GetBatches() const { return m_batches; }
     QStringList GetNames() const;
 
-    // Reads the list from the profile: the default list when the value is
-    // missing, no macros when it is empty. Returns 1.
+    // Reads the list as the profile's file holds it now: the default list
+    // when the value is missing, no macros when it is empty. Returns 1.
     int Load(const std::vector<IOperation*>* prototypes);
-    // Writes the list text to the profile when it differs from the text the
-    // last Load or Save stood for, so a list the user did not change keeps
-    // its stored (perhaps hand-edited) value.
+    // The same, keeping the changes made here since the last Load or Save.
+    void Refresh();
+    // Writes the changes made since the last Load or Save (macros added,
+    // removed or changed, by name) into the list as the file then holds it,
+    // so another running copy's changes stay; afterwards the list is that
+    // merged list. A list the user did not change keeps its stored (perhaps
+    // hand-edited) value.
     void Save();
 
     // The list text of the macros as they are now.
@@ -93,4 +99,6 @@ private:
 
     std::vector<CBatch*> m_batches;
     QString m_strStored; // list text of the macros as last loaded or saved
+    const std::vector<IOperation*>* m_pPrototypes = nullptr; // as given to Load
+    CProfileList m_stored;
 };

@@ -198,6 +198,33 @@ void CropRule::FitSelection(int* w, int* h, int heightLeads, int turned, int* x,
     }
 }
 
+namespace {
+
+std::vector<NamedEntry> PresetEntries(const QString& text)
+{
+    CCropPresets presets;
+    presets.FromString(text);
+    std::vector<NamedEntry> entries;
+    for (const CropRule& rule : presets.GetRules())
+        entries.emplace_back(rule.name, rule.Format());
+    return entries;
+}
+
+QString JoinPresetEntries(const std::vector<NamedEntry>& entries)
+{
+    QString text;
+    for (const NamedEntry& entry : entries)
+        text += entry.second + u'|';
+    return text;
+}
+
+} // namespace
+
+CCropPresets::CCropPresets()
+    : m_stored(QStringLiteral("Crop"), QStringLiteral("Presets"), PresetEntries, JoinPresetEntries)
+{
+}
+
 QString CCropPresets::ToString() const
 {
     QString text;
@@ -257,6 +284,10 @@ void CCropPresets::EditPresets(QString& current)
     m_bAccepted = 0;
     if (!PresetsEditor())
         return;
+    // Another running copy may have changed the list since it was read.
+    const QString mine = ToString();
+    FromString(m_stored.Refresh(mine, mine != m_strStored, GetDefaultCropPresetsText()));
+    m_strStored = ToString();
     std::vector<CropRule> copy = m_rules;
     if (!PresetsEditor()(copy))
         return;
@@ -270,13 +301,17 @@ void CCropPresets::EditPresets(QString& current)
 
 void CCropPresets::LoadFromProfile()
 {
-    FromString(
-        CProfile::GetProfileString(QStringLiteral("Crop"), QStringLiteral("Presets"), GetDefaultCropPresetsText()));
+    FromString(m_stored.Load(GetDefaultCropPresetsText()));
+    m_strStored = ToString();
 }
 
-void CCropPresets::SaveToProfile() const
+void CCropPresets::SaveToProfile()
 {
-    CProfile::WriteProfileString(QStringLiteral("Crop"), QStringLiteral("Presets"), ToString());
+    const QString text = ToString();
+    if (text == m_strStored)
+        return;
+    FromString(m_stored.Save(text, GetDefaultCropPresetsText()));
+    m_strStored = ToString();
 }
 
 void CCropPresets::SetEditor(Editor editor)

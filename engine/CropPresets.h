@@ -11,6 +11,8 @@
 // Everything here runs on the user-interface thread.
 #pragma once
 
+#include "Profile.h"
+
 #include <QString>
 
 #include <functional>
@@ -55,7 +57,7 @@ public:
     // 0 for Cancel. Installed by the dialogs.
     using Editor = std::function<int(std::vector<CropRule>& rules)>;
 
-    CCropPresets() = default;
+    CCropPresets();
     virtual ~CCropPresets() = default;
 
     QString ToString() const;
@@ -69,15 +71,18 @@ public:
     // Appends the rule that `text` reads as, unless the text is empty, the
     // rule is not usable or the list holds it already.
     void AddUnique(const QString& text);
-    // Runs the preset editor on a copy. OK: the copy replaces the list, is
-    // written to the profile's file at once, and `current` becomes empty when
+    // Runs the preset editor on a copy of the list as the profile's file
+    // holds it now, with this list's own changes. OK: the copy's changes are
+    // written into the file's list at once, and `current` becomes empty when
     // its preset is gone. The accepted flag says which; without an editor
     // nothing changes and the flag is 0.
     void EditPresets(QString& current);
-    // The list in the profile (section "Crop", value "Presets"); the
-    // built-in presets when the profile has none.
+    // The list in the profile (section "Crop", value "Presets") as its file
+    // holds it now; the built-in presets when the profile has none.
     void LoadFromProfile();
-    void SaveToProfile() const;
+    // Writes the changes made since the last load or save (presets added,
+    // removed or changed, by name) into the file's list, and holds the result.
+    void SaveToProfile();
 
     int GetAccepted() const { return m_bAccepted; }
     void SetAccepted(int accepted) { m_bAccepted = accepted; }
@@ -90,6 +95,8 @@ public:
 private:
     std::vector<CropRule> m_rules;
     int m_bAccepted = 0;
+    QString m_strStored; // list text as last loaded or saved
+    CProfileList m_stored;
 };
 
 extern CCropPresets theCropPresets;

@@ -14,15 +14,23 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kNamesShown = 20;
+
+std::function<void(const QByteArray&)>& FolderOpenHook()
+{
+    static std::function<void(const QByteArray&)> hook;
+    return hook;
+}
 
 QByteArray Native(const QString& path)
 {
@@ -102,18 +110,110 @@ QString NameList(const QStringList& files)
     return NameLines(names);
 }
 
-// A rename that refuses an existing target (renameat2 with RENAME_NOREPLACE;
-// file systems without it get link + unlink, which refuses too).
+// A file system entry reached through the folder that holds it: `dir` is a
+// descriptor of that folder and `name` the entry's name in it, so what was
+// checked is what is used, whatever happens to the path meanwhile. `path`
+// spells it for messages only.
+struct At {
+    int dir;
+    QByteArray name;
+    QByteArray path;
+};
+
+// A descriptor closed with the object.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(Fd&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
+    Fd& operator=(Fd&& other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// The folder holding `path` (a link in the path followed: it is the user's
+// choice) as an O_PATH descriptor, and the entry's name in it.
+Fd OpenParent(const QByteArray& path, At* at)
+{
+    *at = {-1, BaseName(path), path};
+    Fd fd(::open(FolderOf(path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    at->dir = fd.get();
+    return fd;
+}
+
+int StatAt(const At& at, struct stat* st, bool follow = false)
+{
+    return ::fstatat(at.dir, at.name.constData(), st, follow ? 0 : AT_SYMLINK_NOFOLLOW);
+}
+
+// Opens the folder `at` for listing; a link or anything else that stands
+// there now fails (ELOOP or ENOTDIR) and is never followed.
+Fd OpenFolderAt(const At& at)
+{
+    if (FolderOpenHook())
+        FolderOpenHook()(at.path);
+    return Fd(::openat(at.dir, at.name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+}
+
+bool IsNoFolderNow(int error)
+{
+    return error == ELOOP || error == ENOTDIR;
+}
+
+// A rename that refuses an existing target: renameat2 with
+// RENAME_NOREPLACE; where the file system lacks the flag, a hard link (which
+// refuses too) and unlink; where it has no hard links either (folders, many
+// FUSE, network and FAT disks), a plain rename once the name is seen free.
+int RenameNoReplace(const At& from, const At& to)
+{
+    if (::renameat2(from.dir, from.name.constData(), to.dir, to.name.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return -1;
+    if (::linkat(from.dir, from.name.constData(), to.dir, to.name.constData(), 0) == 0) {
+        ::unlinkat(from.dir, from.name.constData(), 0);
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOSYS && errno != EOPNOTSUPP && errno != EMLINK)
+        return -1;
+    struct stat st {};
+    if (StatAt(to, &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    if (errno != ENOENT)
+        return -1;
+    return ::renameat(from.dir, from.name.constData(), to.dir, to.name.constData());
+}
+
 int RenameNoReplace(const QByteArray& from, const QByteArray& to)
 {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return -1;
-    if (::link(from.constData(), to.constData()) != 0)
-        return -1;
-    ::unlink(from.constData());
-    return 0;
+    return RenameNoReplace(At{AT_FDCWD, from, from}, At{AT_FDCWD, to, to});
+}
+
+int RenameAt(const At& from, const At& to, bool replace)
+{
+    return replace ? ::renameat(from.dir, from.name.constData(), to.dir, to.name.constData())
+                   : RenameNoReplace(from, to);
 }
 
 bool WriteAll(int fd, const char* data, ssize_t size)
@@ -130,19 +230,29 @@ bool WriteAll(int fd, const char* data, ssize_t size)
     return true;
 }
 
-// Makes a new entry under a free hidden name in `folder` with `make`, which
-// fails with EEXIST when the name is taken. The name is short, so that even a
-// target name of 255 bytes has its temporary beside it. Empty on failure
-// (errno set).
+constexpr char kTemporaryPrefix[] = ".pxcopy-";
+constexpr int kTemporaryLetters = 6;
+
+// A temporary entry in the target folder: its name and, for a file, the
+// descriptor that holds it locked while it lives (see RemoveStaleTemporaries).
+struct Temporary {
+    QByteArray name;
+    Fd fd;
+};
+
+// Makes a new entry under a free hidden name in the folder `dir` with
+// `make`, which fails with EEXIST when the name is taken. The name is short,
+// so that even a target name of 255 bytes has its temporary beside it.
+// Empty name on failure (errno set).
 template <typename Make>
-QByteArray MakeTemporary(const QByteArray& folder, Make make)
+QByteArray MakeTemporary(int dir, Make make)
 {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = Join(folder, ".pxcopy-");
-        for (int i = 0; i < 6; ++i)
+        QByteArray name = kTemporaryPrefix;
+        for (int i = 0; i < kTemporaryLetters; ++i)
             name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-        if (make(name))
+        if (make(dir, name))
             return name;
         if (errno != EEXIST)
             return {};
@@ -151,15 +261,30 @@ QByteArray MakeTemporary(const QByteArray& folder, Make make)
     return {};
 }
 
+// Removes the temporaries that a run killed half-way left in the folder
+// `dir`: files of the temporary form whose lock nobody holds (a live run
+// holds its own until the file is renamed or removed).
+void RemoveStaleTemporaries(int dir, const QList<QByteArray>& names)
+{
+    for (const QByteArray& name : names) {
+        if (!name.startsWith(kTemporaryPrefix) || name.size() != qsizetype(sizeof kTemporaryPrefix - 1 + kTemporaryLetters))
+            continue;
+        const Fd fd(::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(dir, name.constData(), 0);
+    }
+}
+
 // Copies the regular file `source` (a link followed with `follow`) to a new
-// temporary file in `folder` with the source's bytes, permission bits and
-// times, flushed to disk. Returns its path, or empty (nothing left behind)
-// with `error` set. The type is checked before the open, which would wait
-// for a writer on a pipe; O_NONBLOCK covers a swap in between.
-QByteArray CopyToTemporary(const QByteArray& source, const QByteArray& folder, bool follow, QString* error)
+// temporary file in the folder `dir` with the source's bytes, permission
+// bits and times, flushed to disk. Empty name (nothing left behind) with
+// `error` set on failure. The type is checked before the open, which would
+// wait for a writer on a pipe; O_NONBLOCK covers a swap in between.
+Temporary CopyToTemporary(const At& source, int dir, bool follow, QString* error)
 {
     struct stat st {};
-    if ((follow ? ::stat(source.constData(), &st) : ::lstat(source.constData(), &st)) != 0) {
+    if (StatAt(source, &st, follow) != 0) {
         *error = ErrnoText(errno);
         return {};
     }
@@ -167,123 +292,143 @@ QByteArray CopyToTemporary(const QByteArray& source, const QByteArray& folder, b
         *error = QStringLiteral("Not a regular file");
         return {};
     }
-    const int in = ::open(source.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (follow ? 0 : O_NOFOLLOW));
-    if (in < 0) {
+    const Fd in(::openat(source.dir, source.name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (follow ? 0 : O_NOFOLLOW)));
+    if (in.get() < 0) {
         *error = ErrnoText(errno);
         return {};
     }
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         *error = S_ISREG(st.st_mode) ? ErrnoText(errno) : QStringLiteral("Not a regular file");
-        ::close(in);
         return {};
     }
     int out = -1;
-    const QByteArray temporary = MakeTemporary(folder, [&](const QByteArray& name) {
-        out = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    Temporary temporary;
+    temporary.name = MakeTemporary(dir, [&](int folder, const QByteArray& name) {
+        out = ::openat(folder, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         return out >= 0;
     });
     if (out < 0) {
         *error = ErrnoText(errno);
-        ::close(in);
         return {};
     }
-    bool ok = true;
+    temporary.fd = Fd(out);
+    bool ok = ::flock(out, LOCK_EX) == 0;
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
+    while (ok) {
+        const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 || (n > 0 && !WriteAll(out, buffer, n))) {
-            ok = false;
+        if (n <= 0) {
+            ok = n == 0;
             break;
         }
-        if (n == 0)
-            break;
+        ok = WriteAll(out, buffer, n);
     }
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ok = ok && ::fchmod(out, st.st_mode & 07777) == 0 && ::futimens(out, times) == 0 && ::fsync(out) == 0;
-    const int saved = errno;
-    ok = ::close(out) == 0 && ok;
-    ::close(in);
     if (!ok) {
-        *error = ErrnoText(saved ? saved : EIO);
-        ::unlink(temporary.constData());
+        *error = ErrnoText(errno ? errno : EIO);
+        ::unlinkat(dir, temporary.name.constData(), 0);
         return {};
     }
     return temporary;
 }
 
 // Makes a link with the text of the link `source` under a temporary name in
-// `folder`; empty with `error` set on failure.
-QByteArray LinkToTemporary(const QByteArray& source, const QByteArray& folder, QString* error)
+// the folder `dir`; empty name with `error` set on failure.
+Temporary LinkToTemporary(const At& source, int dir, QString* error)
 {
     QByteArray text(PATH_MAX, '\0');
-    const ssize_t n = ::readlink(source.constData(), text.data(), size_t(text.size()));
+    const ssize_t n = ::readlinkat(source.dir, source.name.constData(), text.data(), size_t(text.size()));
     if (n < 0 || n >= text.size()) {
         *error = ErrnoText(n < 0 ? errno : ENAMETOOLONG);
         return {};
     }
     text.truncate(n);
-    const QByteArray temporary = MakeTemporary(
-        folder, [&](const QByteArray& name) { return ::symlink(text.constData(), name.constData()) == 0; });
-    if (temporary.isEmpty())
+    Temporary temporary;
+    temporary.name = MakeTemporary(dir, [&](int folder, const QByteArray& name) {
+        return ::symlinkat(text.constData(), folder, name.constData()) == 0;
+    });
+    if (temporary.name.isEmpty())
         *error = ErrnoText(errno);
     return temporary;
 }
 
-// TransferFile on the file system's bytes. With `keepLinks` a link is made
-// again as a link (as cp -a and mv do), never followed.
-bool TransferPath(FileOperationCode code, const QByteArray& from, const QByteArray& to, bool replace, bool keepLinks,
-                  QString* error)
+// Whether the entries of the folder `dir` can be removed: it is writable
+// and not on a read-only disk. errno says why not.
+bool CanRemoveFrom(int dir)
+{
+    return ::faccessat(dir, ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// TransferFile on entries reached through their folders. With `keepLinks`
+// a link is made again as a link (as cp -a and mv do), never followed. A
+// move whose source cannot be removed copies nothing and sets `stays`.
+bool TransferAt(FileOperationCode code, const At& from, const At& to, bool replace, bool keepLinks, QString* error,
+                bool* stays = nullptr)
 {
     if (code == FileOperationCode::Move) {
-        const int result = replace ? ::rename(from.constData(), to.constData()) : RenameNoReplace(from, to);
-        if (result == 0)
+        if (RenameAt(from, to, replace) == 0)
             return true;
         if (errno != EXDEV) {
             *error = ErrnoText(errno);
+            return false;
+        }
+        // To another device: a copy the source then stays beside is useless.
+        if (!CanRemoveFrom(from.dir)) {
+            *error = ErrnoText(errno);
+            if (stays)
+                *stays = true;
             return false;
         }
     }
     // A copy, or a move to another device: the whole file under a temporary
     // name next to the target first.
     struct stat st {};
-    const bool link = keepLinks && ::lstat(from.constData(), &st) == 0 && S_ISLNK(st.st_mode);
-    const QByteArray temp = link ? LinkToTemporary(from, FolderOf(to), error)
-                                 : CopyToTemporary(from, FolderOf(to), !keepLinks, error);
-    if (temp.isEmpty())
+    const bool link = keepLinks && StatAt(from, &st) == 0 && S_ISLNK(st.st_mode);
+    const Temporary temp = link ? LinkToTemporary(from, to.dir, error) : CopyToTemporary(from, to.dir, !keepLinks, error);
+    if (temp.name.isEmpty())
         return false;
-    const int result = replace ? ::rename(temp.constData(), to.constData()) : RenameNoReplace(temp, to);
-    if (result != 0) {
+    const At made{to.dir, temp.name, temp.name};
+    if (RenameAt(made, to, replace) != 0) {
         *error = ErrnoText(errno);
-        ::unlink(temp.constData());
+        ::unlinkat(to.dir, temp.name.constData(), 0);
         return false;
     }
-    if (code == FileOperationCode::Move && ::unlink(from.constData()) != 0) {
+    if (code == FileOperationCode::Move && ::unlinkat(from.dir, from.name.constData(), 0) != 0) {
         // The source stays; the copy was new, so it goes again. A replaced
         // target cannot come back, but it now holds the source's bytes.
         *error = ErrnoText(errno);
         if (!replace)
-            ::unlink(to.constData());
+            ::unlinkat(to.dir, to.name.constData(), 0);
         return false;
     }
     return true;
 }
 
-bool SameFile(const QByteArray& a, const QByteArray& b)
+// Whether the two entries are one (device and inode), links followed with
+// `follow`.
+bool SameEntry(const At& a, const At& b, bool follow)
 {
     struct stat sa {}, sb {};
-    return ::stat(a.constData(), &sa) == 0 && ::stat(b.constData(), &sb) == 0 && sa.st_dev == sb.st_dev
+    return StatAt(a, &sa, follow) == 0 && StatAt(b, &sb, follow) == 0 && sa.st_dev == sb.st_dev
         && sa.st_ino == sb.st_ino;
 }
 
-// The names in the folder `path` as the file system holds them, in byte
-// order; false (errno set) when it cannot be listed whole.
-bool ListFolder(const QByteArray& path, QList<QByteArray>* names)
+// The names in the open folder `fd`, in byte order; false (errno set) when
+// it cannot be listed whole.
+bool ListFolder(int fd, QList<QByteArray>* names)
 {
-    DIR* dir = ::opendir(path.constData());
-    if (!dir)
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = copy < 0 ? nullptr : ::fdopendir(copy);
+    if (!dir) {
+        const int error = errno;
+        if (copy >= 0)
+            ::close(copy);
+        errno = error;
         return false;
+    }
+    ::rewinddir(dir);
     int error = 0;
     for (;;) {
         errno = 0;
@@ -301,13 +446,13 @@ bool ListFolder(const QByteArray& path, QList<QByteArray>* names)
     return error == 0;
 }
 
-// Whether `folder` is the folder `st` or lies anywhere under it, by device
-// and inode of `folder` and each of its parents, so that a second mount of
+// Whether the folder `dir` is the folder `st` or lies anywhere under it, by
+// device and inode of it and each of its parents, so that a second mount of
 // the same disk or a bind mount cannot hide it. A parent that cannot be
 // reached ends the walk.
-bool IsWithin(const QByteArray& folder, const struct stat& st)
+bool IsWithin(int dir, const struct stat& st)
 {
-    int fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int fd = ::openat(dir, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat here {};
     while (fd >= 0 && ::fstat(fd, &here) == 0) {
         if (here.st_dev == st.st_dev && here.st_ino == st.st_ino) {
@@ -326,31 +471,40 @@ bool IsWithin(const QByteArray& folder, const struct stat& st)
     return false;
 }
 
-// Removes `path` and everything in it on the file system's bytes, links
-// never followed and no permission changed; what stays is added to `left`
-// where it failed (its folders are not named again).
-bool RemoveTree(const QByteArray& path, QStringList* left)
+void AddLeft(QStringList* left, const QByteArray& path, int error)
+{
+    *left << Shown(path) + QStringLiteral(" (") + ErrnoText(error) + QLatin1Char(')');
+}
+
+// Removes the entry `at` and everything in it, links never followed (one
+// that stands where a folder was checked is removed itself) and no
+// permission changed; what stays is added to `left` where it failed (its
+// folders are not named again).
+bool RemoveAt(const At& at, QStringList* left)
 {
     struct stat st {};
-    if (::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        QList<QByteArray> names;
-        if (!ListFolder(path, &names)) {
-            const QString why = ErrnoText(errno);
-            *left << Shown(path) + QStringLiteral(" (") + why + QLatin1Char(')');
-            return false;
-        }
-        bool whole = true;
-        for (const QByteArray& name : names)
-            whole = RemoveTree(Join(path, name), left) && whole;
-        if (!whole)
-            return false;
-        if (::rmdir(path.constData()) == 0)
+    if (StatAt(at, &st) == 0 && S_ISDIR(st.st_mode)) {
+        const Fd fd = OpenFolderAt(at);
+        if (fd.get() >= 0) {
+            QList<QByteArray> names;
+            if (!ListFolder(fd.get(), &names)) {
+                AddLeft(left, at.path, errno);
+                return false;
+            }
+            bool whole = true;
+            for (const QByteArray& name : names)
+                whole = RemoveAt(At{fd.get(), name, Join(at.path, name)}, left) && whole;
+            if (!whole)
+                return false;
+            if (::unlinkat(at.dir, at.name.constData(), AT_REMOVEDIR) == 0)
+                return true;
+        } else if (IsNoFolderNow(errno) && ::unlinkat(at.dir, at.name.constData(), 0) == 0) {
             return true;
-    } else if (::unlink(path.constData()) == 0) {
+        }
+    } else if (::unlinkat(at.dir, at.name.constData(), 0) == 0) {
         return true;
     }
-    const QString why = ErrnoText(errno);
-    *left << Shown(path) + QStringLiteral(" (") + why + QLatin1Char(')');
+    AddLeft(left, at.path, errno);
     return false;
 }
 
@@ -401,9 +555,15 @@ QString OverwriteQuestionText(const QString& target)
     return QStringLiteral("The file ") + target + QStringLiteral(" already exists.\nDo you want to replace it?");
 }
 
+void SetFolderOpenHook(std::function<void(const QByteArray& path)> hook)
+{
+    FolderOpenHook() = std::move(hook);
+}
+
 bool IsSameFile(const QString& a, const QString& b)
 {
-    return SameFile(Native(a), Native(b));
+    const QByteArray pa = Native(a), pb = Native(b);
+    return SameEntry(At{AT_FDCWD, pa, pa}, At{AT_FDCWD, pb, pb}, true);
 }
 
 namespace {
@@ -452,7 +612,14 @@ bool MoveFileToTrash(const QString& path, QString* trashedPath)
 bool TransferFile(FileOperationCode code, const QString& source, const QString& target, bool replace, QString* error)
 {
     QString ignored;
-    return TransferPath(code, Native(source), Native(target), replace, false, error ? error : &ignored);
+    error = error ? error : &ignored;
+    At from, to;
+    const Fd fromDir = OpenParent(Native(source), &from), toDir = OpenParent(Native(target), &to);
+    if (fromDir.get() < 0 || toDir.get() < 0) {
+        *error = ErrnoText(errno);
+        return false;
+    }
+    return TransferAt(code, from, to, replace, false, error);
 }
 
 namespace {
@@ -477,20 +644,25 @@ FileOperationResult DeleteFiles(const QStringList& files, bool toTrash)
             if (!ok)
                 MessageBoxes().ShowMessage(QStringLiteral("The ") + KindOf(file) + file
                                            + QStringLiteral(" could not be moved to the trash. It was left in place."));
-        } else if (IsFolder(file)) {
+        } else {
             // A folder goes with everything in it (links are removed, never
             // followed); what stays keeps its permissions and is named.
+            At at;
+            const Fd parent = OpenParent(Native(file), &at);
+            struct stat st {};
             QStringList left;
-            ok = RemoveTree(Native(file), &left);
-            if (!ok)
-                MessageBoxes().ShowMessage(QStringLiteral("The folder ") + file
-                                           + QStringLiteral(" could not be deleted completely. Left in place:")
-                                           + NameLines(left));
-        } else {
-            ok = ::unlink(Native(file).constData()) == 0;
-            if (!ok)
-                MessageBoxes().ShowMessage(QStringLiteral("The file ") + file + QStringLiteral(" could not be deleted: ")
-                                           + ErrnoText(errno));
+            if (parent.get() >= 0 && StatAt(at, &st) == 0 && S_ISDIR(st.st_mode)) {
+                ok = RemoveAt(at, &left);
+                if (!ok)
+                    MessageBoxes().ShowMessage(QStringLiteral("The folder ") + file
+                                               + QStringLiteral(" could not be deleted completely. Left in place:")
+                                               + NameLines(left));
+            } else {
+                ok = parent.get() >= 0 && ::unlinkat(at.dir, at.name.constData(), 0) == 0;
+                if (!ok)
+                    MessageBoxes().ShowMessage(QStringLiteral("The file ") + file
+                                               + QStringLiteral(" could not be deleted: ") + ErrnoText(errno));
+            }
         }
         if (ok)
             result.done << file;
@@ -519,10 +691,30 @@ public:
     // Puts `source` (a file, or a folder with everything in it) into `folder`.
     Outcome Into(const QString& source, const QString& folder)
     {
+        const QString fail = QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
+            + QStringLiteral(" to ") + folder + QStringLiteral(": ");
         if (!IsUsablePath(source) || !IsUsablePath(folder))
-            return Fail(QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
-                        + QStringLiteral(" to ") + folder + QStringLiteral(": no valid path."));
-        return Entry(Native(source), Native(folder), true);
+            return Fail(fail + QStringLiteral("no valid path."));
+        QByteArray from = Native(source);
+        while (from.size() > 1 && from.endsWith('/'))
+            from.chop(1);
+        At at;
+        const Fd parent = OpenParent(from, &at);
+        const Fd target(::open(Native(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (parent.get() < 0 || target.get() < 0)
+            return Fail(fail + ErrnoText(errno));
+        RemoveStaleTemporariesOnce(target.get());
+        return Entry(at, At{target.get(), at.name, Join(Native(folder), at.name)}, true);
+    }
+
+    // Says once for the run which entries of a move stayed because they
+    // cannot be removed where they are (a read-only disk).
+    void ReportStayed() const
+    {
+        if (!m_stayed.isEmpty())
+            MessageBoxes().ShowMessage(QStringLiteral("The following could not be moved, because they cannot be "
+                                                      "removed from where they are. Left in place:")
+                                       + NameLines(m_stayed));
     }
 
 private:
@@ -532,25 +724,35 @@ private:
         return Outcome::Failed;
     }
 
+    Outcome Stays(const QByteArray& path, const QString& why)
+    {
+        m_stayed << Shown(path) + QStringLiteral(" (") + why + QLatin1Char(')');
+        return Outcome::Failed;
+    }
+
     // One entry: a selected one (`selected`) is followed when it is a link to
     // a file, as before; one inside a folder is taken as it is.
-    Outcome Entry(const QByteArray& from, const QByteArray& folder, bool selected)
+    Outcome Entry(const At& from, const At& to, bool selected)
     {
-        const QString source = Shown(from);
+        const QString source = Shown(from.path);
         struct stat st {};
-        if (::lstat(from.constData(), &st) != 0)
-            return Fail(QStringLiteral("The file ") + source + QStringLiteral(" no longer exists. It was skipped."));
-        const QByteArray to = Join(folder, BaseName(from));
+        if (StatAt(from, &st) != 0)
+            return Fail(errno == ENOENT ? QStringLiteral("The file ") + source + QStringLiteral(" no longer exists. It was skipped.")
+                                        : QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
+                                              + QStringLiteral(": ") + ErrnoText(errno));
         const bool folderEntry = S_ISDIR(st.st_mode);
-        if (SameFile(from, to))
+        if (SameEntry(from, to, selected))
             return Fail(QStringLiteral("The ") + (folderEntry ? QStringLiteral("folder ") : QStringLiteral("file ")) + source
                         + QStringLiteral(" cannot be ") + m_verb + QStringLiteral(" onto itself."));
-        if (folderEntry)
-            return FolderInto(from, st, folder, to);
+        return folderEntry ? FolderInto(from, st, to) : FileInto(from, to, selected);
+    }
+
+    Outcome FileInto(const At& from, const At& to, bool selected)
+    {
         bool replace = false;
         struct stat existing {};
-        if (::lstat(to.constData(), &existing) == 0) {
-            const auto answer = MessageBoxes().AskYesNoCancel(OverwriteQuestionText(Shown(to)), QStringLiteral("Overwrite warning"));
+        if (StatAt(to, &existing) == 0) {
+            const auto answer = MessageBoxes().AskYesNoCancel(OverwriteQuestionText(Shown(to.path)), QStringLiteral("Overwrite warning"));
             if (answer == IMessageBoxes::Answer::Cancel)
                 return Outcome::Cancelled;
             if (answer == IMessageBoxes::Answer::No)
@@ -558,71 +760,113 @@ private:
             replace = true;
         }
         QString error;
-        if (TransferPath(m_code, from, to, replace, !selected, &error))
+        bool stays = false;
+        if (TransferAt(m_code, from, to, replace, !selected, &error, &stays))
             return Outcome::Done;
-        return Fail(QStringLiteral("The file ") + source + QStringLiteral(" could not be ") + m_verb
-                    + QStringLiteral(" to ") + Shown(folder) + QStringLiteral(": ") + error);
+        if (stays)
+            return Stays(from.path, error);
+        return Fail(QStringLiteral("The file ") + Shown(from.path) + QStringLiteral(" could not be ") + m_verb
+                    + QStringLiteral(" to ") + Shown(FolderOf(to.path)) + QStringLiteral(": ") + error);
     }
 
     // A folder goes whole: renamed when it can be, else made at the target
     // (or merged into a folder of that name there) entry by entry, each
     // clashing file asked about; a moved folder is removed once empty. Any
-    // entry that fails makes the folder fail; one the user kept skips it.
-    Outcome FolderInto(const QByteArray& from, const struct stat& st, const QByteArray& folder, const QByteArray& to)
+    // entry that fails makes the folder fail; one the user kept skips it. A
+    // link found where the folder was checked is carried as a link.
+    Outcome FolderInto(const At& from, const struct stat& st, const At& to)
     {
-        const QString source = Shown(from);
+        const QString source = Shown(from.path);
         // Into itself, also through a second mount; and never into a folder
         // this run made, whatever path leads there.
-        if (IsWithin(folder, st) || m_made.count({st.st_dev, st.st_ino}))
+        if (IsWithin(to.dir, st) || m_made.count({st.st_dev, st.st_ino}))
             return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" cannot be ") + m_verb
                         + QStringLiteral(" into itself."));
         struct stat existing {};
-        const bool exists = ::lstat(to.constData(), &existing) == 0;
+        const bool exists = StatAt(to, &existing) == 0;
         if (exists && !S_ISDIR(existing.st_mode))
             return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be ") + m_verb
-                        + QStringLiteral(": a file named ") + Shown(to) + QStringLiteral(" is in the way."));
+                        + QStringLiteral(": a file named ") + Shown(to.path) + QStringLiteral(" is in the way."));
         if (!exists && m_code == FileOperationCode::Move) {
             if (RenameNoReplace(from, to) == 0)
                 return Outcome::Done;
             const int error = errno;
             if (error != EXDEV)
                 return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be moved to ")
-                            + Shown(folder) + QStringLiteral(": ") + ErrnoText(error));
+                            + Shown(FolderOf(to.path)) + QStringLiteral(": ") + ErrnoText(error));
         }
+        const Fd folder = OpenFolderAt(from);
+        if (folder.get() < 0 && IsNoFolderNow(errno))
+            return FileInto(from, to, false);
         QList<QByteArray> names;
-        if (!ListFolder(from, &names))
+        if (folder.get() < 0 || !ListFolder(folder.get(), &names))
             return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be read: ") + ErrnoText(errno));
-        // Writable while it fills; the source's permission bits at the end.
-        struct stat made {};
-        if (!exists && (::mkdir(to.constData(), 0700) != 0 || ::lstat(to.constData(), &made) != 0)) {
-            const QString why = ErrnoText(errno);
-            return Fail(QStringLiteral("The folder ") + Shown(to) + QStringLiteral(" could not be made: ") + why);
-        }
-        if (!exists)
+        // Moved to another device: nothing is copied of what cannot be removed.
+        if (m_code == FileOperationCode::Move && !CanRemoveFrom(folder.get()))
+            return Stays(from.path, ErrnoText(errno));
+
+        // A new folder has the source's permission bits from the start when
+        // they let the owner fill it, else 0700 until it is full. A folder a
+        // run killed half-way left at 0700 gets them now.
+        const mode_t mode = st.st_mode & 07777;
+        const bool ownerMayFill = (mode & 0700) == 0700;
+        bool setMode = exists ? (existing.st_mode & 07777) == 0700 && !ownerMayFill : !ownerMayFill;
+        Fd target(exists ? ::openat(to.dir, to.name.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
+        if (!exists) {
+            struct stat made {};
+            if (::mkdirat(to.dir, to.name.constData(), 0700) != 0
+                || (target = Fd(::openat(to.dir, to.name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))).get() < 0
+                || ::fstat(target.get(), &made) != 0 || ::fchmod(target.get(), ownerMayFill ? mode : 0700) != 0) {
+                const QString why = ErrnoText(errno);
+                return Fail(QStringLiteral("The folder ") + Shown(to.path) + QStringLiteral(" could not be made: ") + why);
+            }
             m_made.insert({made.st_dev, made.st_ino});
+        } else if (target.get() < 0) {
+            return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be ") + m_verb
+                        + QStringLiteral(" to ") + Shown(to.path) + QStringLiteral(": ") + ErrnoText(errno));
+        } else {
+            RemoveStaleTemporariesOnce(target.get());
+        }
         bool failed = false, skipped = false;
         Outcome outcome = Outcome::Done;
         for (const QByteArray& name : names) {
-            outcome = Entry(Join(from, name), to, false);
+            outcome = Entry(At{folder.get(), name, Join(from.path, name)}, At{target.get(), name, Join(to.path, name)}, false);
             if (outcome == Outcome::Cancelled)
                 break;
             failed = failed || outcome == Outcome::Failed;
             skipped = skipped || outcome == Outcome::Skipped;
         }
-        if (!exists)
-            ::chmod(to.constData(), st.st_mode & 07777);
+        if (setMode) {
+            const Fd readable(::openat(target.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            setMode = readable.get() >= 0 && ::fchmod(readable.get(), mode) == 0;
+        }
         if (outcome == Outcome::Cancelled || failed || skipped)
             return outcome == Outcome::Cancelled ? outcome : failed ? Outcome::Failed : Outcome::Skipped;
-        if (m_code == FileOperationCode::Move && ::rmdir(from.constData()) != 0)
+        if (m_code == FileOperationCode::Move && ::unlinkat(from.dir, from.name.constData(), AT_REMOVEDIR) != 0)
             return Fail(QStringLiteral("The folder ") + source + QStringLiteral(" could not be removed: ")
                         + ErrnoText(errno));
         return Outcome::Done;
     }
 
+    // The temporaries a killed run left in a folder this run writes into go,
+    // once per folder.
+    void RemoveStaleTemporariesOnce(int dir)
+    {
+        struct stat st {};
+        if (::fstat(dir, &st) != 0 || !m_cleaned.insert({st.st_dev, st.st_ino}).second)
+            return;
+        const Fd folder(::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        QList<QByteArray> names;
+        if (folder.get() >= 0 && ListFolder(folder.get(), &names))
+            RemoveStaleTemporaries(folder.get(), names);
+    }
+
     FileOperationCode m_code;
     QString m_verb;
-    // The folders this run made (device, inode).
-    std::set<std::pair<dev_t, ino_t>> m_made;
+    // The folders this run made, and those it cleaned (device, inode).
+    std::set<std::pair<dev_t, ino_t>> m_made, m_cleaned;
+    // What a move left in place as it cannot be removed, with why.
+    QStringList m_stayed;
 };
 
 } // namespace
@@ -651,5 +895,6 @@ FileOperationResult RunFileOperation(FileOperationCode code, const QStringList& 
         else if (outcome == Outcome::Failed)
             ++result.failed;
     }
+    transfer.ReportStayed();
     return result;
 }

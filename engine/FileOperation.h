@@ -15,6 +15,14 @@
 //   (also those that are no text); links in it are made again as links, a
 //   pipe or device is "Not a regular file", an unreadable folder is named,
 //   and a folder with any such entry is a failure, not done;
+// - a folder walk holds each folder open and reaches its entries through
+//   it, so a folder swapped for a link meanwhile is never followed: the
+//   link is removed or carried as a link, and nothing outside the selection
+//   is touched; no path length limits the depth;
+// - a move to another device copies nothing that cannot be removed where it
+//   is (a read-only disk): one message for the run names what stayed;
+// - disks whose file system lacks rename's no-replace flag or hard links
+//   still never replace an existing target unasked;
 // - a folder never goes into itself, however the destination is reached
 //   (device and inode of the destination and each of its parents);
 // - a folder deleted for good changes no permission of what stays, and the
@@ -25,6 +33,8 @@
 
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 enum class FileOperationCode { Move = 1, Copy = 2, Delete = 3 };
 
@@ -59,3 +69,7 @@ bool TransferFile(FileOperationCode code, const QString& source, const QString& 
 
 // Whether the two paths name the same file (device and inode, links followed).
 bool IsSameFile(const QString& a, const QString& b);
+
+// For tests: called with a folder's path after the walk has checked it and
+// before it opens it, so that a test can change the tree at that moment.
+void SetFolderOpenHook(std::function<void(const QByteArray& path)> hook);

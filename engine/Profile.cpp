@@ -7,7 +7,11 @@
 //
 // Another running copy may have written the file since it was read, so a
 // write takes the lock beside the file (the one QSettings uses), reads the
-// file as it is then and changes only the keys this process changed.
+// file as it is then and changes only the keys this process changed; list
+// values are merged into the file's list by the writer's own rule. The
+// writes run on the UI thread, so the lock is only ever tried: while another
+// copy holds it the write is tried again from a timer, and only the last
+// write at exit waits, and for a bounded time.
 #include "Profile.h"
 
 #include "MessageBoxes.h"
@@ -20,36 +24,55 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 #include <QVariant>
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 struct ProfileData {
     QString path;
-    // Values by key ("section/entry"), as read or written.
+    // Values by key ("section/entry"): the file as this process last read or
+    // wrote it, with its own changes since.
     std::map<QString, QVariant> values;
-    // Keys this process changed since they last reached the file.
-    std::set<QString> changed;
+    // Per key, the value this process last gave a reader or was given by a
+    // writer: a write of that same value changes nothing of its own, even
+    // when the file holds another copy's value by now.
+    std::map<QString, QVariant> seen;
+    // Keys this process changed since they last reached the file, each with
+    // the rule that applies the change to the file's value (none: replace it).
+    std::map<QString, CProfile::Merge> changed;
     // The file is not a regular file or cannot be read: defaults only.
     bool unusable = false;
     // The user was told that the settings could not be saved.
     bool toldNotSaved = false;
     // A write at the next idle moment of the event loop is pending.
     bool flushQueued = false;
+    // Another copy held the lock: the write is tried again after retryMs.
+    bool retryQueued = false;
+    int retryMs = 0;
 };
 
-// How long a write waits for another copy of the program to finish its own.
-constexpr int kLockWaitMs = 5000;
+// A lock file stays empty only for the moment between its creation and the
+// owner's details being written; one empty for longer lost its owner.
+constexpr auto kEmptyLockStale = std::chrono::seconds(1);
+// Another copy holds the lock for one read and write of the file: the waits
+// between tries while it does.
+constexpr int kFirstRetryMs = 20;
+constexpr int kLastRetryMs = 1000;
+// The write at exit waits this long for another copy at most.
+constexpr auto kExitWait = std::chrono::seconds(3);
 
 std::unique_ptr<ProfileData>& Data()
 {
@@ -216,22 +239,89 @@ FileState ReadFile(const QString& path, std::map<QString, QVariant>& values)
     return FileState::Read;
 }
 
+enum class WriteResult { Written, Busy, Failed };
+
+// Whether the lock file at `path` can serve: it is missing or a regular file
+// this process can read (QLockFile would take a folder for a held lock and
+// wait for ever). An empty one whose owner died before writing its details
+// is removed here, as QLockFile removes one whose owner is gone.
+bool LockIsUsable(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return errno == ENOENT;
+    if (!S_ISREG(st.st_mode) || ::access(name.constData(), R_OK) != 0)
+        return false;
+    const auto age = std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(st.st_mtime);
+    if (st.st_size == 0 && age > kEmptyLockStale) {
+        // Another copy removing the same lock at once must not remove a new one.
+        QLockFile removing(path + QStringLiteral(".rmlock"));
+        struct stat again {};
+        if (removing.tryLock(0) && ::lstat(name.constData(), &again) == 0 && again.st_ino == st.st_ino
+            && again.st_size == 0)
+            ::unlink(name.constData());
+    }
+    return true;
+}
+
 // Under the lock, the file as it is now with this process's changes applied;
-// a file that cannot be read is never written over.
-bool WriteChanges(const ProfileData& data)
+// a file that cannot be read is never written over. Busy when another copy
+// holds the lock; nothing waits for it.
+WriteResult WriteChanges(ProfileData& data)
 {
     if (!QDir().mkpath(QFileInfo(data.path).absolutePath()))
-        return false;
-    QLockFile lock(data.path + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs))
-        return false;
+        return WriteResult::Failed;
+    const QString lockPath = data.path + QStringLiteral(".lock");
+    if (!LockIsUsable(lockPath))
+        return WriteResult::Failed;
+    QLockFile lock(lockPath);
+    if (!lock.tryLock(0))
+        return lock.error() == QLockFile::LockFailedError ? WriteResult::Busy : WriteResult::Failed;
     std::map<QString, QVariant> current;
     const FileState state = ReadFile(data.path, current);
     if (state != FileState::Read && state != FileState::Missing)
-        return false;
-    for (const QString& key : data.changed)
-        current[key] = data.values.at(key);
-    return WriteWhole(data.path, IniText(current));
+        return WriteResult::Failed;
+    for (const auto& [key, merge] : data.changed) {
+        if (!merge) {
+            current[key] = data.values.at(key);
+            continue;
+        }
+        const auto it = current.find(key);
+        const QString theirs = it == current.end() ? QString() : it->second.toString();
+        current[key] = merge(it == current.end() ? nullptr : &theirs);
+    }
+    if (!WriteWhole(data.path, IniText(current)))
+        return WriteResult::Failed;
+    // From now on this process compares with the file as written.
+    for (const auto& change : data.changed)
+        data.seen[change.first] = current[change.first];
+    data.values = std::move(current);
+    data.changed.clear();
+    return WriteResult::Written;
+}
+
+void TellNotSaved(ProfileData& data)
+{
+    if (!data.toldNotSaved)
+        MessageBoxes().ShowMessage(QStringLiteral("The settings could not be saved to %1. "
+                                                  "The file there is left as it was.")
+                                       .arg(data.path));
+    data.toldNotSaved = true;
+}
+
+void QueueRetry(ProfileData& data)
+{
+    if (data.retryQueued || !QCoreApplication::instance())
+        return;
+    data.retryQueued = true;
+    data.retryMs = data.retryMs == 0 ? kFirstRetryMs : std::min(2 * data.retryMs, kLastRetryMs);
+    QTimer::singleShot(data.retryMs, QCoreApplication::instance(), [] {
+        if (ProfileData* current = Data().get()) {
+            current->retryQueued = false;
+            CProfile::Flush();
+        }
+    });
 }
 
 // Writes the changes once the event loop has nothing else to do; the writes
@@ -272,12 +362,24 @@ void CProfile::SetFilePath(const QString& path)
                                                             ? QStringLiteral("is not a regular file")
                                                             : QStringLiteral("cannot be read")));
     }
+    data->seen = data->values;
     Data() = std::move(data);
 }
 
 void CProfile::Close()
 {
-    Flush();
+    ProfileData* data = Data().get();
+    if (data && !data->unusable && !data->changed.empty()) {
+        // The last chance to write: wait for another copy, but not for ever.
+        const auto until = std::chrono::steady_clock::now() + kExitWait;
+        WriteResult result = WriteChanges(*data);
+        while (result == WriteResult::Busy && std::chrono::steady_clock::now() < until) {
+            QThread::msleep(kFirstRetryMs);
+            result = WriteChanges(*data);
+        }
+        if (result != WriteResult::Written)
+            TellNotSaved(*data);
+    }
     Data().reset();
 }
 
@@ -303,13 +405,17 @@ const QVariant* CProfile::Find(const QString& section, const QString& entry)
 {
     if (!Data())
         return nullptr;
-    const auto it = Data()->values.find(Key(section, entry));
-    return it == Data()->values.end() ? nullptr : &it->second;
+    const QString key = Key(section, entry);
+    const auto it = Data()->values.find(key);
+    if (it == Data()->values.end())
+        return nullptr;
+    Data()->seen[key] = it->second;
+    return &it->second;
 }
 
 bool CProfile::HasProfileValue(const QString& section, const QString& entry)
 {
-    return Find(section, entry) != nullptr;
+    return Data() && Data()->values.count(Key(section, entry)) != 0;
 }
 
 int CProfile::GetProfileInt(const QString& section, const QString& entry, int defaultValue)
@@ -345,13 +451,62 @@ bool CProfile::WriteProfileString(const QString& section, const QString& entry, 
         return false;
     const QString key = Key(section, entry);
     const QVariant wanted(value.isNull() ? QString(QLatin1String("")) : value);
-    const auto it = data->values.find(key);
-    if (it != data->values.end() && it->second == wanted)
+    // Not this process's change: what it last read or wrote there.
+    const auto seen = data->seen.find(key);
+    if (seen != data->seen.end() && seen->second == wanted && !data->changed.count(key))
         return true;
     data->values[key] = wanted;
-    data->changed.insert(key);
+    data->seen[key] = wanted;
+    data->changed[key] = Merge();
     QueueFlush(*data);
     return true;
+}
+
+bool CProfile::WriteProfileMerge(const QString& section, const QString& entry, const Merge& merge)
+{
+    ProfileData* data = Data().get();
+    if (!data || data->unusable || !merge)
+        return false;
+    const QString key = Key(section, entry);
+    const auto it = data->values.find(key);
+    const QString mine = it == data->values.end() ? QString() : it->second.toString();
+    data->values[key] = merge(it == data->values.end() ? nullptr : &mine);
+    data->seen[key] = data->values[key];
+    const auto pending = data->changed.find(key);
+    if (pending == data->changed.end())
+        data->changed[key] = merge;
+    else if (pending->second)
+        pending->second = [first = pending->second, merge](const QString* theirs) {
+            const QString once = first(theirs);
+            return merge(&once);
+        };
+    // After a plain write the value as it stands is this process's own.
+    QueueFlush(*data);
+    return true;
+}
+
+void CProfile::Refresh(const QString& section, const QString& entry)
+{
+    ProfileData* data = Data().get();
+    if (!data || data->unusable)
+        return;
+    std::map<QString, QVariant> current;
+    const FileState state = ReadFile(data->path, current);
+    if (state != FileState::Read && state != FileState::Missing)
+        return;
+    const QString key = Key(section, entry);
+    const auto pending = data->changed.find(key);
+    if (pending != data->changed.end() && !pending->second)
+        return;
+    const auto it = current.find(key);
+    if (pending != data->changed.end()) {
+        const QString theirs = it == current.end() ? QString() : it->second.toString();
+        data->values[key] = pending->second(it == current.end() ? nullptr : &theirs);
+    } else if (it != current.end()) {
+        data->values[key] = it->second;
+    } else {
+        data->values.erase(key);
+    }
 }
 
 bool CProfile::Flush()
@@ -361,14 +516,59 @@ bool CProfile::Flush()
         return false;
     if (data->changed.empty())
         return true;
-    if (!WriteChanges(*data)) {
-        if (!data->toldNotSaved)
-            MessageBoxes().ShowMessage(QStringLiteral("The settings could not be saved to %1. "
-                                                      "The file there is left as it was.")
-                                           .arg(data->path));
-        data->toldNotSaved = true;
-        return false;
+    switch (WriteChanges(*data)) {
+    case WriteResult::Written:
+        data->retryMs = 0;
+        return true;
+    case WriteResult::Busy:
+        // Not a failure: the changes are kept and written on a later try.
+        QueueRetry(*data);
+        return true;
+    case WriteResult::Failed:
+        break;
     }
-    data->changed.clear();
-    return true;
+    TellNotSaved(*data);
+    return false;
+}
+
+CProfileList::CProfileList(QString section, QString entry, Split split, Join join)
+    : m_section(std::move(section))
+    , m_entry(std::move(entry))
+    , m_split(std::move(split))
+    , m_join(std::move(join))
+{
+}
+
+QString CProfileList::Load(const QString& missing)
+{
+    CProfile::Refresh(m_section, m_entry);
+    m_stored = CProfile::HasProfileValue(m_section, m_entry) ? CProfile::GetProfileString(m_section, m_entry) : missing;
+    m_loaded = true;
+    return m_stored;
+}
+
+QString CProfileList::Refresh(const QString& mine, bool changed, const QString& missing)
+{
+    if (!m_loaded)
+        return mine;
+    if (!changed)
+        return Load(missing);
+    const QString base = m_stored;
+    return m_join(MergeByName(m_split(base), m_split(mine), m_split(Load(missing))));
+}
+
+QString CProfileList::Save(const QString& mine, const QString& missing)
+{
+    if (m_loaded && mine == m_stored)
+        return mine;
+    // A list never read from the profile is this copy's own as a whole.
+    const CProfile::Merge merge = [loaded = m_loaded, base = m_split(m_stored), ours = m_split(mine),
+                                   split = m_split, join = m_join, missing, mine](const QString* theirs) {
+        return loaded ? join(MergeByName(base, ours, split(theirs ? *theirs : missing))) : mine;
+    };
+    if (!CProfile::WriteProfileMerge(m_section, m_entry, merge))
+        return mine;
+    m_stored = CProfile::GetProfileString(m_section, m_entry);
+    m_loaded = true;
+    return m_stored;
 }

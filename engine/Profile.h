@@ -5,7 +5,7 @@
 // or at once by Flush (after OK in a dialog) and Close. A write changes only
 // the keys this process changed in the file as it is then, so two running
 // copies keep each other's changes, and replaces the old file only when the
-// new one is complete. A file that cannot be written is left as it was and
+// new one is complete; afterwards the values read are the file's as written. A file that cannot be written is left as it was and
 // the user is told once. A path that is not a regular file (a FIFO, a
 // folder) is never opened; neither it nor a file that cannot be read is
 // ever written: defaults, a message, no writes.
@@ -16,7 +16,11 @@
 // of an empty string gives "", a read of a missing value gives the default.
 #pragma once
 
+#include "TextUtil.h"
+
 #include <QString>
+
+#include <functional>
 
 class QVariant;
 
@@ -43,11 +47,52 @@ public:
     static bool WriteProfileInt(const QString& section, const QString& entry, int value);
     static bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
 
+    // A value that holds a list other running copies change too: `merge`
+    // applies this process's own change to the value the file holds at the
+    // moment of writing (null when it holds none). The value read here is
+    // the merge applied to the value as last read.
+    using Merge = std::function<QString(const QString* theirs)>;
+    static bool WriteProfileMerge(const QString& section, const QString& entry, const Merge& merge);
+    // Reads one value again from the file as it is now, with this process's
+    // own pending change applied to it.
+    static void Refresh(const QString& section, const QString& entry);
+
     // Writes this process's pending changes to disk; false when the file
-    // could not be written (the old file is then untouched).
+    // could not be written (the old file is then untouched). While another
+    // copy holds the file's lock nothing waits: the write is tried again from
+    // a timer, and Close waits a bounded time for it.
     static bool Flush();
 
 private:
     static const QVariant* Find(const QString& section, const QString& entry);
     static QString Key(const QString& section, const QString& entry);
+};
+
+// A list kept in one profile value that other running copies change too
+// (the macros, the crop presets). A write applies this copy's own changes
+// since it last read or wrote the list to the list as the file holds it at
+// that moment, entry by entry by name.
+class CProfileList {
+public:
+    using Split = std::function<std::vector<NamedEntry>(const QString& text)>;
+    using Join = std::function<QString(const std::vector<NamedEntry>& entries)>;
+    CProfileList(QString section, QString entry, Split split, Join join);
+
+    // The list as the file holds it now; `missing` when it holds none.
+    QString Load(const QString& missing);
+    // The same with the changes that `mine` made to the list last read or
+    // written still applied (when it `changed` it); `mine` itself when the
+    // list was never read.
+    QString Refresh(const QString& mine, bool changed, const QString& missing);
+    // Writes the changes `mine` made to the list last read or written;
+    // returns the list as this copy now holds it.
+    QString Save(const QString& mine, const QString& missing);
+
+private:
+    QString m_section;
+    QString m_entry;
+    Split m_split;
+    Join m_join;
+    QString m_stored;
+    bool m_loaded = false;
 };

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 
 namespace {
 
@@ -156,4 +157,27 @@ int FloatModulo(int a, float b)
         return 0;
     const double t = std::trunc(static_cast<double>(r));
     return t < INT_MIN ? INT_MIN : t > INT_MAX ? INT_MAX : static_cast<int>(t);
+}
+
+std::vector<NamedEntry> MergeByName(const std::vector<NamedEntry>& base, const std::vector<NamedEntry>& mine,
+                                    std::vector<NamedEntry> theirs)
+{
+    const auto find = [](const std::vector<NamedEntry>& list, const QString& name) {
+        return std::find_if(list.begin(), list.end(), [&](const NamedEntry& e) { return e.first == name; });
+    };
+    for (const NamedEntry& old : base)
+        if (find(mine, old.first) == mine.end())
+            std::erase_if(theirs, [&](const NamedEntry& e) { return e.first == old.first; });
+    for (const NamedEntry& entry : mine) {
+        const auto old = find(base, entry.first);
+        if (old != base.end() && old->second == entry.second)
+            continue; // not changed here: theirs stands
+        const auto there = std::find_if(theirs.begin(), theirs.end(),
+                                        [&](const NamedEntry& e) { return e.first == entry.first; });
+        if (there != theirs.end())
+            there->second = entry.second;
+        else
+            theirs.push_back(entry);
+    }
+    return theirs;
 }

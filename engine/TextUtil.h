@@ -6,6 +6,9 @@
 #include <QPoint>
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 // The number in decimal ("%d"), whatever the user's locale.
 QString IntToString(int value);
 // Parses a whole decimal number (optional sign, no spaces); false when the
@@ -39,3 +42,12 @@ int RoundToNearestMultiple(int a, int b); // the nearer; a tie goes down
 // a - b * trunc(a / b) in floating point, truncated toward zero; 0 when b is
 // 0 or not finite.
 int FloatModulo(int a, float b);
+
+// One entry of a list kept in one profile value: its name and its text.
+using NamedEntry = std::pair<QString, QString>;
+// The list `theirs` (as another running copy may have left it) with the
+// changes that turned `base` into `mine` made by name: entries gone from
+// `mine` removed, entries changed or added in `mine` put in place of the
+// entry of that name, or appended when there is none.
+std::vector<NamedEntry> MergeByName(const std::vector<NamedEntry>& base, const std::vector<NamedEntry>& mine,
+                                    std::vector<NamedEntry> theirs);

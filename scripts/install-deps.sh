@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-liberation2 xdg-utils
   libimage-exiftool-perl
   xvfb xauth libxtst6
+  bindfs
 )
 
 missing=()

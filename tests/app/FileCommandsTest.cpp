@@ -15,6 +15,7 @@
 #include "AnswerBoxes.h"
 #include "FileOperation.h"
 #include "ScopedEnv.h"
+#include "Soon.h"
 #include "TestJpeg.h"
 #include "UndoMan.h"
 #include "WidgetMessageBoxes.h"
@@ -31,6 +32,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -268,6 +270,8 @@ TEST_F(FileCommandsTest, SaveAsOntoAnExistingFileAsksFirst)
         // No leaves the file byte for byte; Yes writes the edited image over it.
         EXPECT_EQ(Read(m_tmp / "Photos/bb.jpg") == before, !yes);
     }
+    // The next start opens the photo under its new name.
+    EXPECT_SOON_EQ(QSettings(CProfile::FilePath(), QSettings::IniFormat).value("View/DefaultPath").toString(), b);
 }
 
 TEST_F(FileCommandsTest, UpOneLevelSelectsTheFolderLeft)
@@ -493,6 +497,22 @@ TEST_F(FileCommandsTest, SelectedFoldersGoWholeAndNothingIsReplacedWithoutYes)
     EXPECT_FALSE(std::filesystem::exists(m_tmp / "Photos/gone"));
     EXPECT_FALSE(InTrash("gone"));
     EXPECT_TRUE(std::filesystem::exists(m_tmp / "Photos/a.jpg"));
+
+    // The open photo lies in the folder that goes: a move takes it along, a
+    // delete closes it and opens the photo beside the folder.
+    for (const bool move : {true, false}) {
+        m_app.OpenImage(Photo("x.jpg", "Photos/album"), 0);
+        m_app.ChangeFolder(Dir(), 0);
+        List().SetAllSelected(false);
+        List().SetFocused(List().FindName("album"));
+        Select("album");
+        if (move)
+            m_app.GetCommands().Execute(ID_FILE_MOVE_TO_FOLDER);
+        else
+            Key(Qt::Key_Delete, Qt::ShiftModifier);
+        EXPECT_EQ(m_app.m_image.GetPath().toStdString(), (move ? Dir("dst") + "/album/x.jpg" : Dir() + "/a.jpg").toStdString());
+        EXPECT_EQ(m_frame->windowTitle().toStdString(), move ? "Pixmend - [x.jpg]" : "Pixmend - [a.jpg]");
+    }
 }
 
 TEST_F(FileCommandsTest, TitleAndCommandsFollowEveryOpen)

@@ -194,6 +194,11 @@ TEST_F(AppStartTest, IdleTimeRunsTheUpdatePass)
     const int settled = asked;
     QTest::qWait(50);
     EXPECT_EQ(asked, settled);
+    // A setting changed in the window is in the file after an idle moment,
+    // not only at exit.
+    app.GetCommands().Execute(ID_VIEW_TOOLBAR);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return QSettings(ConfPath(), QSettings::IniFormat).value("View/MainToolbarVisible") == 0; }, 5000));
     app.ExitInstance(0);
 }
 

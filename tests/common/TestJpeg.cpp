@@ -241,25 +241,54 @@ bool HaveTool(const std::string& name)
     return found;
 }
 
-int RunWithoutRoot(const std::function<int()>& body)
+int InOtherCopy(const std::function<int(const Meet&)>& body, const std::function<void(const Meet&)>& meanwhile)
+{
+    int toChild[2], toParent[2];
+    if (::pipe(toChild) != 0 || ::pipe(toParent) != 0)
+        return -1;
+    const auto meeting = [](int out, int in) {
+        return [out, in] {
+            char byte = 0;
+            if (::write(out, "m", 1) != 1 || ::read(in, &byte, 1) != 1)
+                _exit(98);
+        };
+    };
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body(meeting(toParent[1], toChild[0])));
+    if (meanwhile)
+        meanwhile(meeting(toChild[1], toParent[0]));
+    for (const int fd : {toChild[0], toChild[1], toParent[0], toParent[1]})
+        ::close(fd);
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunInChild(const std::function<int()>& body)
 {
     const pid_t pid = fork();
     if (pid < 0)
         return -1;
-    if (pid == 0) {
+    if (pid == 0)
+        _exit(body());
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+int RunWithoutRoot(const std::function<int()>& body)
+{
+    return RunInChild([&] {
         // Root of a user namespace of the process's own (after ScopedTmpfs)
         // cannot become nobody; it gives up its capabilities instead.
         __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct none[2] {};
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)
             && ::syscall(SYS_capset, &header, none) != 0)
-            _exit(125);
-        _exit(body());
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+            return 125;
+        return body();
+    });
 }
 
 bool KilledAtFileSize(off_t bytes, const std::function<void()>& body)

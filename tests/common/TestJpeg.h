@@ -81,10 +81,18 @@ int Run(const std::string& command, std::string* output = nullptr);
 // test.sh sets it, having installed them all) a missing one fails the test.
 bool HaveTool(const std::string& name);
 
+// Runs `body` in a child process; returns its exit status (`body`'s
+// result), or -1 when it did not exit normally.
+int RunInChild(const std::function<int()>& body);
 // Runs `body` in a child process, as the unprivileged user nobody when this
 // process is root (root ignores permission bits); returns the child's exit
 // status (`body`'s result), or -1 when it did not exit normally.
 int RunWithoutRoot(const std::function<int()>& body);
+// Runs `body` in a child process, another running copy of the program, and
+// `meanwhile` here; each may call its `meet` to wait until the other has
+// come to its own call. The child's exit code, or -1.
+using Meet = std::function<void()>;
+int InOtherCopy(const std::function<int(const Meet&)>& body, const std::function<void(const Meet&)>& meanwhile = {});
 // Runs `body` in a child process that its own first write at or past byte
 // `bytes` of any file kills (SIGKILL), as if it were killed right at that
 // point of its work. True when it died so; false when it ended otherwise or

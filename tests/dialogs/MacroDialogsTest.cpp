@@ -13,6 +13,7 @@
 #include "TestJpeg.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -309,4 +310,50 @@ TEST_F(MacroDialogsTest, ReturnPressesTheFocusedButton)
         row.dialog->hide();
     }
     editor.GetPage().OnCancel();
+}
+
+// Two running copies, each with its macro manager: the one opened after the
+// other's OK shows the other's new macro, and its own OK removes only what it
+// removed.
+TEST_F(MacroDialogsTest, ManagersOfTwoCopiesKeepEachOthersMacros)
+{
+    CAnswerBoxes boxes;
+    CBatchList list;
+    Store(list, {QStringLiteral("Trip"), QStringLiteral("Home")});
+    ASSERT_TRUE(CProfile::Flush());
+    const auto clickOk = [](QDialog& dlg) {
+        QTest::mouseClick(dlg.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    };
+    const QString file = CProfile::FilePath();
+    EXPECT_EQ(testjpeg::InOtherCopy(
+                  [&](const testjpeg::Meet& meet) {
+                      meet(); // both have read the list
+                      CProfile::SetFilePath(file);
+                      CBatchList theirs;
+                      theirs.Load(&prototypes);
+                      CTestManager dlg(theirs, prototypes);
+                      dlg.show();
+                      dlg.GetList()->setCurrentRow(0);
+                      QTest::mouseClick(GetDlgItem(&dlg, 1117), Qt::LeftButton);
+                      clickOk(dlg);
+                      CProfile::Close();
+                      return 0;
+                  },
+                  [&](const testjpeg::Meet& meet) {
+                      list.Load(&prototypes);
+                      meet();
+                  }),
+              0);
+    CTestManager dlg(list, prototypes);
+    dlg.show();
+    EXPECT_EQ(list.GetNames(), (QStringList{"Trip", "Home", "Copy of Trip"}));
+    dlg.GetList()->setCurrentRow(1);
+    QTest::mouseClick(GetDlgItem(&dlg, 1071), Qt::LeftButton);
+    clickOk(dlg);
+    CProfile::Close();
+    CProfile::SetFilePath(file);
+    CBatchList reread;
+    reread.Load(&prototypes);
+    EXPECT_EQ(reread.GetNames(), (QStringList{"Trip", "Copy of Trip"}));
+    EXPECT_EQ(list.GetNames(), reread.GetNames());
 }

@@ -1,11 +1,14 @@
 // The profile layer over QSettings and the application settings record.
 #include "AnswerBoxes.h"
 #include "AppSettings.h"
+#include "CropPresets.h"
 #include "Profile.h"
 #include "ScopedTmpfs.h"
 #include "TestJpeg.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QFile>
 #include <QSettings>
 
@@ -16,6 +19,7 @@
 #include <tuple>
 
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,18 +30,8 @@ QString Q(const std::filesystem::path& p)
     return QString::fromStdString(p.string());
 }
 
-// Runs `body` in a child process, another running copy of the program, and
-// `meanwhile` here; the child's exit code.
-int InOtherCopy(const std::function<int()>& body, const std::function<void()>& meanwhile = {})
-{
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body());
-    if (meanwhile)
-        meanwhile();
-    int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testjpeg::InOtherCopy;
+using testjpeg::Meet;
 
 class ProfileTest : public ::testing::Test {
 protected:
@@ -191,31 +185,32 @@ TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
 
 // A settings file that is a FIFO is never opened, one that cannot be read
 // (mode 0200) is not taken as empty, and one that the new file cannot
-// replace (the user's folder is shared and sticky, the file another's) stays:
-// one message each, the file as it was, nothing left beside it.
+// replace (a mount point: rename refuses it to root too) stays: one message
+// each, the file as it was, nothing left beside it. Every row is the same
+// for root and a plain user.
 TEST(ProfileFile, UnusableOrUnreplaceableFileIsKeptAndTheUserToldOnce)
 {
     const bool root = ::geteuid() == 0;
     const std::vector<uint8_t> text{'[', 'V', ']', '\n', 'A', '=', '1', '\n'};
     for (const mode_t mode : {mode_t(S_IFIFO | 0600), mode_t(0200), mode_t(0666)}) {
         SCOPED_TRACE(mode);
-        if (mode == 0666 && !root)
-            continue; // the file of another user needs root
         testjpeg::TempDir tmp;
         const auto path = tmp / "Pixmend.conf";
-        ASSERT_EQ(::chmod(tmp.path().c_str(), mode == 0666 ? 01777 : 0777), 0);
+        ASSERT_EQ(::chmod(tmp.path().c_str(), 0777), 0);
         ASSERT_TRUE(S_ISFIFO(mode) ? ::mkfifo(path.c_str(), mode) == 0 : testjpeg::WriteFile(path, text));
         // The user's own 0200 file: only root could read it.
         ASSERT_EQ(::chmod(path.c_str(), mode & 07777), 0);
         ASSERT_EQ(mode == 0200 && root ? ::chown(path.c_str(), 65534, 65534) : 0, 0);
-        const int result = testjpeg::RunWithoutRoot([&] {
+        const auto write = [&] {
             CAnswerBoxes boxes;
             CProfile::SetFilePath(Q(path));
             const int read = CProfile::GetProfileInt("V", "A", 0);
             const bool written = CProfile::WriteProfileInt("V", "A", 2) && CProfile::Flush();
             CProfile::Close();
             return read == (mode == 0666) && !written && boxes.messages.size() == 1 ? 1 : 0;
-        });
+        };
+        const int result = mode == 0666 ? testjpeg::WithMount(testjpeg::Mount::Bind, path, path, write)
+                                        : testjpeg::RunWithoutRoot(write);
         EXPECT_EQ(result, 1);
         struct stat st {};
         ASSERT_EQ(::lstat(path.c_str(), &st), 0);
@@ -232,36 +227,145 @@ TEST(ProfileFile, UnusableOrUnreplaceableFileIsKeptAndTheUserToldOnce)
 
 // Two running copies: each writes only what it changed into the file as it
 // is then, so neither undoes the other's changes, removals included, even
-// when both write at once.
+// when both write at once; a key set back to what a copy first read, after
+// the other changed it, is a change too. Neither waits for the other until
+// it says the settings could not be saved.
 TEST_F(ProfileTest, TwoRunningCopiesKeepEachOthersChanges)
 {
     ASSERT_TRUE(CProfile::WriteProfileString("Macros", "List", "A,0,,B,0,"));
     ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "p1|p2|"));
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "SortType", 0));
     Reopen();
-    // The other removes a macro and, at exit, writes its unchanged presets.
-    EXPECT_EQ(InOtherCopy([&] {
+    ASSERT_EQ(CProfile::GetProfileInt("View", "SortType", -1), 0);
+    // The other removes a macro, changes the order and, at exit, writes its
+    // unchanged presets.
+    EXPECT_EQ(InOtherCopy([&](const Meet&) {
                   CProfile::SetFilePath(File());
                   CProfile::WriteProfileString("Macros", "List", "B,0,");
                   CProfile::WriteProfileString("Crop", "Presets", "p1|p2|");
-                  return CProfile::Flush() ? 0 : 1;
+                  CProfile::WriteProfileInt("View", "SortType", 1);
+                  CProfile::Close();
+                  return 0;
               }),
               0);
-    // This one removes a preset, then writes its unchanged macros.
+    // This one removes a preset, then writes its unchanged macros; after the
+    // write it holds the file's order and sets it back.
     ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "p1|") && CProfile::Flush());
     ASSERT_TRUE(CProfile::WriteProfileString("Macros", "List", "A,0,,B,0,"));
-    const auto write = [](const char* section) {
+    EXPECT_EQ(CProfile::GetProfileInt("View", "SortType", -1), 1);
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "SortType", 0));
+    const auto write = [](const char* section, const Meet& meet) {
+        CAnswerBoxes boxes;
+        meet();
         for (int i = 0; i < 40; ++i)
             if (!CProfile::WriteProfileInt(section, QString("K%1").arg(i), i) || !CProfile::Flush())
                 return 1;
-        return 0;
+        CProfile::Close();
+        return boxes.messages.isEmpty() ? 0 : 2;
     };
-    EXPECT_EQ(InOtherCopy([&] { CProfile::SetFilePath(File()); return write("Other"); }, [&] { write("This"); }), 0);
-    CProfile::Close();
+    int here = -1;
+    EXPECT_EQ(InOtherCopy([&](const Meet& meet) { CProfile::SetFilePath(File()); return write("Other", meet); },
+                          [&](const Meet& meet) { here = write("This", meet); }),
+              0);
+    EXPECT_EQ(here, 0);
     const QSettings file(File(), QSettings::IniFormat);
     EXPECT_EQ(file.value("Macros/List").toString(), QString("B,0,"));
     EXPECT_EQ(file.value("Crop/Presets").toString(), QString("p1|"));
+    EXPECT_EQ(file.value("View/SortType").toInt(), 0);
     for (int i = 0; i < 40; ++i)
         EXPECT_TRUE(file.value(QString("Other/K%1").arg(i)) == i && file.value(QString("This/K%1").arg(i)) == i) << i;
+}
+
+// The crop presets of two copies: this copy's OK in the preset editor drops
+// only the preset it dropped, and keeps the one the other added meanwhile.
+TEST_F(ProfileTest, TwoCopiesEditingPresetsKeepEachOthersPresets)
+{
+    CCropPresets mine;
+    mine.FromString("0;4;3;a;0|0;3;2;b;0|");
+    mine.SaveToProfile();
+    Reopen();
+    mine.LoadFromProfile();
+    EXPECT_EQ(testjpeg::InOtherCopy([&](const testjpeg::Meet&) {
+                  CProfile::SetFilePath(File());
+                  CCropPresets theirs;
+                  theirs.LoadFromProfile();
+                  theirs.AddUnique("1;10;20;new;0");
+                  theirs.SaveToProfile();
+                  CProfile::Close();
+                  return 0;
+              }),
+              0);
+    CCropPresets::SetEditor([](std::vector<CropRule>& rules) {
+        rules.erase(rules.begin() + 1);
+        return 1;
+    });
+    QString current;
+    mine.EditPresets(current);
+    CCropPresets::SetEditor({});
+    EXPECT_EQ(QSettings(File(), QSettings::IniFormat).value("Crop/Presets").toString().toStdString(),
+              "0;4.00;3.00;a;0|1;10.00;20.00;new;0|");
+}
+
+// A lock beside the file that cannot be taken now holds the UI thread a
+// moment at most: an empty one its owner never filled is stale, a folder is
+// no lock (one message), and one another copy holds is tried again until
+// the write at exit, which waits for it a bounded time.
+TEST_F(ProfileTest, NoWriteWaitsForTheLock)
+{
+    CProfile::Close();
+    const std::string lock = (m_tmp / "Pixmend.conf.lock").string();
+    struct Row {
+        const char* what;
+        std::function<void()> setUp;
+        bool held; // by another copy until this one has flushed
+        bool written;
+    };
+    const Row rows[] = {
+        {"empty", [&] { testjpeg::WriteFile(lock, {}); struct timeval old[2] = {{::time(nullptr) - 10, 0}, {::time(nullptr) - 10, 0}}; ::utimes(lock.c_str(), old); }, false, true},
+        {"folder", [&] { ::mkdir(lock.c_str(), 0700); }, false, false},
+        {"held", [] {}, true, true},
+    };
+    int value = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.setUp();
+        ++value;
+        qint64 flushMs = -1, closeMs = -1;
+        bool flushed = false;
+        CAnswerBoxes boxes;
+        const auto writeAndClose = [&](const Meet& meet) {
+            CProfile::SetFilePath(File());
+            QElapsedTimer timer;
+            timer.start();
+            flushed = CProfile::WriteProfileInt("View", "SzX", value) && CProfile::Flush();
+            flushMs = timer.restart();
+            meet();
+            CProfile::Close();
+            closeMs = timer.elapsed();
+        };
+        if (row.held)
+            EXPECT_EQ(InOtherCopy([&](const Meet& meet) {
+                          QLockFile other(QString::fromStdString(lock));
+                          if (!other.tryLock(0))
+                              return 1;
+                          meet(); // held while the other copy flushes
+                          meet();
+                          return 0;
+                      },
+                      [&](const Meet& meet) {
+                          meet();
+                          writeAndClose(meet);
+                      }),
+                      0);
+        else
+            writeAndClose([] {});
+        EXPECT_LT(flushMs, 1000);
+        EXPECT_LT(closeMs, row.held ? 3000 : 1000);
+        EXPECT_EQ(flushed, row.written);
+        EXPECT_EQ(QSettings(File(), QSettings::IniFormat).value("View/SzX").toInt() == value, row.written);
+        EXPECT_EQ(boxes.messages.size(), row.written ? 0 : 1);
+        ::rmdir(lock.c_str());
+    }
 }
 
 TEST(ProfileKey, LivesInTheUserConfigurationFolder)

@@ -19,6 +19,8 @@
 #include <iostream>
 #include <map>
 #include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,46 +61,46 @@ struct Node {
     std::string data;
     ino_t ino;
 };
-std::map<std::string, Node> Take(const std::filesystem::path& root)
+
+// Runs `body` with `need` added to the mode of `path` where a plain user
+// lacks it (root needs none), so the snapshot sees the same for both users.
+template <typename Body>
+auto Lent(const std::filesystem::path& path, mode_t need, Body body)
 {
-    namespace fs = std::filesystem;
-    std::map<std::string, Node> tree;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end; it != end;
-         it.increment(ec)) {
-        struct stat st {};
-        ::lstat(it->path().c_str(), &st);
-        const fs::file_type kind = it->symlink_status().type();
-        const std::string data = kind == fs::file_type::regular ? Read(it->path())
-            : kind == fs::file_type::symlink                  ? fs::read_symlink(it->path()).string()
-                                                               : "";
-        tree[it->path().lexically_relative(root)] = {kind, unsigned(st.st_mode & 07777), data, st.st_ino};
-    }
-    return tree;
+    struct stat st {};
+    const bool lend = ::geteuid() != 0 && ::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)
+        && (st.st_mode & need) != need && ::chmod(path.c_str(), (st.st_mode | need) & 07777) == 0;
+    auto result = body();
+    if (lend)
+        ::chmod(path.c_str(), st.st_mode & 07777);
+    return result;
 }
 
-// Runs `body` with `what` mounted again at `where`: directly as root, else in
-// a child in a user and mount namespace of its own. 126: no mount.
-int WithBindMount(const std::string& what, const std::string& where, const std::function<int()>& body)
+void TakeInto(std::map<std::string, Node>& tree, const std::filesystem::path& root, const std::filesystem::path& dir)
 {
-    if (::geteuid() == 0) {
-        if (::mount(what.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) != 0)
-            return 126;
-        const int result = body();
-        ::umount2(where.c_str(), MNT_DETACH);
-        return result;
-    }
-    return testjpeg::RunWithoutRoot([&] {
-        const auto put = [](const char* file, const std::string& text) {
-            return bool(std::ofstream(file) << text << std::flush);
-        };
-        const std::string uid = std::to_string(::geteuid()), gid = std::to_string(::getegid());
-        const bool ok = ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && put("/proc/self/setgroups", "deny")
-            && put("/proc/self/uid_map", "0 " + uid + " 1") && put("/proc/self/gid_map", "0 " + gid + " 1")
-            && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
-            && ::mount(what.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        return ok ? body() : 126;
+    namespace fs = std::filesystem;
+    Lent(dir, S_IRUSR | S_IXUSR, [&] {
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+            struct stat st {};
+            ::lstat(entry.path().c_str(), &st);
+            const fs::file_type kind = entry.symlink_status().type();
+            const std::string data = kind == fs::file_type::regular
+                ? Lent(entry.path(), S_IRUSR, [&] { return Read(entry.path()); })
+                : kind == fs::file_type::symlink ? fs::read_symlink(entry.path()).string()
+                                                 : "";
+            tree[entry.path().lexically_relative(root)] = {kind, unsigned(st.st_mode & 07777), data, st.st_ino};
+            if (kind == fs::file_type::directory)
+                TakeInto(tree, root, entry.path());
+        }
+        return 0;
     });
+}
+
+std::map<std::string, Node> Take(const std::filesystem::path& root)
+{
+    std::map<std::string, Node> tree;
+    TakeInto(tree, root, root);
+    return tree;
 }
 
 class FileOperationTest : public ::testing::Test {
@@ -350,7 +352,9 @@ TEST_F(FileOperationTest, AMoveToAnotherDeviceCopiesThenRemoves)
 TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
 {
     using C = FileOperationCode;
-    enum Where { Here, Disk, Bind, Loop }; // Bind: the album again above the target; Loop: the target in the album
+    // Bind: the album again above the target; Loop: the target in the album; ReadOnly: the source mounted
+    // read-only; Fuse: source and target through a FUSE driver without rename's no-replace flag.
+    enum Where { Here, Disk, Bind, Loop, ReadOnly, Fuse };
     struct Row {
         std::string name;
         C code;
@@ -379,6 +383,16 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         {"second mount", C::Copy, Here, Bind, false, {"*"}, {"/album cannot be copied into itself."}},
         {"second mount", C::Move, Here, Bind, false, {"*"}, {"/album cannot be moved into itself."}},
         {"second mount", C::Copy, Here, Loop, false, {"album/m"}, {"/album/m cannot be copied into itself."}},
+        {"unreadable", C::Copy, Here, Here, true, {"*"}, {"/album/private/x.jpg could not be copied.*: Permission denied$"},
+         "album/private/x.jpg"},
+        // album/sub is a folder when checked and a link to ../outside when opened.
+        {"swapped link", C::Delete, Here, Here, false, {}, {}},
+        {"swapped link", C::Move, Here, Disk, false, {}, {}},
+        {"absolute link twice", C::Copy, Here, Here, false, {}, {}},
+        {"killed copy retried", C::Copy, Here, Here, false, {}, {}},
+        {"no-replace refused", C::Move, Fuse, Fuse, false, {}, {}},
+        {"read-only card", C::Move, ReadOnly, Here, false, {"*"},
+         {"^The following could not be moved.*Left in place:\n[^\n]*/album .Read-only file system.$"}},
     };
     testjpeg::ScopedTmpfs disk(4 << 20);
     int index = 0;
@@ -405,6 +419,16 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             std::filesystem::remove(album / "m");
         if (row.name.starts_with("pipe"))
             ::mkfifo((album / "pipe").c_str(), 0644);
+        if (row.name == "swapped link") {
+            std::filesystem::remove_all(album / "sub");
+            std::filesystem::create_directory(src / "outside");
+            Write(src / "outside/keep.jpg", "keep");
+            std::filesystem::create_symlink("../outside", album / "sub");
+        }
+        if (row.name == "absolute link twice") {
+            std::filesystem::create_symlink(album / "a.jpg", album / "abs");
+            std::filesystem::remove_all(album / "ro");
+        }
         // A plain user cannot take a file out of a read-only folder: that one is read-only for copies and for
         // the plain user's delete only.
         const int ro = row.code == C::Copy || row.plainUser ? 0555 : 0755;
@@ -413,9 +437,23 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             ::chmod((album / name).c_str(), mode_t(mode));
         if (row.plainUser && ::geteuid() == 0)
             testjpeg::Run("chown -R 65534:65534 " + m_tmp.path().string());
+        if (row.name == "absolute link twice")
+            RunFileOperation(C::Copy, {Q(album)}, false, Q(dst));
+        if (row.name == "killed copy retried") {
+            EXPECT_TRUE(testjpeg::KilledAtFileSize(100, [&] { RunFileOperation(C::Copy, {Q(album)}, false, Q(dst)); }));
+        }
         const auto before = Take(src);
+        if (row.name == "swapped link") {
+            std::filesystem::remove(album / "sub");
+            std::filesystem::create_directory(album / "sub");
+        }
+        SetFolderOpenHook([&](const QByteArray& path) {
+            if (row.name == "swapped link" && path.endsWith("/album/sub") && std::filesystem::remove(album / "sub"))
+                std::filesystem::create_symlink("../outside", album / "sub");
+        });
 
         m_boxes.yesNo = true;
+        m_boxes.answer = IMessageBoxes::Answer::Yes;
         const auto run = [&] {
             m_boxes.messages.clear();
             const FileOperationResult r =
@@ -430,11 +468,16 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             return ok ? 0 : 1;
         };
         std::filesystem::create_directories(src / "mnt");
-        const auto [what, where] = row.to == Bind ? std::pair(album, src / "mnt") : std::pair(dst, album / "m");
-        const int status =
-            row.to >= Bind ? WithBindMount(what, where, run) : row.plainUser ? testjpeg::RunWithoutRoot(run) : run();
+        const int status = row.to == Bind ? testjpeg::WithMount(testjpeg::Mount::Bind, album, src / "mnt", run)
+            : row.to == Loop              ? testjpeg::WithMount(testjpeg::Mount::Bind, dst, album / "m", run)
+            : row.from == ReadOnly        ? testjpeg::WithMount(testjpeg::Mount::ReadOnly, src, src, run)
+            : row.from == Fuse            ? testjpeg::WithMount(testjpeg::Mount::Fuse, m_tmp.path(), m_tmp.path(), run)
+            : row.plainUser               ? testjpeg::RunWithoutRoot(run)
+                                          : run();
+        SetFolderOpenHook({});
         std::filesystem::remove(src / "mnt");
-        if (status == 126 && !HaveDevice(false, "no bind mount can be made here"))
+        if (status == 126 && !HaveDevice(false, row.from == Fuse ? "no FUSE disk can be mounted here (bindfs, /dev/fuse)"
+                                                                 : "no bind mount can be made here"))
             continue;
         EXPECT_EQ(status, 0);
 

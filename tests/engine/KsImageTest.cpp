@@ -283,6 +283,15 @@ TEST_F(KsImageFake, FailedRenderDropsTheBitmap)
     EXPECT_EQ(image.Load(Q(m_file), 0), 1);
 }
 
+// The load begun on its own thread is the only one: Load takes its result.
+TEST_F(KsImageFake, AStartedLoadIsNotDoneAgain)
+{
+    CKsImage image(m_lib);
+    image.StartLoad(Q(m_file));
+    ASSERT_EQ(image.Load(Q(m_file), 0), 1);
+    EXPECT_EQ(c->loadCalls, 1);
+}
+
 TEST_F(KsImageFake, RedrawnBitmapStartsBlankInTheSameMemory)
 {
     CKsImage image(m_lib);

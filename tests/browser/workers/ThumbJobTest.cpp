@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include <sys/resource.h>
+
 using namespace wtest;
 namespace fs = std::filesystem;
 
@@ -64,4 +66,13 @@ TEST(ThumbJob, DecodesWhileTheCallerGoesOnAndHandsOverThePictureTheLibraryDrew)
     QSize imageSize(1, 1);
     EXPECT_TRUE(missing.Take(&imageSize).isNull());
     EXPECT_FALSE(imageSize.isValid());
+    // No thread to be had (EAGAIN): no picture either, and no abort.
+    EXPECT_EQ(testjpeg::RunWithoutRoot([&] {
+                  const rlimit none{0, 0};
+                  if (::setrlimit(RLIMIT_NPROC, &none) != 0)
+                      return 2;
+                  CThumbJob job(gated.Real(), Q(dir.path() / "gate40.jpg"), kBox, kBackground);
+                  return job.Take(&imageSize).isNull() ? 0 : 1;
+              }),
+              0);
 }

@@ -25,7 +25,11 @@ public:
             delete this;
         return left;
     }
-    int LoadFile(BSTR, int) override { return m_loaded = g_control.loadResult; }
+    int LoadFile(BSTR, int) override
+    {
+        ++g_control.loadCalls;
+        return m_loaded = g_control.loadResult;
+    }
     int LoadMemory(const BYTE*, int, int) override { return 0; }
     void Close() override { m_loaded = 0; }
     int IsLoaded() override { return m_loaded; }

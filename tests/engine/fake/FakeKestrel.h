@@ -6,6 +6,7 @@
 struct FakeKestrelControl {
     int width = 17, height = 9, mcuWidth = 16, mcuHeight = 16;
     int loadResult = 1;
+    int loadCalls = 0;
     int renderResult = 1;
     int saveResult = 1;
     int renderCalls = 0;

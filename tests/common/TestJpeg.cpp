@@ -241,6 +241,17 @@ bool HaveTool(const std::string& name)
     return found;
 }
 
+namespace {
+
+// The exit code of the child `pid`, or -1 when there is none or it did not exit normally.
+int ExitCodeOf(pid_t pid)
+{
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
 int InOtherCopy(const std::function<int(const Meet&)>& body, const std::function<void(const Meet&)>& meanwhile)
 {
     int toChild[2], toParent[2];
@@ -260,21 +271,15 @@ int InOtherCopy(const std::function<int(const Meet&)>& body, const std::function
         meanwhile(meeting(toChild[1], toParent[0]));
     for (const int fd : {toChild[0], toChild[1], toParent[0], toParent[1]})
         ::close(fd);
-    int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ExitCodeOf(pid);
 }
 
 int RunInChild(const std::function<int()>& body)
 {
     const pid_t pid = fork();
-    if (pid < 0)
-        return -1;
     if (pid == 0)
         _exit(body());
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+    return ExitCodeOf(pid);
 }
 
 int RunWithoutRoot(const std::function<int()>& body)

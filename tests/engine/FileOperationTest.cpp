@@ -19,8 +19,6 @@
 #include <iostream>
 #include <map>
 #include <sys/mount.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -38,6 +38,17 @@ QString StripTrailingSlashes(QString folder)
     return folder;
 }
 
+// The view's count of image changes; 0 without a view.
+unsigned ImageChanges(const CMainFrame* frame)
+{
+#ifdef PIXMEND_HAVE_CHILD_VIEW
+    if (frame && frame->GetView())
+        return frame->GetView()->ImageChangeCount();
+#endif
+    (void)frame;
+    return 0;
+}
+
 // Saves the open image under `path` (empty: its own). A new path takes the
 // browser's selection along, so that the next command goes to the file shown.
 void SaveFollowed(CPixmendApp& app, const QString& path)
@@ -106,6 +117,7 @@ void CPixmendApp::ChangeFolder(const QString& folder, int openFirst)
         if (!m_settings.DefaultPath.endsWith(QLatin1Char('/')))
             m_settings.DefaultPath += QLatin1Char('/');
         m_bOpenFirstImage = openFirst;
+        m_nChangesGivenUp = ImageChanges(m_pMainFrame);
         if (CChildBrowseView* browser = GetBrowser()) {
             browser->ShowFolder(m_strCurrentFolder, 0);
             browser->GetBrowseDlg().ShowFolderText(folder);
@@ -113,6 +125,34 @@ void CPixmendApp::ChangeFolder(const QString& folder, int openFirst)
     }
     if (m_pMainFrame)
         m_pMainFrame->RefreshAfterCommand();
+    UpdateTitle();
+}
+
+void CPixmendApp::ListingComplete(const QString& firstImage)
+{
+    // The flag is for one listing: a folder without photos leaves the open
+    // image alone, also at the next refresh.
+    if (!m_bOpenFirstImage)
+        return;
+    m_bOpenFirstImage = 0;
+    if (firstImage.isEmpty())
+        return;
+    // Edits made while the folder was listed were never asked about.
+    if (ImageChanges(m_pMainFrame) != m_nChangesGivenUp && !QuerySaveModified())
+        return;
+    OpenImage(firstImage, 1);
+}
+
+void CPixmendApp::PathRenamed(const QString& from, const QString& to)
+{
+    const QString path = m_image.GetPath();
+    if (!m_image.IsLoaded() || (path != from && !path.startsWith(from + QLatin1Char('/'))))
+        return;
+    // The old path kept would make the next save write where the file is no
+    // longer; the edits stay as they are.
+    m_image.SetPath(to + path.mid(from.size()));
+    if (m_settings.DefaultPath == path)
+        m_settings.DefaultPath = m_image.GetPath();
     UpdateTitle();
 }
 
@@ -278,10 +318,6 @@ void CPixmendApp::CopyMoveToFolder(int move)
     const QString title = move ? QStringLiteral("Move files to folder") : QStringLiteral("Copy files to folder");
     if (!BrowseForFolder(folder, title, m_pMainFrame))
         return;
-    // A modified open image is saved (or its edits given up) before its
-    // file moves away; Cancel stops the move.
-    if (move && !QuerySaveModified())
-        return;
     folder = StripTrailingSlashes(folder);
     m_settings.DefaultPathSave = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     ShellFileOperation(int(move ? FileOperationCode::Move : FileOperationCode::Copy), 1, folder);
@@ -309,28 +345,45 @@ bool CPixmendApp::ShellFileOperation(int code, int allowUndo, const QString& des
         return false;
 
     const auto op = FileOperationCode(code);
-    const FileOperationResult result = RunFileOperation(op, files, allowUndo != 0, destination);
-    // The open image inside a selected folder that went: it follows the
-    // folder to its new place, or it is gone with it.
-    QString holder;
+    QString holder; // the selected folder the open image lies in
     for (const QString& file : files)
         if (imagePath.startsWith(file + QLatin1Char('/')))
             holder = file;
+    // A modified open image is saved (or its edits given up) only when the
+    // run reaches it: a move of it or of its folder (nothing goes onto
+    // itself), or a delete of its folder, whose question does not name it.
+    const QString reached = holder.isEmpty() ? imagePath : holder;
+    const bool reaches = op == FileOperationCode::Move
+                             ? files.contains(reached) && !IsSameFile(QFileInfo(reached).path(), destination)
+                             : op == FileOperationCode::Delete && !holder.isEmpty();
+    if (reaches && !QuerySaveModified())
+        return false;
+
+    const FileOperationResult result = RunFileOperation(op, files, allowUndo != 0, destination);
+    // The open image inside a selected folder that went: it follows the
+    // folder to its new place, or it is gone with it.
     bool imageGone = false;
     if (!holder.isEmpty() && !QFileInfo::exists(imagePath)) {
-        const QString moved = JoinPath(destination, QFileInfo(holder).fileName()) + imagePath.mid(holder.size());
-        if (op == FileOperationCode::Move && QFileInfo::exists(moved)) {
-            m_image.SetPath(moved);
-            UpdateTitle();
-        } else {
+        const QString to = JoinPath(destination, QFileInfo(holder).fileName());
+        if (op == FileOperationCode::Move && QFileInfo::exists(to + imagePath.mid(holder.size())))
+            PathRenamed(holder, to);
+        else
             imageGone = true;
-        }
+    }
+    if (op != FileOperationCode::Copy && browser) {
+        // A folder that went is no place to go back to.
+        for (const QString& gone : result.done)
+            browser->GetBrowseDlg().RemoveFolderHistory(gone);
     }
     if (op != FileOperationCode::Copy && !result.done.isEmpty()) {
         if (imagePath.isEmpty() || imageGone || result.done.contains(imagePath)) {
-            const QString listed = QFileInfo(holder.isEmpty() ? imagePath : holder).fileName();
-            const int index = browser ? (imagePath.isEmpty() ? browser->GetCurrentIndex() : browser->GetBrowseDlg().FindName(listed))
-                                      : -1;
+            // The neighbours of its item; saved elsewhere, it has none here
+            // and the photo it came from stands for it.
+            const QString listed = holder.isEmpty() ? imagePath : holder;
+            const QString name = QFileInfo(listed).fileName();
+            const int index = !browser ? -1
+                              : JoinPath(m_strCurrentFolder, name) == listed ? browser->GetBrowseDlg().FindName(name)
+                                                                             : browser->GetStepIndex();
             // The file is gone: nothing is left to save.
             m_image.GetUndoMan()->ClearHistory();
             CloseImageNow(*this);
@@ -388,7 +441,7 @@ void CPixmendApp::RegisterFileCommands()
     // Whether a file item follows (step 1) or precedes (-1) the current item.
     const auto fileAfter = [this](int step) {
         CChildBrowseView* browser = GetBrowser();
-        return browser && browser->FindFile(browser->GetCurrentIndex(), step) >= 0;
+        return browser && browser->FindFile(browser->GetStepIndex(), step) >= 0;
     };
     const auto anyFile = [this] {
         CChildBrowseView* browser = GetBrowser();

@@ -116,7 +116,9 @@ public:
 
     // The file routines (FileCommands.cpp): open a file into the view (a
     // folder path selects the folder's item), make a folder current and list
-    // it. showMode 0 lists the folder, 1 keeps the listing as it is.
+    // it. showMode 0 lists the folder, 1 keeps the listing as it is. With
+    // openFirst the listing opens the folder's first photo: the caller has
+    // asked about the open image already.
     void OpenImage(const QString& path, int showMode) override;
     void ChangeFolder(const QString& folder, int openFirst) override;
     QString SetCurrentFolderFromPath(const QString& path);
@@ -127,7 +129,10 @@ public:
     CAppSettings& BrowserSettings() override { return m_settings; }
     QString BrowserFolder() const override { return m_strCurrentFolder; }
     CKsImage& BrowserImage() override { return m_image; }
-    bool OpensFirstImage() const override { return m_bOpenFirstImage != 0; }
+    void ListingComplete(const QString& firstImage) override;
+    // The open image follows its file or folder to its new path, with its
+    // edits.
+    void PathRenamed(const QString& from, const QString& to) override;
     QWidget* ImageViewWidget() override;
     void ShowBrowserContextMenu(QPoint globalPos) override;
     // The modes' view of the application.
@@ -218,6 +223,9 @@ public:
     int m_bCropOnOpen = 0;
     int m_bQuitAfterSave = 0;
     int m_bOpenFirstImage = 0;
+    // The view's image change count when m_bOpenFirstImage was set: the
+    // edits the user gave up then.
+    unsigned m_nChangesGivenUp = 0;
     int m_nDpiScale = 0;
     // The prototypes; m_operCrop's Left/Top/Right/Bottom are the program's
     // selection (SelectionRect).

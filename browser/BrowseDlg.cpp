@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLayout>
 #include <QSignalBlocker>
@@ -254,6 +255,7 @@ void CBrowseDlg::DeleteAll()
     m_nameMap.clear();
     m_nCurrent = -1;
     m_strCurrentName.clear();
+    m_strStepFromName.clear();
 }
 
 void CBrowseDlg::SortAndRemap(int sortType)
@@ -300,6 +302,7 @@ int CBrowseDlg::SelectByName(const QString& path)
         return -1;
     m_nCurrent = index;
     m_strCurrentName = name;
+    m_strStepFromName.clear();
     const QModelIndex item = Index(index);
     QItemSelectionModel* selection = m_list->selectionModel();
     ++m_nQuiet;
@@ -321,6 +324,8 @@ void CBrowseDlg::ForgetCurrent()
     m_focusTimer.stop();
     SetAllSelected(false);
     SetFocused(-1);
+    if (!m_strCurrentName.isEmpty())
+        m_strStepFromName = m_strCurrentName;
     m_nCurrent = -1;
     m_strCurrentName.clear();
 }
@@ -398,15 +403,20 @@ int CBrowseDlg::FindFile(int from, int step) const
     return -1;
 }
 
+int CBrowseDlg::GetStepIndex() const
+{
+    return m_nCurrent >= 0 || m_strStepFromName.isEmpty() ? m_nCurrent : FindName(m_strStepFromName);
+}
+
 QString CBrowseDlg::GetNextName() const
 {
-    const int index = FindFile(m_nCurrent, 1);
+    const int index = FindFile(GetStepIndex(), 1);
     return index >= 0 ? GetNameAt(index) : QString();
 }
 
 QString CBrowseDlg::GetPrevName() const
 {
-    const int index = FindFile(m_nCurrent, -1);
+    const int index = FindFile(GetStepIndex(), -1);
     return index >= 0 ? GetNameAt(index) : QString();
 }
 
@@ -483,6 +493,12 @@ void CBrowseDlg::OnFolderComboSelect()
     const QString folder = m_folderCombo->itemText(m_folderCombo->currentIndex());
     if (!app || folder.isEmpty())
         return;
+    if (!QFileInfo(folder).isDir()) {
+        RemoveFolderHistory(folder);
+        ShowFolderText(app->BrowserFolder());
+        MessageBoxes().ShowMessage(QStringLiteral("The folder %1 no longer exists.").arg(folder));
+        return;
+    }
     if (app->QuerySaveModified())
         app->ChangeFolder(folder, 1);
     AddFolderHistory(folder);
@@ -522,14 +538,11 @@ bool CBrowseDlg::OnEndLabelEdit(int index, const QString& text)
         m_queueThumbnail(to);
     if (m_strCurrentName == oldName)
         m_strCurrentName = newName;
-    // Only the open image's own file takes the image along; any other path
-    // kept would make its next save overwrite a different file.
-    if (app->BrowserImage().IsLoaded() && app->BrowserImage().GetPath() == from) {
-        app->BrowserImage().SetPath(to);
-        if (app->BrowserSettings().DefaultPath == from)
-            app->BrowserSettings().DefaultPath = to;
-    }
-    app->UpdateTitle();
+    if (m_strStepFromName == oldName)
+        m_strStepFromName = newName;
+    if (GetEntry(index).directory)
+        RemoveFolderHistory(from);
+    app->PathRenamed(from, to);
     return true;
 }
 
@@ -548,6 +561,20 @@ void CBrowseDlg::AddFolderHistory(const QString& folder)
         m_folderCombo->removeItem(m_folderCombo->count() - 1);
     m_folderCombo->insertItem(0, folder);
     m_folderCombo->setCurrentIndex(0);
+}
+
+void CBrowseDlg::RemoveFolderHistory(const QString& folder)
+{
+    const QSignalBlocker blocker(m_folderCombo);
+    // The box keeps showing where the list is.
+    const QString shown = m_folderCombo->currentText();
+    for (int i = m_folderCombo->count() - 1; i >= 0; --i) {
+        const QString entry = m_folderCombo->itemText(i);
+        if (entry == folder || entry.startsWith(folder + QLatin1Char('/'))) {
+            m_folderCombo->removeItem(i);
+            m_folderCombo->setEditText(shown);
+        }
+    }
 }
 
 QStringList CBrowseDlg::GetFolderHistory() const

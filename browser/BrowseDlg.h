@@ -71,7 +71,8 @@ public:
     int SelectByName(const QString& path);
     // Deselects the current item; the current index does not change.
     void ClearCurrent();
-    // No item is current, focused or selected, and the focus timer stops.
+    // No item is current, focused or selected, and the focus timer stops;
+    // Next and Previous go on from the item that was current.
     void ForgetCurrent();
     void SetAllSelected(bool selected);
     void SetSelected(int index, bool selected);
@@ -87,19 +88,24 @@ public:
 
     // The name of item `index` (below 0: the current item); empty beyond the list.
     QString GetNameAt(int index) const;
-    // The names of the nearest file items after and before the current item
+    // The names of the nearest file items after and before the step item
     // (folders are passed over); empty when there is none.
     QString GetNextName() const;
     QString GetPrevName() const;
     // The first file item from `from` + `step` on, stepping by `step`; -1: none.
     int FindFile(int from, int step) const;
     int GetCurrentIndex() const { return m_nCurrent; }
+    // Where Next and Previous step from: the current item, or else the item
+    // current before ForgetCurrent; -1 for none.
+    int GetStepIndex() const;
     // The index of the item named exactly `name`, or -1.
     int FindName(const QString& name) const { return m_nameMap.value(name, -1); }
 
     // Most recent first, at most 10, no folder twice (compared exactly); a
     // folder holding "|" cannot be stored and is left out.
     void AddFolderHistory(const QString& folder);
+    // Drops `folder` and every folder inside it.
+    void RemoveFolderHistory(const QString& folder);
     // The folder box shows `folder` (no command follows).
     void ShowFolderText(const QString& folder);
     QStringList GetFolderHistory() const;
@@ -156,6 +162,8 @@ private:
     int m_nCurrent = -1;
     // The open image's file name while it is listed; empty after a clearing.
     QString m_strCurrentName;
+    // The item current before ForgetCurrent, until an item is current again.
+    QString m_strStepFromName;
     QHash<QString, int> m_nameMap;
     // Changes made here, not by the user, do not start the focus timer.
     int m_nQuiet = 0;

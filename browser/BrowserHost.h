@@ -27,10 +27,13 @@ public:
 
     virtual CAppSettings& BrowserSettings() = 0;
     virtual QString BrowserFolder() const = 0;
-    // The open image (its path follows a rename) and the library it loads with.
+    // The open image, whose library object also makes the thumbnails.
     virtual CKsImage& BrowserImage() = 0;
-    // The first image of the folder being listed is to open.
-    virtual bool OpensFirstImage() const = 0;
+    // A full listing of the current folder is complete; `firstImage` is the
+    // path of its first photo, empty when it lists none.
+    virtual void ListingComplete(const QString& firstImage) = 0;
+    // The file or folder `from` was renamed to `to` here.
+    virtual void PathRenamed(const QString& from, const QString& to) = 0;
     // The image view the list hands the focus to; null without one.
     virtual QWidget* ImageViewWidget() = 0;
     virtual void ShowBrowserContextMenu(QPoint globalPos) = 0;

@@ -164,12 +164,10 @@ void CChildBrowseView::OpenFirstWhenComplete()
     if (!m_bOpenFirstPending || m_listLoader->HasMore())
         return;
     m_bOpenFirstPending = false;
-    IBrowserHost* app = App();
-    // An image opened meanwhile has cleared the flag. Folders come first:
-    // the first file is opened.
+    // Folders come first: the first file is the first photo.
     const int first = FindFile(-1, 1);
-    if (app && app->OpensFirstImage() && first >= 0)
-        app->OpenImage(JoinPath(CurrentFolder(), GetNameAt(first)), 1);
+    if (IBrowserHost* app = App())
+        app->ListingComplete(first >= 0 ? JoinPath(CurrentFolder(), GetNameAt(first)) : QString());
 }
 
 int CChildBrowseView::FetchEntries(int maximum)
@@ -263,7 +261,8 @@ void CChildBrowseView::FollowOpenImage(const QString& path)
     m_pDlg->ForgetCurrent();
     m_strPendingName.clear();
     // Only an item of this folder stands for the file: the name alone could
-    // be another file's here.
+    // be another file's here. Saved elsewhere, the photo has no item, and
+    // stepping goes on from the one it came from.
     const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     if (JoinPath(CurrentFolder(), name) == path)
         SelectOrRemember(path);

@@ -65,6 +65,7 @@ public:
     QString GetPrevName() const { return m_pDlg->GetPrevName(); }
     int FindFile(int from, int step) const { return m_pDlg->FindFile(from, step); }
     int GetCurrentIndex() const { return m_pDlg->GetCurrentIndex(); }
+    int GetStepIndex() const { return m_pDlg->GetStepIndex(); }
     int GetItemCount() const { return m_pDlg->GetItemCount(); }
     void ClearCurrent() { m_pDlg->ClearCurrent(); }
     void DeleteAll();

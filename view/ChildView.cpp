@@ -113,6 +113,7 @@ bool CChildView::IsPasteMode() const
 
 void CChildView::OnImageChanged()
 {
+    ++m_imageChanges;
     // A quarter turn, or its undo or redo, may have changed the grid (a 4:2:2
     // image's 16 x 8 MCU becomes 8 x 16): the selection snaps to the new one.
     if (IKestrel* lib = m_image ? m_image->GetLibraryObject() : nullptr) {

@@ -46,6 +46,9 @@ public:
 
     // IView
     void OnImageChanged() override;
+    // How many changes of the image the view has heard of: an edit, its
+    // undo or redo, another image.
+    unsigned ImageChangeCount() const { return m_imageChanges; }
     void SwapDimensions() override;
 
     void AttachImage(CKsImage* image);
@@ -180,6 +183,7 @@ private:
     int m_cursorId = -1;
     int m_mcuHeight = 0;
     int m_mcuWidth = 0;
+    unsigned m_imageChanges = 0;
     int m_pressX = 0;
     int m_pressY = 0;
     bool m_movingSelection = false;

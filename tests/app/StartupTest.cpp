@@ -84,7 +84,7 @@ TEST_F(AppStartTest, CleanExitWritesSettingsThatTheNextStartReads)
         EXPECT_FALSE(app.m_image.IsLoaded());
         EXPECT_EQ(app.m_strCurrentFolder, Pics());
         EXPECT_EQ(app.m_settings.DefaultPath, Pics() + "/");
-        EXPECT_EQ(app.m_bOpenFirstImage, 1);
+        EXPECT_EQ(app.m_bOpenFirstImage, 0); // listed whole: nothing opens later unasked
         EXPECT_EQ(app.GetMainFrame()->windowTitle(), QString("Pixmend"));
 
         app.GetMainFrame()->resize(600, 450);

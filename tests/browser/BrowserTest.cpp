@@ -406,6 +406,14 @@ TEST_F(BrowserTest, LabelEditsRenameOnlyWithinTheFolder)
     EXPECT_EQ(testjpeg::ReadFile(m_tmp / "p/Three.jpg"), three);
     // Renaming another file leaves the open image's path alone.
     EXPECT_EQ(m_app->m_image.GetPath(), Q(m_tmp / "p/Holiday.jpg"));
+    // A renamed folder takes the edited photo in it along; its old name leaves the history.
+    m_app->OpenImage(Q(Photo("p/sub/a.jpg")), 0);
+    m_app->ChangeFolder(Q(m_tmp / "p"), 0);
+    Modify();
+    EXPECT_TRUE(List().OnEndLabelEdit(List().FindName("sub"), "renamed"));
+    EXPECT_TRUE(m_app->GetCommands().Execute(ID_FILE_SAVE));
+    EXPECT_FALSE(Modified());
+    EXPECT_FALSE(List().GetFolderHistory().contains(Q(m_tmp / "p/sub")));
 }
 
 TEST_F(BrowserTest, SortComboChangesTheNeighbourOfNextImage)
@@ -458,6 +466,12 @@ TEST_F(BrowserTest, AnImageOfAFolderStillBeingListedIsSelectedWhenItArrives)
     EXPECT_TRUE(List().IsSelected(List().GetCurrentIndex()));
     EXPECT_EQ(List().GetFocusedIndex(), List().GetCurrentIndex());
     EXPECT_TRUE(QTest::qWaitFor([&] { return Browser().IsListingComplete() && List().GetItemCount() == 3000; }));
+    // Edits made while the folder is listed again are asked about before its first photo opens.
+    m_app->ChangeFolder(Q(m_tmp / "many"), 1);
+    ASSERT_FALSE(Browser().IsListingComplete());
+    Modify();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Browser().IsListingComplete() && m_boxes.questions.size() == 1; }));
+    EXPECT_EQ(OpenName(), name); // Cancel
 }
 
 TEST_F(BrowserTest, FolderHistoryKeepsTenExactFoldersAcrossARestart)
@@ -487,6 +501,19 @@ TEST_F(BrowserTest, FolderHistoryKeepsTenExactFoldersAcrossARestart)
     emit combo->activated(0);
     EXPECT_EQ(m_app->m_strCurrentFolder, Q(m_tmp / "q"));
     EXPECT_EQ(OpenName(), "one.jpg");
+    // A folder without photos keeps the photo; one arriving later never replaces its edits.
+    fs::create_directories(m_tmp / "r");
+    List().AddFolderHistory(Q(m_tmp / "r"));
+    emit combo->activated(0);
+    Modify();
+    Photo("r/z.jpg");
+    EXPECT_TRUE(m_app->GetCommands().Execute(ID_FOLDER_REFRESH));
+    EXPECT_EQ(OpenName(), "one.jpg");
+    // A folder gone meanwhile is named and leaves the history.
+    List().AddFolderHistory(Q(m_tmp / "gone"));
+    emit combo->activated(0);
+    EXPECT_EQ(m_boxes.messages, QStringList{"The folder " + Q(m_tmp / "gone") + " no longer exists."});
+    EXPECT_EQ(List().GetFolderHistory().value(0), Q(m_tmp / "r"));
 }
 
 TEST_F(BrowserTest, SpacingFollowsTheClampedPreferences)

@@ -4,10 +4,14 @@
 // What every routine here promises:
 // - nothing is replaced without a Yes: a move renames without replacing, and
 //   a replace the user allowed is one atomic rename over the target;
-// - a copy, and a move across devices, is written to a temporary name in the
-//   target folder, flushed and renamed into place; only then is a moved
-//   source removed. A failure leaves source and target as they were;
-// - a copy keeps the bytes, the permission bits and the modification time;
+// - a copy, and a move across devices, is written where no one sees it (an
+//   unnamed file, else a marked temporary name) in the target folder,
+//   flushed and given its name only when whole (FileTemporary.h); only then
+//   is a moved source removed. A failure leaves source and target as they
+//   were;
+// - a copy keeps the bytes, the permission bits and the modification time,
+//   but set-user-ID and set-group-ID only where its owner and group are the
+//   source's (as cp does);
 // - nothing is copied or moved onto itself (same device and inode);
 // - a file the trash cannot take stays where it is and is reported by name;
 //   it is never deleted for good instead;
@@ -16,17 +20,24 @@
 //   pipe or device is "Not a regular file", an unreadable folder is named,
 //   and a folder with any such entry is a failure, not done;
 // - a folder walk holds each folder open and reaches its entries through
-//   it, so a folder swapped for a link meanwhile is never followed: the
-//   link is removed or carried as a link, and nothing outside the selection
-//   is touched; no path length limits the depth;
+//   it, so a folder or file swapped for a link meanwhile is never followed:
+//   the link is removed or carried as a link, and nothing outside the
+//   selection is touched; neither path length nor the program's stack
+//   limits the depth (FileWalk.h);
+// - a new folder appears with its permission bits; a folder that was there
+//   before keeps its own;
+// - only temporaries that a run of this program marked and no live run
+//   holds are swept from a target folder;
 // - a move to another device copies nothing that cannot be removed where it
-//   is (a read-only disk): one message for the run names what stayed;
+//   is (a read-only disk, a sticky folder of others' files, an immutable
+//   file): one message for the run names what stayed;
 // - disks whose file system lacks rename's no-replace flag or hard links
 //   still never replace an existing target unasked;
 // - a folder never goes into itself, however the destination is reached
 //   (device and inode of the destination and each of its parents);
 // - a folder deleted for good changes no permission of what stays, and the
-//   message names what stayed.
+//   message names what stayed; what another program removed meanwhile is
+//   gone as asked.
 // Every failure is one message naming the file; the run goes on with the
 // next file unless the user cancels.
 #pragma once
@@ -70,6 +81,7 @@ bool TransferFile(FileOperationCode code, const QString& source, const QString& 
 // Whether the two paths name the same file (device and inode, links followed).
 bool IsSameFile(const QString& a, const QString& b);
 
-// For tests: called with a folder's path after the walk has checked it and
-// before it opens it, so that a test can change the tree at that moment.
+// For tests: called with the path of a folder, or of a file to be copied,
+// after the walk has checked it and before it opens it, so that a test can
+// change the tree at that moment.
 void SetFolderOpenHook(std::function<void(const QByteArray& path)> hook);

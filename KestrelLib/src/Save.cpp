@@ -1,16 +1,18 @@
 // Saving: the interface operations and the targets they write to.
 //
 // A file save never touches the target until the new JPEG is complete and on
-// disk: it writes a new hidden file ".ksave-XXXXXX" in the target's folder
-// (made exclusively, so no existing file is ever removed or followed, and
-// short, so any target name that fits the folder has room for it), flushes
-// and fsyncs it, gives it the target's permission bits and renames it over
-// the target (an atomic replace). Any failure removes the temporary file and
-// leaves the target as it was, so a crash or kill mid-save leaves either the
-// old or the new file, never a truncated one, and at most a hidden leftover
-// that no one takes for a photo. A read-only target needs no special step on
-// Linux: renaming needs write permission on the folder only, and the copied
-// mode keeps it read-only.
+// disk. It writes a new file in the target's folder that has no name while
+// it is written (O_TMPFILE), so that a crash or kill mid-save leaves nothing
+// behind; once flushed, fsynced and given the target's permission bits, the
+// file is linked to a hidden free name ".ksave-XXXXXX" and renamed over the
+// target (an atomic replace). A disk without unnamed files (or one that
+// cannot name them) gets the hidden file from the start: made exclusively,
+// so no existing file is ever removed or followed, and short, so any target
+// name that fits the folder has room for it; a kill there leaves at most
+// that hidden leftover, which no one takes for a photo. Any failure removes
+// the temporary file and leaves the target as it was. A read-only target
+// needs no special step on Linux: renaming needs write permission on the
+// folder only, and the copied mode keeps it read-only.
 //
 // GetEncodedSize and SaveMemory run the lossless transcode with the library
 // defaults into a counting and a fixed-buffer destination.
@@ -22,6 +24,7 @@
 #include <climits>
 #include <fcntl.h>
 #include <string>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,12 +109,91 @@ mode_t CurrentUmask()
     return mask & 0777;
 }
 
-// Creates a new temporary file in `target`'s folder and stores its name in
-// *path. -1 on failure.
-int CreateTempFile(const std::string& target, std::string* path)
+// Creates the new file of a save in `target`'s folder: unnamed where
+// `unnamed` is asked and the disk offers it, else the hidden file, whose
+// name goes to *path (left empty for an unnamed one). -1 on failure.
+int CreateTempFile(const std::string& target, bool unnamed, std::string* path)
 {
+    path->clear();
+    if (unnamed) {
+        const int fd = ::open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+            return fd;
+    }
     *path = FolderOf(target) + "/.ksave-XXXXXX";
     return ::mkostemp(path->data(), O_CLOEXEC);
+}
+
+// Whether naming an unnamed file failed as the disk (or a missing /proc)
+// cannot name one, rather than for want of room or rights.
+bool CannotName(int error)
+{
+    return error == ENOENT || error == EPERM || error == EMLINK || error == EXDEV || error == EOPNOTSUPP
+        || error == ENOSYS || error == EINVAL;
+}
+
+// Links the whole unnamed file `fd` to a free hidden name beside `target`
+// and stores it in *path. false (errno set) on failure.
+bool NameTempFile(int fd, const std::string& target, std::string* path)
+{
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    char proc[32];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[6];
+        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+            return false;
+        std::string name = FolderOf(target) + "/.ksave-";
+        for (const unsigned char byte : random)
+            name += kLetters[byte % (sizeof kLetters - 1)];
+        if (::linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            *path = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+enum class Written { Done, Failed, Unnameable };
+
+// Writes the new file with `encode` as described at the top and renames it
+// over `target`; `mode` is what the new file gets. Unnameable: the unnamed
+// file could not be given a name, nothing was left, the caller may try again
+// with `unnamed` false.
+template <typename Encode>
+Written WriteAndReplace(const std::string& target, bool unnamed, mode_t mode, Encode encode)
+{
+    std::string temp;
+    const int fd = CreateTempFile(target, unnamed, &temp);
+    if (fd < 0)
+        return Written::Failed;
+    FILE* file = ::fdopen(fd, "wb");
+    if (!file) {
+        ::close(fd);
+        if (!temp.empty())
+            ::unlink(temp.c_str());
+        return Written::Failed;
+    }
+    // libjpeg hands over 4 KB at a time; fewer, larger writes are cheaper.
+    std::setvbuf(file, nullptr, _IOFBF, 1 << 18);
+    bool ok = encode(file) && std::fflush(file) == 0 && !std::ferror(file) && ::fsync(fd) == 0
+        && ::fchmod(fd, mode) == 0;
+    bool unnameable = false;
+    if (ok && temp.empty()) {
+        ok = NameTempFile(fd, target, &temp);
+        unnameable = !ok && CannotName(errno);
+    }
+    ok = std::fclose(file) == 0 && ok;
+    if (ok)
+        ok = std::rename(temp.c_str(), target.c_str()) == 0;
+    if (ok)
+        return Written::Done;
+    if (!temp.empty())
+        ::unlink(temp.c_str());
+    return unnameable ? Written::Unnameable : Written::Failed;
 }
 
 // Makes a completed rename survive a crash; best effort.
@@ -185,20 +267,6 @@ int CDllImage::SaveFile(BSTR path, const SaveOptions* options)
         struct stat old{};
         const bool targetExists = ::stat(nativeTarget.c_str(), &old) == 0 && S_ISREG(old.st_mode);
 
-        std::string nativeTemp;
-        const int fd = CreateTempFile(nativeTarget, &nativeTemp);
-        if (fd < 0)
-            return 0;
-        FILE* file = ::fdopen(fd, "wb");
-        if (!file) {
-            ::close(fd);
-            ::unlink(nativeTemp.c_str());
-            return 0;
-        }
-
-        // libjpeg hands over 4 KB at a time; fewer, larger writes are cheaper.
-        std::setvbuf(file, nullptr, _IOFBF, 1 << 18);
-
         std::vector<uint8_t> thumb;
         if (o.SaveEXIF && o.GenerateEXIFThumb == 2 && m_exif.m_hasExif) {
             // Without a new thumbnail the save still goes on.
@@ -210,20 +278,17 @@ int CDllImage::SaveFile(BSTR path, const SaveOptions* options)
         }
         const uint8_t* thumbData = thumb.empty() ? nullptr : thumb.data();
         const int thumbLength = static_cast<int>(thumb.size());
-
-        bool ok = o.CompressionMode == 1 ? ReencodeImage(*this, o, file, thumbData, thumbLength)
-                                         : TranscodeImage(*this, o, file, nullptr, thumbData, thumbLength);
-        ok = ok && std::fflush(file) == 0 && !std::ferror(file) && ::fsync(fd) == 0;
-        // mkstemp makes the file 0600; a new file gets what open() would give.
-        if (ok)
-            ok = ::fchmod(fd, targetExists ? old.st_mode & 07777 : 0666 & ~CurrentUmask()) == 0;
-        ok = std::fclose(file) == 0 && ok;
-        if (ok)
-            ok = std::rename(nativeTemp.c_str(), nativeTarget.c_str()) == 0;
-        if (!ok) {
-            ::unlink(nativeTemp.c_str());
+        const auto encode = [&](FILE* file) {
+            return o.CompressionMode == 1 ? ReencodeImage(*this, o, file, thumbData, thumbLength)
+                                          : TranscodeImage(*this, o, file, nullptr, thumbData, thumbLength);
+        };
+        // A new file gets what open() would give.
+        const mode_t mode = targetExists ? old.st_mode & 07777 : 0666 & ~CurrentUmask();
+        Written written = WriteAndReplace(nativeTarget, true, mode, encode);
+        if (written == Written::Unnameable)
+            written = WriteAndReplace(nativeTarget, false, mode, encode);
+        if (written != Written::Done)
             return 0;
-        }
         SyncFolderOf(nativeTarget);
 
         // Only times read from a file are restored; the creation time cannot

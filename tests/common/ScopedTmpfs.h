@@ -180,9 +180,10 @@ private:
 };
 
 // How WithMount mounts: `what` again at `where` (Bind), the same read-only
-// (ReadOnly), or through a FUSE driver that refuses rename's no-replace flag
-// and hard links of folders (Fuse).
-enum class Mount { Bind, ReadOnly, Fuse };
+// (ReadOnly), through a FUSE driver that refuses rename's no-replace flag
+// and hard links of folders (Fuse), or a new small tmpfs that everyone may
+// write to at `where` (Tmpfs, `what` unused).
+enum class Mount { Bind, ReadOnly, Fuse, Tmpfs };
 
 // Runs `body` in a child with a mount namespace of its own (and a user
 // namespace when not root) holding the mount, so that nothing outlives the
@@ -192,6 +193,8 @@ inline int WithMount(Mount kind, const std::string& what, const std::string& whe
     return RunInChild([&] {
         if (EnterMountNamespace() != 0)
             return 126;
+        if (kind == Mount::Tmpfs)
+            return ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=4m,mode=0777") == 0 ? body() : 126;
         if (kind != Mount::Fuse) {
             const bool ok = ::mount(what.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) == 0
                 && (kind == Mount::Bind

@@ -1,13 +1,15 @@
 // Loaded with LD_PRELOAD into a test's child process: appends a line to the
-// file named by PIXMEND_SYNC_LOG for each fsync, fdatasync and rename that
-// succeeded, in the order they returned ("sync <path>", "rename <from> <to>";
-// paths of descriptors as /proc/self/fd names them).
+// file named by PIXMEND_SYNC_LOG for each fsync, fdatasync, rename and link
+// that succeeded, in the order they returned ("sync <path>", "rename <from>
+// <to>", "link <from> <to>"; paths of descriptors, also a link's source
+// given as /proc/self/fd/N, as /proc/self/fd names them).
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 static void Append(const char* line, int length)
@@ -44,12 +46,16 @@ static void RecordSync(int fd)
     Append(line, snprintf(line, sizeof line, "sync %s\n", path));
 }
 
-static void RecordRename(int fromDir, const char* from, int toDir, const char* to)
+static void RecordPair(const char* what, int fromDir, const char* from, int toDir, const char* to)
 {
     char a[PATH_MAX], b[PATH_MAX], line[2 * PATH_MAX + 16];
     PathAt(fromDir, from, a, sizeof a);
+    if (strncmp(a, "/proc/self/fd/", 14) == 0) {
+        const ssize_t n = readlink(from, a, sizeof a - 1);
+        a[n > 0 ? n : 0] = '\0';
+    }
     PathAt(toDir, to, b, sizeof b);
-    const int n = snprintf(line, sizeof line, "rename %s %s\n", a, b);
+    const int n = snprintf(line, sizeof line, "%s %s %s\n", what, a, b);
     Append(line, n < (int)sizeof line ? n : (int)sizeof line - 1);
 }
 
@@ -78,7 +84,7 @@ int rename(const char* from, const char* to)
     int (*const next)(const char*, const char*) = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename");
     const int result = next(from, to);
     if (result == 0)
-        RecordRename(AT_FDCWD, from, AT_FDCWD, to);
+        RecordPair("rename", AT_FDCWD, from, AT_FDCWD, to);
     return result;
 }
 
@@ -88,7 +94,7 @@ int renameat(int fromDir, const char* from, int toDir, const char* to)
         (int (*)(int, const char*, int, const char*))dlsym(RTLD_NEXT, "renameat");
     const int result = next(fromDir, from, toDir, to);
     if (result == 0)
-        RecordRename(fromDir, from, toDir, to);
+        RecordPair("rename", fromDir, from, toDir, to);
     return result;
 }
 
@@ -98,6 +104,16 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned
         (int (*)(int, const char*, int, const char*, unsigned))dlsym(RTLD_NEXT, "renameat2");
     const int result = next(fromDir, from, toDir, to, flags);
     if (result == 0)
-        RecordRename(fromDir, from, toDir, to);
+        RecordPair("rename", fromDir, from, toDir, to);
+    return result;
+}
+
+int linkat(int fromDir, const char* from, int toDir, const char* to, int flags)
+{
+    int (*const next)(int, const char*, int, const char*, int) =
+        (int (*)(int, const char*, int, const char*, int))dlsym(RTLD_NEXT, "linkat");
+    const int result = next(fromDir, from, toDir, to, flags);
+    if (result == 0)
+        RecordPair("link", fromDir, from, toDir, to);
     return result;
 }

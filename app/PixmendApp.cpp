@@ -37,6 +37,9 @@ CPixmendApp* CPixmendApp::s_instance = nullptr;
 
 namespace {
 
+// The shortest time between two writes of a new last photo's path.
+constexpr int kDefaultPathPauseMs = 3000;
+
 int AppDpiScale()
 {
     CPixmendApp* app = CPixmendApp::Instance();
@@ -120,6 +123,9 @@ CPixmendApp::CPixmendApp()
     RegisterFileCommands();
     connect(&m_commands, &CCommandTable::commandExecuted, this, [this] { RequestIdle(); });
     m_idle.SetHandler([this](long count) { return OnIdle(count); });
+    m_defaultPathPause.setSingleShot(true);
+    m_defaultPathPause.setInterval(kDefaultPathPauseMs);
+    connect(&m_defaultPathPause, &QTimer::timeout, this, &CPixmendApp::RequestIdle);
     // A relative destination folder of a save hangs below the folder shown.
     COperSave::SetCurrentFolderSource([this] { return m_strCurrentFolder; });
     TheDialogHost() = {
@@ -228,6 +234,7 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
     // No profile access before this point: a failed start leaves the profile alone.
     CProfile::SetRegistryKey(QStringLiteral("Pixmend"));
     m_settings.Load();
+    m_strStoredDefaultPath = m_settings.DefaultPath;
     // Each kind's editor page comes from the dialogs' factories.
     RegisterOperationPages();
     // The operation prototypes in the order rotate, crop, resize, colour,
@@ -319,6 +326,7 @@ bool CPixmendApp::InitInstance(const QStringList& arguments)
 int CPixmendApp::ExitInstance(int exitCode)
 {
     m_idle.Stop();
+    m_defaultPathPause.stop();
     // The frame stores its placement as it goes.
     delete m_pMainFrame;
     m_settings.Save();
@@ -383,7 +391,10 @@ bool CPixmendApp::OnIdle(long count)
 }
 
 // The settings changed in the window reach the profile at the first idle
-// moment, which writes only what changed; a kill loses nothing then.
+// moment, which writes only what changed; a kill loses nothing then. The
+// last photo's path is the exception: paging through a folder changes it at
+// every photo, and each write rewrites the file, so a new path is written at
+// most once every kDefaultPathPauseMs (and at exit).
 void CPixmendApp::StoreSettingsChanges()
 {
     const QString imagePath = m_image.IsLoaded() ? m_image.GetPath() : QString();
@@ -392,7 +403,16 @@ void CPixmendApp::StoreSettingsChanges()
             m_settings.DefaultPath = imagePath;
         m_strIdleImagePath = imagePath;
     }
-    m_settings.Save();
+    CAppSettings stored = m_settings;
+    if (m_settings.DefaultPath != m_strStoredDefaultPath) {
+        if (m_defaultPathPause.isActive()) {
+            stored.DefaultPath = m_strStoredDefaultPath;
+        } else {
+            m_strStoredDefaultPath = m_settings.DefaultPath;
+            m_defaultPathPause.start();
+        }
+    }
+    stored.Save();
     if (CChildBrowseView* browser = GetBrowser())
         browser->GetBrowseDlg().SaveFolderHistory();
 }

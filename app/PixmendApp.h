@@ -42,6 +42,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -219,6 +220,10 @@ public:
     // The open photo's path at the last idle moment: DefaultPath follows it
     // when the photo is saved under a new name.
     QString m_strIdleImagePath;
+    // DefaultPath as last handed to the profile; while the timer runs a new
+    // one waits (paging through a folder changes it at every photo).
+    QString m_strStoredDefaultPath;
+    QTimer m_defaultPathPause;
     int m_bShowBrowser = 1;
     int m_bCropOnOpen = 0;
     int m_bQuitAfterSave = 0;

@@ -7,6 +7,7 @@
 
 #include "Batch.h"
 #include "EmptyPage.h"
+#include "HeldReturn.h"
 #include "PropertySheet.h"
 
 #include <QDialog>
@@ -81,6 +82,7 @@ protected:
 private:
     void Close();
 
+    CHeldReturn m_heldReturn;
     CBatchEditDlg m_page;
     CTablessSheet m_sheet;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Batch.h"
+#include "HeldReturn.h"
 
 #include <QDialog>
 
@@ -36,6 +37,7 @@ private:
     void UpdateButtons();
     bool HasName(const QString& name) const;
 
+    CHeldReturn m_heldReturn;
     CBatchList& m_macros;
     std::vector<IOperation*> m_prototypes;
     int m_bChanged = 0;

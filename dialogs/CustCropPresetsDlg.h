@@ -10,6 +10,7 @@
 #pragma once
 
 #include "CropPresets.h"
+#include "HeldReturn.h"
 
 #include <QDialog>
 
@@ -60,6 +61,7 @@ private:
     CropRule* Selected() const;
     void OnSizeChange(QLineEdit* edit, double CropRule::*side);
 
+    CHeldReturn m_heldReturn;
     std::vector<CropRule>* m_pRules;
     int m_nCurrent = 0;
 

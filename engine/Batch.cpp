@@ -186,9 +186,17 @@ int CBatchList::Load(const std::vector<IOperation*>* prototypes)
 
 void CBatchList::Refresh()
 {
+    // Changes made here stay changes until they are saved.
     const QString mine = SaveToString();
-    LoadFromString(m_stored.Refresh(mine, mine != m_strStored, GetDefaultList()), m_pPrototypes);
-    m_strStored = SaveToString();
+    const bool changed = mine != m_strStored;
+    LoadFromString(m_stored.Refresh(mine, changed, GetDefaultList()), m_pPrototypes);
+    if (!changed) {
+        m_strStored = SaveToString();
+        return;
+    }
+    CBatchList stored;
+    stored.LoadFromString(m_stored.Stored(), m_pPrototypes);
+    m_strStored = stored.SaveToString();
 }
 
 void CBatchList::Save()

@@ -77,12 +77,13 @@ public:
     // Reads the list as the profile's file holds it now: the default list
     // when the value is missing, no macros when it is empty. Returns 1.
     int Load(const std::vector<IOperation*>* prototypes);
-    // The same, keeping the changes made here since the last Load or Save.
+    // This list with what other copies changed in the file since the last
+    // Load or Save folded in; its own changes are still to be saved.
     void Refresh();
-    // Writes the changes made since the last Load or Save (macros added,
-    // removed or changed, by name) into the list as the file then holds it,
-    // so another running copy's changes stay; afterwards the list is that
-    // merged list. A list the user did not change keeps its stored (perhaps
+    // Writes the list as it stands (its order, names and duplicates), with
+    // what another running copy changed in the file since the last Load or
+    // Save folded in (MergeIntoMine); afterwards the list is that merged
+    // list. A list the user did not change keeps its stored (perhaps
     // hand-edited) value.
     void Save();
 

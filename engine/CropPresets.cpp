@@ -218,6 +218,14 @@ QString JoinPresetEntries(const std::vector<NamedEntry>& entries)
     return text;
 }
 
+// A list text as FromString and ToString give it back.
+QString ListText(const QString& text)
+{
+    CCropPresets presets;
+    presets.FromString(text);
+    return presets.ToString();
+}
+
 } // namespace
 
 CCropPresets::CCropPresets()
@@ -284,10 +292,12 @@ void CCropPresets::EditPresets(QString& current)
     m_bAccepted = 0;
     if (!PresetsEditor())
         return;
-    // Another running copy may have changed the list since it was read.
+    // Another running copy may have changed the list since it was read;
+    // this list's own changes stay changes until they are saved.
     const QString mine = ToString();
-    FromString(m_stored.Refresh(mine, mine != m_strStored, GetDefaultCropPresetsText()));
-    m_strStored = ToString();
+    const bool changed = mine != m_strStored;
+    FromString(m_stored.Refresh(mine, changed, GetDefaultCropPresetsText()));
+    m_strStored = changed ? ListText(m_stored.Stored()) : ToString();
     std::vector<CropRule> copy = m_rules;
     if (!PresetsEditor()(copy))
         return;

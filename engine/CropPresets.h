@@ -71,17 +71,18 @@ public:
     // Appends the rule that `text` reads as, unless the text is empty, the
     // rule is not usable or the list holds it already.
     void AddUnique(const QString& text);
-    // Runs the preset editor on a copy of the list as the profile's file
-    // holds it now, with this list's own changes. OK: the copy's changes are
-    // written into the file's list at once, and `current` becomes empty when
-    // its preset is gone. The accepted flag says which; without an editor
+    // Runs the preset editor on a copy of this list with what other copies
+    // changed in the profile's file folded in. OK: the copy is written at
+    // once (SaveToProfile), and `current` becomes empty when its preset is
+    // gone. The accepted flag says which; without an editor
     // nothing changes and the flag is 0.
     void EditPresets(QString& current);
     // The list in the profile (section "Crop", value "Presets") as its file
     // holds it now; the built-in presets when the profile has none.
     void LoadFromProfile();
-    // Writes the changes made since the last load or save (presets added,
-    // removed or changed, by name) into the file's list, and holds the result.
+    // Writes the list as it stands, with what another running copy changed
+    // in the file's list since the last load or save folded in, and holds
+    // the result.
     void SaveToProfile();
 
     int GetAccepted() const { return m_bAccepted; }

@@ -36,6 +36,8 @@
 #include <set>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,8 +57,15 @@ struct ProfileData {
     std::map<QString, CProfile::Merge> changed;
     // The file is not a regular file or cannot be read: defaults only.
     bool unusable = false;
-    // The user was told that the settings could not be saved.
+    // The user was told that the settings could not be saved, or that
+    // another copy keeps the lock, since the last write that succeeded.
     bool toldNotSaved = false;
+    bool toldBusy = false;
+    // A message about the writes is open: its event loop runs the idle
+    // writes, which wait until it is closed.
+    bool telling = false;
+    // Another copy held the lock at every try since then (zero: it did not).
+    std::chrono::steady_clock::time_point busySince;
     // A write at the next idle moment of the event loop is pending.
     bool flushQueued = false;
     // Another copy held the lock: the write is tried again after retryMs.
@@ -65,8 +74,10 @@ struct ProfileData {
 };
 
 // A lock file stays empty only for the moment between its creation and the
-// owner's details being written; one empty for longer lost its owner.
+// owner's details being written; one empty for longer may have lost its owner.
 constexpr auto kEmptyLockStale = std::chrono::seconds(1);
+// The user hears when another copy has kept the lock this long.
+constexpr auto kBusyTell = std::chrono::seconds(5);
 // Another copy holds the lock for one read and write of the file: the waits
 // between tries while it does.
 constexpr int kFirstRetryMs = 20;
@@ -241,6 +252,38 @@ FileState ReadFile(const QString& path, std::map<QString, QVariant>& values)
 
 enum class WriteResult { Written, Busy, Failed };
 
+std::chrono::system_clock::time_point ModifiedAt(const struct stat& st)
+{
+    return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+        std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes the empty lock `st` at `path` when its owner is gone. QLockFile
+// holds an flock on its lock from the moment it creates it, before it fills
+// it: one whose flock can be taken has no live owner.
+void RemoveIfOwnerGone(const QString& path, const struct stat& st)
+{
+    // Another copy removing the same lock at once must not remove a new one.
+    QLockFile removing(path + QStringLiteral(".rmlock"));
+    if (!removing.tryLock(0))
+        return;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    struct stat opened {};
+    struct stat now {};
+    if (::fstat(fd, &opened) == 0 && SameFile(opened, st) && opened.st_size == 0
+        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &now) == 0 && SameFile(now, opened))
+        ::unlink(name.constData());
+    ::close(fd);
+}
+
 // Whether the lock file at `path` can serve: it is missing or a regular file
 // this process can read (QLockFile would take a folder for a held lock and
 // wait for ever). An empty one whose owner died before writing its details
@@ -251,17 +294,13 @@ bool LockIsUsable(const QString& path)
     struct stat st {};
     if (::lstat(name.constData(), &st) != 0)
         return errno == ENOENT;
-    if (!S_ISREG(st.st_mode) || ::access(name.constData(), R_OK) != 0)
+    if (!S_ISREG(st.st_mode))
         return false;
-    const auto age = std::chrono::system_clock::now() - std::chrono::system_clock::from_time_t(st.st_mtime);
-    if (st.st_size == 0 && age > kEmptyLockStale) {
-        // Another copy removing the same lock at once must not remove a new one.
-        QLockFile removing(path + QStringLiteral(".rmlock"));
-        struct stat again {};
-        if (removing.tryLock(0) && ::lstat(name.constData(), &again) == 0 && again.st_ino == st.st_ino
-            && again.st_size == 0)
-            ::unlink(name.constData());
-    }
+    // Its owner may have let it go since: then it is missing.
+    if (::access(name.constData(), R_OK) != 0)
+        return errno == ENOENT;
+    if (st.st_size == 0 && std::chrono::system_clock::now() - ModifiedAt(st) > kEmptyLockStale)
+        RemoveIfOwnerGone(path, st);
     return true;
 }
 
@@ -301,15 +340,6 @@ WriteResult WriteChanges(ProfileData& data)
     return WriteResult::Written;
 }
 
-void TellNotSaved(ProfileData& data)
-{
-    if (!data.toldNotSaved)
-        MessageBoxes().ShowMessage(QStringLiteral("The settings could not be saved to %1. "
-                                                  "The file there is left as it was.")
-                                       .arg(data.path));
-    data.toldNotSaved = true;
-}
-
 void QueueRetry(ProfileData& data)
 {
     if (data.retryQueued || !QCoreApplication::instance())
@@ -337,6 +367,37 @@ void QueueFlush(ProfileData& data)
             CProfile::Flush();
         }
     });
+}
+
+// Says `text` once until a write succeeds again. The message's own event
+// loop runs the idle writes: they neither try the file nor say it again
+// while it is open, and what they left is written once it is closed.
+void TellOnce(ProfileData& data, bool ProfileData::*told, const QString& text)
+{
+    if (data.*told)
+        return;
+    data.*told = true;
+    data.telling = true;
+    MessageBoxes().ShowMessage(text);
+    if (Data().get() != &data)
+        return; // the profile was closed meanwhile
+    data.telling = false;
+    if (!data.changed.empty())
+        QueueFlush(data);
+}
+
+void TellNotSaved(ProfileData& data)
+{
+    TellOnce(data, &ProfileData::toldNotSaved,
+             QStringLiteral("The settings could not be saved to %1. The file there is left as it was.").arg(data.path));
+}
+
+void TellBusy(ProfileData& data)
+{
+    TellOnce(data, &ProfileData::toldBusy,
+             QStringLiteral("The settings cannot be saved to %1 for now: another running copy keeps the file's "
+                            "lock (%1.lock). They are saved as soon as it lets go.")
+                 .arg(data.path));
 }
 
 } // namespace
@@ -512,17 +573,24 @@ void CProfile::Refresh(const QString& section, const QString& entry)
 bool CProfile::Flush()
 {
     ProfileData* data = Data().get();
-    if (!data || data->unusable)
+    if (!data || data->unusable || data->telling)
         return false;
     if (data->changed.empty())
         return true;
+    const auto now = std::chrono::steady_clock::now();
     switch (WriteChanges(*data)) {
     case WriteResult::Written:
         data->retryMs = 0;
+        data->busySince = {};
+        data->toldNotSaved = data->toldBusy = false;
         return true;
     case WriteResult::Busy:
         // Not a failure: the changes are kept and written on a later try.
+        if (data->busySince == std::chrono::steady_clock::time_point())
+            data->busySince = now;
         QueueRetry(*data);
+        if (now - data->busySince >= kBusyTell)
+            TellBusy(*data);
         return true;
     case WriteResult::Failed:
         break;
@@ -553,8 +621,10 @@ QString CProfileList::Refresh(const QString& mine, bool changed, const QString& 
         return mine;
     if (!changed)
         return Load(missing);
+    // The file's list becomes the one last read: what this copy changed
+    // before stays a change of its own, to be written by the next Save.
     const QString base = m_stored;
-    return m_join(MergeByName(m_split(base), m_split(mine), m_split(Load(missing))));
+    return m_join(MergeIntoMine(m_split(base), m_split(mine), m_split(Load(missing))));
 }
 
 QString CProfileList::Save(const QString& mine, const QString& missing)
@@ -564,7 +634,7 @@ QString CProfileList::Save(const QString& mine, const QString& missing)
     // A list never read from the profile is this copy's own as a whole.
     const CProfile::Merge merge = [loaded = m_loaded, base = m_split(m_stored), ours = m_split(mine),
                                    split = m_split, join = m_join, missing, mine](const QString* theirs) {
-        return loaded ? join(MergeByName(base, ours, split(theirs ? *theirs : missing))) : mine;
+        return loaded ? join(MergeIntoMine(base, ours, split(theirs ? *theirs : missing))) : mine;
     };
     if (!CProfile::WriteProfileMerge(m_section, m_entry, merge))
         return mine;

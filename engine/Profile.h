@@ -5,10 +5,11 @@
 // or at once by Flush (after OK in a dialog) and Close. A write changes only
 // the keys this process changed in the file as it is then, so two running
 // copies keep each other's changes, and replaces the old file only when the
-// new one is complete; afterwards the values read are the file's as written. A file that cannot be written is left as it was and
-// the user is told once. A path that is not a regular file (a FIFO, a
-// folder) is never opened; neither it nor a file that cannot be read is
-// ever written: defaults, a message, no writes.
+// new one is complete; afterwards the values read are the file's as
+// written. A file that cannot be written is left as it was and the user is
+// told once, until a write succeeds again. A path that is not a regular
+// file (a FIFO, a folder) is never opened; neither it nor a file that
+// cannot be read is ever written: defaults, a message, no writes.
 //
 // Until a key or a file is set, reads return their defaults and writes fail,
 // so nothing touches the disk before start-up has chosen the profile.
@@ -58,9 +59,10 @@ public:
     static void Refresh(const QString& section, const QString& entry);
 
     // Writes this process's pending changes to disk; false when the file
-    // could not be written (the old file is then untouched). While another
-    // copy holds the file's lock nothing waits: the write is tried again from
-    // a timer, and Close waits a bounded time for it.
+    // could not be written (the old file is then untouched) or while the
+    // user is being told so. While another copy holds the file's lock
+    // nothing waits: the write is tried again from a timer (the user hears
+    // of it once after a few seconds), and Close waits a bounded time for it.
     static bool Flush();
 
 private:
@@ -69,9 +71,9 @@ private:
 };
 
 // A list kept in one profile value that other running copies change too
-// (the macros, the crop presets). A write applies this copy's own changes
-// since it last read or wrote the list to the list as the file holds it at
-// that moment, entry by entry by name.
+// (the macros, the crop presets). A write stores this copy's list as it
+// stands, with what other copies changed in the file's list since this copy
+// last read or wrote it folded in (MergeIntoMine).
 class CProfileList {
 public:
     using Split = std::function<std::vector<NamedEntry>(const QString& text)>;
@@ -80,10 +82,13 @@ public:
 
     // The list as the file holds it now; `missing` when it holds none.
     QString Load(const QString& missing);
-    // The same with the changes that `mine` made to the list last read or
-    // written still applied (when it `changed` it); `mine` itself when the
-    // list was never read.
+    // `mine` (when it `changed` the list last read or written) with what
+    // other copies changed in the file since; `mine` itself when the list
+    // was never read. The file's list becomes the one last read, so the
+    // changes of `mine` are still to be saved.
     QString Refresh(const QString& mine, bool changed, const QString& missing);
+    // The list as last read or written.
+    const QString& Stored() const { return m_stored; }
     // Writes the changes `mine` made to the list last read or written;
     // returns the list as this copy now holds it.
     QString Save(const QString& mine, const QString& missing);

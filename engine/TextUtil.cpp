@@ -159,25 +159,69 @@ int FloatModulo(int a, float b)
     return t < INT_MIN ? INT_MIN : t > INT_MAX ? INT_MAX : static_cast<int>(t);
 }
 
-std::vector<NamedEntry> MergeByName(const std::vector<NamedEntry>& base, const std::vector<NamedEntry>& mine,
-                                    std::vector<NamedEntry> theirs)
+namespace {
+
+// For each entry of `list`, the index of the entry of `base` it stands for,
+// or -1 for one added. Entries kept as they were are paired first (name and
+// text alike, the n-th such entry with the n-th), then edited ones by name
+// in the order of the remaining entries of that name.
+std::vector<int> MatchToBase(const std::vector<NamedEntry>& base, const std::vector<NamedEntry>& list)
 {
-    const auto find = [](const std::vector<NamedEntry>& list, const QString& name) {
-        return std::find_if(list.begin(), list.end(), [&](const NamedEntry& e) { return e.first == name; });
+    std::vector<int> match(list.size(), -1);
+    std::vector<bool> taken(base.size(), false);
+    const auto pair = [&](bool byTextToo) {
+        for (size_t i = 0; i < list.size(); ++i) {
+            for (size_t b = 0; b < base.size() && match[i] < 0; ++b) {
+                if (!taken[b] && base[b].first == list[i].first && (!byTextToo || base[b].second == list[i].second)) {
+                    match[i] = static_cast<int>(b);
+                    taken[b] = true;
+                }
+            }
+        }
     };
-    for (const NamedEntry& old : base)
-        if (find(mine, old.first) == mine.end())
-            std::erase_if(theirs, [&](const NamedEntry& e) { return e.first == old.first; });
-    for (const NamedEntry& entry : mine) {
-        const auto old = find(base, entry.first);
-        if (old != base.end() && old->second == entry.second)
-            continue; // not changed here: theirs stands
-        const auto there = std::find_if(theirs.begin(), theirs.end(),
-                                        [&](const NamedEntry& e) { return e.first == entry.first; });
-        if (there != theirs.end())
-            there->second = entry.second;
-        else
-            theirs.push_back(entry);
+    pair(true);
+    pair(false);
+    return match;
+}
+
+} // namespace
+
+std::vector<NamedEntry> MergeIntoMine(const std::vector<NamedEntry>& base, const std::vector<NamedEntry>& mine,
+                                      const std::vector<NamedEntry>& theirs)
+{
+    const std::vector<int> mineInBase = MatchToBase(base, mine);
+    const std::vector<int> theirsInBase = MatchToBase(base, theirs);
+    std::vector<int> baseInTheirs(base.size(), -1);
+    for (size_t t = 0; t < theirs.size(); ++t)
+        if (theirsInBase[t] >= 0)
+            baseInTheirs[size_t(theirsInBase[t])] = static_cast<int>(t);
+    // Beside each entry of the result, the entry of `theirs` it stands for
+    // (-1: none), where their additions find the entry they followed.
+    std::vector<NamedEntry> merged;
+    std::vector<int> inTheirs;
+    for (size_t m = 0; m < mine.size(); ++m) {
+        const int b = mineInBase[m];
+        const int t = b < 0 ? -1 : baseInTheirs[size_t(b)];
+        if (b >= 0 && mine[m] == base[size_t(b)]) {
+            if (t < 0)
+                continue; // removed there, kept as it was here
+            merged.push_back(theirs[size_t(t)]);
+        } else {
+            merged.push_back(mine[m]); // added or changed here
+        }
+        inTheirs.push_back(t);
     }
-    return theirs;
+    for (size_t t = 0; t < theirs.size(); ++t) {
+        if (theirsInBase[t] >= 0)
+            continue;
+        size_t at = t == 0 ? 0 : merged.size();
+        if (t > 0) {
+            const auto before = std::find(inTheirs.begin(), inTheirs.end(), static_cast<int>(t) - 1);
+            if (before != inTheirs.end())
+                at = size_t(before - inTheirs.begin()) + 1;
+        }
+        merged.insert(merged.begin() + qsizetype(at), theirs[t]);
+        inTheirs.insert(inTheirs.begin() + qsizetype(at), static_cast<int>(t));
+    }
+    return merged;
 }

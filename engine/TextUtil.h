@@ -45,9 +45,14 @@ int FloatModulo(int a, float b);
 
 // One entry of a list kept in one profile value: its name and its text.
 using NamedEntry = std::pair<QString, QString>;
-// The list `theirs` (as another running copy may have left it) with the
-// changes that turned `base` into `mine` made by name: entries gone from
-// `mine` removed, entries changed or added in `mine` put in place of the
-// entry of that name, or appended when there is none.
-std::vector<NamedEntry> MergeByName(const std::vector<NamedEntry>& base, const std::vector<NamedEntry>& mine,
-                                    std::vector<NamedEntry> theirs);
+// This copy's list `mine` with what another copy changed to turn `base` (the
+// list as this copy last read or wrote it) into `theirs` folded in: an entry
+// it added goes after the entry it followed there (first when it led the
+// list; at the end when that entry is gone), and an entry it removed or
+// edited goes or takes its text when `mine` holds it as `base` did.
+// Everything else (order, names, entries added, removed or edited here)
+// stays as in `mine`; with `theirs` equal to `base` the result is `mine`.
+// Entries of one name are told apart by their text, then by their order
+// among the others of that name: two are never taken for one.
+std::vector<NamedEntry> MergeIntoMine(const std::vector<NamedEntry>& base, const std::vector<NamedEntry>& mine,
+                                      const std::vector<NamedEntry>& theirs);

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -254,23 +255,26 @@ int ExitCodeOf(pid_t pid)
 
 int InOtherCopy(const std::function<int(const Meet&)>& body, const std::function<void(const Meet&)>& meanwhile)
 {
-    int toChild[2], toParent[2];
-    if (::pipe(toChild) != 0 || ::pipe(toParent) != 0)
+    // Each keeps its own end only: a side gone before meeting is an end of file.
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return -1;
-    const auto meeting = [](int out, int in) {
-        return [out, in] {
+    const auto meeting = [](int fd, bool child) {
+        return [fd, child] {
             char byte = 0;
-            if (::write(out, "m", 1) != 1 || ::read(in, &byte, 1) != 1)
+            if ((::send(fd, "m", 1, MSG_NOSIGNAL) != 1 || TEMP_FAILURE_RETRY(::recv(fd, &byte, 1, 0)) != 1) && child)
                 _exit(98);
         };
     };
     const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body(meeting(toParent[1], toChild[0])));
-    if (meanwhile)
-        meanwhile(meeting(toChild[1], toParent[0]));
-    for (const int fd : {toChild[0], toChild[1], toParent[0], toParent[1]})
-        ::close(fd);
+    if (pid == 0) {
+        ::close(ends[0]);
+        _exit(body(meeting(ends[1], true)));
+    }
+    ::close(ends[1]);
+    if (meanwhile && pid > 0)
+        meanwhile(meeting(ends[0], false));
+    ::close(ends[0]);
     return ExitCodeOf(pid);
 }
 

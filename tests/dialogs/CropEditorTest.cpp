@@ -438,3 +438,44 @@ TEST_F(CropEditorTest, DefaultsAsksAndCancelKeepsTheList)
     EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Crop/Presets").toString(), theCropPresets.ToString());
     CProfile::Close();
 }
+
+// OK stores the list as left (Move Down, Add after row 2, a rename, two of one
+// name, the second of two removed) with a preset added before ("S") and what
+// another copy did meanwhile ("C" made "X"). Letters of `all` stand for rules.
+TEST_F(CropEditorTest, OkStoresTheListAsEditedWithTheOtherCopysChanges)
+{
+    const QString all = "ABCaENnSX";
+    const QStringList rules = {"0;4.00;3.00;A;0", "0;3.00;2.00;B;0", "1;640.00;480.00;C;0", "0;16.00;9.00;A;0",
+        "0;3.00;2.00;Bee;0", "0;1.00;1.00;New_Crop_Rule;0", "0;2.00;1.00;New_Crop_Rule;0", "0;1.00;1.00;S;0",
+        "0;5.00;4.00;X;0"};
+    const auto text = [&](const QString& l) { QString t; for (QChar c : l) t += rules[all.indexOf(c)] + '|'; return t; };
+    testjpeg::TempDir dir;
+    const QString file = QString::fromStdString((dir / "Pixmend.conf").string());
+    for (const auto& [other, stored] : {std::pair{false, "EANnCS"}, std::pair{true, "EANnSX"}}) {
+        CProfile::SetFilePath(file);
+        ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", text("ABCa")) && CProfile::Flush());
+        theCropPresets.LoadFromProfile();
+        theCropPresets.AddUnique(rules[7]);
+        WhenModal<CCustCropPresetsDlg>([&, other = other](CCustCropPresetsDlg* d) {
+            EXPECT_EQ(!other ? 0 : testjpeg::InOtherCopy([&](const testjpeg::Meet&) {
+                theCropPresets.LoadFromProfile();
+                theCropPresets.Rules()[2] = CropRule{0, "X", 5, 4, 0};
+                theCropPresets.SaveToProfile();
+                return CProfile::Flush() ? 0 : 1;
+            }), 0);
+            for (const auto& [row, id] : {std::pair{0, 1073}, std::pair{1, 1070}, std::pair{0, 1064},
+                                          std::pair{4, 1071}, std::pair{2, 1070}, std::pair{3, 1068}}) {
+                SelectRow(Item<QListWidget>(d, 1063), row);
+                if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(d, id)))
+                    TypeInto(edit, id == 1064 ? "Bee" : "2");
+                else
+                    Click(Item<QPushButton>(d, id));
+            }
+            Click(Item<QPushButton>(d, CCustCropPresetsDlg::IDOK));
+        });
+        QString current;
+        theCropPresets.EditPresets(current);
+        CProfile::Close();
+        EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Crop/Presets").toString(), text(stored));
+    }
+}

@@ -19,9 +19,11 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -42,8 +44,10 @@ public:
     bool AskOkCancel(const QString& text) override
     {
         questions << text;
-        return true;
+        const auto buttons = QMessageBox::Ok | QMessageBox::Cancel;
+        return !realBox || QMessageBox(QMessageBox::Warning, "Pixmend", text, buttons).exec() == QMessageBox::Ok;
     }
+    bool realBox = false;
     SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
     bool ReportProgress(int) override { return true; }
     bool yes = false;
@@ -310,6 +314,30 @@ TEST_F(MacroDialogsTest, ReturnPressesTheFocusedButton)
         row.dialog->hide();
     }
     editor.GetPage().OnCancel();
+    // Held on Remove, Return answers its question once and presses nothing more.
+    Store(list, {QStringLiteral("Trip"), QStringLiteral("Home")});
+    manager.show();
+    manager.GetList()->setCurrentRow(0);
+    GetDlgItem(&manager, 1071)->setFocus();
+    boxes.realBox = true;
+    int repeats = 4;
+    bool done = false;
+    std::function<void()> repeat = [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        QWidget* top = modal ? modal : &manager;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, {}, "\r", true);
+        done = repeats-- <= 0 && !modal;
+        if (!done) // the next comes in whatever event loop this one opens
+            QTimer::singleShot(0, repeat);
+        if (repeats >= 0)
+            QApplication::sendEvent(top->focusWidget() ? top->focusWidget() : top, &press);
+        else if (modal)
+            static_cast<QDialog*>(modal)->done(QMessageBox::Ok);
+    };
+    QTimer::singleShot(0, repeat);
+    QTest::keyClick(GetDlgItem(&manager, 1071), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    EXPECT_TRUE(list.GetNames() == QStringList{"Home"} && boxes.questions.size() == 1 && manager.isVisible());
 }
 
 // Two running copies, each with its macro manager: the one opened after the

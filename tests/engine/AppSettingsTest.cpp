@@ -6,6 +6,7 @@
 #include "ScopedTmpfs.h"
 #include "TestJpeg.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLockFile>
@@ -18,6 +19,8 @@
 #include <random>
 #include <tuple>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -153,7 +156,7 @@ TEST_F(ProfileTest, RandomTextReadsBackThroughQSettings)
 }
 
 // On a full disk the profile is never replaced: the old file stays byte for
-// byte, and the user is told once.
+// byte, and the user is told once, writes while the message is open included.
 TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
 {
     testjpeg::ScopedTmpfs disk(64 * 1024);
@@ -167,7 +170,13 @@ TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
     const std::vector<uint8_t> before = testjpeg::ReadFile(disk / "Pixmend.conf");
     ASSERT_GT(before.size(), 20000u);
 
-    CAnswerBoxes boxes;
+    struct : CAnswerBoxes { // a message whose event loop runs the idle writes
+        void ShowMessage(const QString& text) override
+        {
+            if ((messages << text).size() < 3 && CProfile::WriteProfileInt("View", "SzX", messages.size()))
+                CProfile::Flush();
+        }
+    } boxes;
     CProfile::SetFilePath(file);
     // Room for part of the new file only: a write that fails half-way.
     disk.Fill(20 * 1024);
@@ -308,22 +317,29 @@ TEST_F(ProfileTest, TwoCopiesEditingPresetsKeepEachOthersPresets)
 
 // A lock beside the file that cannot be taken now holds the UI thread a
 // moment at most: an empty one its owner never filled is stale, a folder is
-// no lock (one message), and one another copy holds is tried again until
-// the write at exit, which waits for it a bounded time.
+// no lock (one message), and one another copy holds (or has made and not
+// filled yet) stays and is tried again from a timer until it is let go, or
+// until the write at exit, which waits for it a bounded time.
 TEST_F(ProfileTest, NoWriteWaitsForTheLock)
 {
     CProfile::Close();
+    int argc = 1;
+    char name[] = "engine_tests", *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv); // runs the retries
     const std::string lock = (m_tmp / "Pixmend.conf.lock").string();
     struct Row {
         const char* what;
         std::function<void()> setUp;
         bool held; // by another copy until this one has flushed
         bool written;
+        time_t filling = 0; // held by its writer's flock alone, made at the end of the second this many ago
     };
     const Row rows[] = {
         {"empty", [&] { testjpeg::WriteFile(lock, {}); struct timeval old[2] = {{::time(nullptr) - 10, 0}, {::time(nullptr) - 10, 0}}; ::utimes(lock.c_str(), old); }, false, true},
         {"folder", [&] { ::mkdir(lock.c_str(), 0700); }, false, false},
         {"held", [] {}, true, true},
+        {"being filled", [] {}, true, true, 1},
+        {"being filled, old", [] {}, true, true, 10},
     };
     int value = 0;
     for (const Row& row : rows) {
@@ -333,24 +349,34 @@ TEST_F(ProfileTest, NoWriteWaitsForTheLock)
         qint64 flushMs = -1, closeMs = -1;
         bool flushed = false;
         CAnswerBoxes boxes;
+        const auto inFile = [&] { return QSettings(File(), QSettings::IniFormat).value("View/SzX").toInt() == value; };
         const auto writeAndClose = [&](const Meet& meet) {
             CProfile::SetFilePath(File());
             QElapsedTimer timer;
             timer.start();
             flushed = CProfile::WriteProfileInt("View", "SzX", value) && CProfile::Flush();
             flushMs = timer.restart();
+            EXPECT_TRUE(!row.held || QFile::exists(QString::fromStdString(lock))); // not taken for a dead one's
+            QCoreApplication::processEvents(); // the idle write comes while it is held
             meet();
+            while (row.held && !inFile() && timer.elapsed() < 5000)
+                QCoreApplication::processEvents();
+            EXPECT_TRUE(!row.held || inFile()); // by the retry, before the write at exit
+            timer.restart();
             CProfile::Close();
             closeMs = timer.elapsed();
         };
         if (row.held)
             EXPECT_EQ(InOtherCopy([&](const Meet& meet) {
                           QLockFile other(QString::fromStdString(lock));
-                          if (!other.tryLock(0))
+                          const int fd = row.filling ? ::open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL, 0644) : -1;
+                          const timespec made[2] = {{0, UTIME_OMIT}, {::time(nullptr) - row.filling, 999999999}};
+                          if (row.filling ? fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::futimens(fd, made) != 0
+                                          : !other.tryLock(0))
                               return 1;
                           meet(); // held while the other copy flushes
                           meet();
-                          return 0;
+                          return fd < 0 || ::unlink(lock.c_str()) == 0 ? 0 : 2;
                       },
                       [&](const Meet& meet) {
                           meet();

@@ -70,9 +70,16 @@ public:
     int EditMacro(CBatch* batch) override
     {
         edited << batch->GetName();
+        // A rename that also drops the last operation, as the editor would.
+        if (!rename.isEmpty()) {
+            batch->SetName(rename);
+            delete batch->GetOperations().back();
+            batch->GetOperations().pop_back();
+        }
         return 1;
     }
     QStringList edited;
+    QString rename;
 };
 
 class MacroDialogsTest : public ::testing::Test {
@@ -341,13 +348,14 @@ TEST_F(MacroDialogsTest, ReturnPressesTheFocusedButton)
 }
 
 // Two running copies, each with its macro manager: the one opened after the
-// other's OK shows the other's new macro, and its own OK removes only what it
-// removed.
+// other's OK shows the other's new macro, and its own OK stores its list as
+// left (two macros of one name, the second of two removed, a rename in
+// place) with the other's macro added.
 TEST_F(MacroDialogsTest, ManagersOfTwoCopiesKeepEachOthersMacros)
 {
     CAnswerBoxes boxes;
     CBatchList list;
-    Store(list, {QStringLiteral("Trip"), QStringLiteral("Home")});
+    Store(list, {QStringLiteral("Trip"), QStringLiteral("Trip"), QStringLiteral("Home")});
     ASSERT_TRUE(CProfile::Flush());
     const auto clickOk = [](QDialog& dlg) {
         QTest::mouseClick(dlg.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
@@ -374,14 +382,21 @@ TEST_F(MacroDialogsTest, ManagersOfTwoCopiesKeepEachOthersMacros)
               0);
     CTestManager dlg(list, prototypes);
     dlg.show();
-    EXPECT_EQ(list.GetNames(), (QStringList{"Trip", "Home", "Copy of Trip"}));
+    EXPECT_EQ(list.GetNames(), (QStringList{"Trip", "Trip", "Home", "Copy of Trip"}));
     dlg.GetList()->setCurrentRow(1);
     QTest::mouseClick(GetDlgItem(&dlg, 1071), Qt::LeftButton);
+    dlg.GetList()->setCurrentRow(1);
+    dlg.rename = "Trip";
+    QTest::mouseClick(GetDlgItem(&dlg, 1115), Qt::LeftButton);
     clickOk(dlg);
     CProfile::Close();
     CProfile::SetFilePath(file);
     CBatchList reread;
     reread.Load(&prototypes);
-    EXPECT_EQ(reread.GetNames(), (QStringList{"Trip", "Copy of Trip"}));
+    EXPECT_EQ(reread.GetNames(), (QStringList{"Trip", "Trip", "Copy of Trip"}));
     EXPECT_EQ(list.GetNames(), reread.GetNames());
+    std::vector<size_t> operations;
+    for (const CBatch* batch : reread.GetBatches())
+        operations.push_back(batch->GetOperations().size());
+    EXPECT_EQ(operations, (std::vector<size_t>{2, 1, 2}));
 }

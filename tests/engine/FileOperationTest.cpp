@@ -625,10 +625,11 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             Write(src / "outside/keep.jpg", "keep");
             std::filesystem::create_symlink(outside, swapped);
         }
-        if (row.name == "absolute link twice") {
+        if (row.name == "absolute link twice")
             std::filesystem::create_symlink(album / "a.jpg", album / "abs");
+        // Copied twice: the read-only folder the first run made takes nothing from a plain user's second.
+        if (row.name == "absolute link twice" || row.name == "killed at a link's rename")
             std::filesystem::remove_all(album / "ro");
-        }
         // A plain user cannot take a file out of a read-only folder: that one is read-only for copies and for
         // the plain user's delete only.
         const int ro = row.code == C::Copy || row.plainUser ? 0555 : 0755;
@@ -645,7 +646,9 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             continue;
         }
         if (row.name == "set-user-ID") {
-            EXPECT_EQ(::chown((album / "a.jpg").c_str(), 65534, 65534), root ? 0 : -1);
+            if (root) { // another's file; a plain user's own keeps its bits
+                EXPECT_EQ(::chown((album / "a.jpg").c_str(), 65534, 65534), 0);
+            }
             ::chmod((album / "a.jpg").c_str(), 06755);
         }
         if (row.name == "private target") {

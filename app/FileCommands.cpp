@@ -441,7 +441,7 @@ void CPixmendApp::RegisterFileCommands()
     // Whether a file item follows (step 1) or precedes (-1) the current item.
     const auto fileAfter = [this](int step) {
         CChildBrowseView* browser = GetBrowser();
-        return browser && browser->FindFile(browser->GetStepIndex(), step) >= 0;
+        return browser && browser->FindStep(step) >= 0;
     };
     const auto anyFile = [this] {
         CChildBrowseView* browser = GetBrowser();

@@ -239,6 +239,8 @@ void CBrowseDlg::DeleteItem(int index)
 {
     if (index < 0 || index >= GetItemCount())
         return;
+    if (index == m_nCurrent)
+        m_stepFrom = GetEntry(index);
     ++m_nQuiet;
     m_model->Remove(index);
     --m_nQuiet;
@@ -255,11 +257,12 @@ void CBrowseDlg::DeleteAll()
     m_nameMap.clear();
     m_nCurrent = -1;
     m_strCurrentName.clear();
-    m_strStepFromName.clear();
+    m_stepFrom = {};
 }
 
 void CBrowseDlg::SortAndRemap(int sortType)
 {
+    m_nSortType = sortType;
     ++m_nQuiet;
     m_model->Sort(sortType);
     --m_nQuiet;
@@ -302,7 +305,7 @@ int CBrowseDlg::SelectByName(const QString& path)
         return -1;
     m_nCurrent = index;
     m_strCurrentName = name;
-    m_strStepFromName.clear();
+    m_stepFrom = {};
     const QModelIndex item = Index(index);
     QItemSelectionModel* selection = m_list->selectionModel();
     ++m_nQuiet;
@@ -324,8 +327,8 @@ void CBrowseDlg::ForgetCurrent()
     m_focusTimer.stop();
     SetAllSelected(false);
     SetFocused(-1);
-    if (!m_strCurrentName.isEmpty())
-        m_strStepFromName = m_strCurrentName;
+    if (m_nCurrent >= 0)
+        m_stepFrom = GetEntry(m_nCurrent);
     m_nCurrent = -1;
     m_strCurrentName.clear();
 }
@@ -405,18 +408,53 @@ int CBrowseDlg::FindFile(int from, int step) const
 
 int CBrowseDlg::GetStepIndex() const
 {
-    return m_nCurrent >= 0 || m_strStepFromName.isEmpty() ? m_nCurrent : FindName(m_strStepFromName);
+    return m_nCurrent >= 0 || m_stepFrom.name.isEmpty() ? m_nCurrent : FindName(m_stepFrom.name);
+}
+
+int CBrowseDlg::PlaceOf(const FileListEntry& entry) const
+{
+    int low = 0;
+    int high = GetItemCount();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (CFileListModel::SortsBefore(GetEntry(middle), entry, m_nSortType))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+int CBrowseDlg::FindStep(int step) const
+{
+    const int from = GetStepIndex();
+    if (from >= 0 || m_stepFrom.name.isEmpty())
+        return FindFile(from, step);
+    // Its file is gone: the items around the place it held.
+    const int place = PlaceOf(m_stepFrom);
+    return FindFile(step > 0 ? place - 1 : place, step);
+}
+
+FileListEntry CBrowseDlg::GetStepPlace() const
+{
+    return m_nCurrent >= 0 ? GetEntry(m_nCurrent) : m_stepFrom;
+}
+
+void CBrowseDlg::SetStepPlace(const FileListEntry& place)
+{
+    if (m_nCurrent < 0)
+        m_stepFrom = place;
 }
 
 QString CBrowseDlg::GetNextName() const
 {
-    const int index = FindFile(GetStepIndex(), 1);
+    const int index = FindStep(1);
     return index >= 0 ? GetNameAt(index) : QString();
 }
 
 QString CBrowseDlg::GetPrevName() const
 {
-    const int index = FindFile(GetStepIndex(), -1);
+    const int index = FindStep(-1);
     return index >= 0 ? GetNameAt(index) : QString();
 }
 
@@ -512,9 +550,10 @@ bool CBrowseDlg::OnEndLabelEdit(int index, const QString& text)
     if (!app || index < 0 || index >= GetItemCount())
         return false;
     const QString oldName = GetEntry(index).name;
-    // A bare name only: nothing that leaves the folder or names it.
-    if (text.isEmpty() || text == QLatin1String(".") || text == QLatin1String("..") || text.contains(QLatin1Char('/'))
-        || text.contains(QChar(0))) {
+    // A bare name only: nothing that leaves the folder or names it, and
+    // something to see.
+    if (text.trimmed().isEmpty() || text == QLatin1String(".") || text == QLatin1String("..")
+        || text.contains(QLatin1Char('/')) || text.contains(QChar(0))) {
         MessageBoxes().ShowError(QStringLiteral("%1 could not be renamed: \"%2\" is not a valid file name.").arg(oldName, text));
         return false;
     }
@@ -538,8 +577,8 @@ bool CBrowseDlg::OnEndLabelEdit(int index, const QString& text)
         m_queueThumbnail(to);
     if (m_strCurrentName == oldName)
         m_strCurrentName = newName;
-    if (m_strStepFromName == oldName)
-        m_strStepFromName = newName;
+    if (m_stepFrom.name == oldName)
+        m_stepFrom.name = newName;
     if (GetEntry(index).directory)
         RemoveFolderHistory(from);
     app->PathRenamed(from, to);

@@ -6,8 +6,10 @@
 // The name map finds an item by its exact file name (Photos and photos are
 // two names); it is rebuilt after every sort and every removal. The current
 // item is the open image's: it is kept by name and found again after every
-// sort, so it never points at a neighbour. Selection and focus live in the
-// list's selection model and follow their files through a sort.
+// sort, so it never points at a neighbour. Without a current item, Next and
+// Previous go on from a remembered entry: its item while listed, else the
+// place it would sort into. Selection and focus live in the list's
+// selection model and follow their files through a sort.
 //
 // Moving the focus opens the focused item once it rests there for 300 ms,
 // unless a command starts meanwhile: a command acts on the selection as it
@@ -54,11 +56,12 @@ public:
     // Appends the batch as one insertion (unsorted until SortAndRemap).
     void AddItems(std::vector<FileListEntry>&& entries);
     void AddItem(const FileListEntry& entry);
-    // Removes one item with its picture; the current item follows its file.
+    // Removes one item with its picture; the current item follows its file,
+    // and stepping goes on from its place once it is gone.
     void DeleteItem(int index);
     // Current index -1, every item gone.
     void DeleteAll();
-    // Sorts with CompareEntries on `sortType`, rebuilds the name map and
+    // Sorts with SortsBefore on `sortType`, rebuilds the name map and
     // finds the current item again by its name.
     void SortAndRemap(int sortType);
     // The thumbnail of the file `name`; ignored for a name not listed and for folders.
@@ -88,16 +91,23 @@ public:
 
     // The name of item `index` (below 0: the current item); empty beyond the list.
     QString GetNameAt(int index) const;
-    // The names of the nearest file items after and before the step item
-    // (folders are passed over); empty when there is none.
+    // The names of the items FindStep gives; empty when there is none.
     QString GetNextName() const;
     QString GetPrevName() const;
     // The first file item from `from` + `step` on, stepping by `step`; -1: none.
     int FindFile(int from, int step) const;
     int GetCurrentIndex() const { return m_nCurrent; }
     // Where Next and Previous step from: the current item, or else the item
-    // current before ForgetCurrent; -1 for none.
+    // of the remembered entry; -1 for none.
     int GetStepIndex() const;
+    // The file item Next (`step` 1) or Previous (-1) opens, folders passed
+    // over; with the remembered entry no longer listed, the nearest after or
+    // before its place. -1: none.
+    int FindStep(int step) const;
+    // The current item's entry, else the remembered one (empty name: none).
+    FileListEntry GetStepPlace() const;
+    // While no item is current, Next and Previous go on from `place`.
+    void SetStepPlace(const FileListEntry& place);
     // The index of the item named exactly `name`, or -1.
     int FindName(const QString& name) const { return m_nameMap.value(name, -1); }
 
@@ -150,6 +160,8 @@ private:
     void Remap();
     void FindCurrentAgain();
     void RestoreFocusToCurrent();
+    // How many items sort before `entry`.
+    int PlaceOf(const FileListEntry& entry) const;
     QModelIndex Index(int row) const;
 
     CFileListModel* m_model;
@@ -162,8 +174,11 @@ private:
     int m_nCurrent = -1;
     // The open image's file name while it is listed; empty after a clearing.
     QString m_strCurrentName;
-    // The item current before ForgetCurrent, until an item is current again.
-    QString m_strStepFromName;
+    // The entry stepped from while no item is current: the item current
+    // before ForgetCurrent, a removal or a reload (empty name: none).
+    FileListEntry m_stepFrom;
+    // The order of the last sort.
+    int m_nSortType = 0;
     QHash<QString, int> m_nameMap;
     // Changes made here, not by the user, do not start the focus timer.
     int m_nQuiet = 0;

@@ -43,6 +43,13 @@ int SortType()
     return app ? app->BrowserSettings().SortType : 0;
 }
 
+// Only an item of this folder stands for the file: the name alone could be
+// another file's here.
+bool IsInFolder(const QString& path, const QString& folder)
+{
+    return JoinPath(folder, path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)) == path;
+}
+
 // The view whose calls the Preferences hooks make.
 const CChildBrowseView* g_hooksOwner = nullptr;
 
@@ -137,8 +144,19 @@ void CChildBrowseView::FillFolder(int mode)
         const CAppSettings settings = app ? app->BrowserSettings() : CAppSettings();
         const int flags = (settings.ThumbBorder ? 3 : 0) | (settings.ThumbShadow ? 4 : 0);
         GetThumbLoader()->SetParameters(std::clamp(settings.ThumbWidth, 40, 150), flags, m_pDlg->WindowColour());
+        const QString folder = CurrentFolder();
+        const bool sameFolder = folder == m_strListedFolder;
+        const FileListEntry place = sameFolder ? m_pDlg->GetStepPlace() : FileListEntry();
         DeleteAll();
-        m_listLoader->StartFolder(CurrentFolder());
+        m_strListedFolder = folder;
+        m_pDlg->SetStepPlace(place);
+        // The open image's item becomes current again as after its opening.
+        const CKsImage* image = app ? &app->BrowserImage() : nullptr;
+        if (image && image->IsLoaded() && IsInFolder(image->GetPath(), folder))
+            m_strPendingName = image->GetPath();
+        else if (!sameFolder)
+            m_strPendingName.clear();
+        m_listLoader->StartFolder(folder);
         if (m_listLoader->WaitForEntries(1, kFirstEntryWait))
             m_listLoader->WaitForEntries(kFirstBatch, kFirstBatchWait);
         FetchEntries(kFirstBatch);
@@ -211,10 +229,10 @@ bool CChildBrowseView::OnIdle(long count)
     ThumbCacheEntry thumbnail;
     const bool tookThumbnail = loader->PopThumbnail(thumbnail);
     if (tookThumbnail) {
-        const QString name = thumbnail.path.mid(thumbnail.path.lastIndexOf(QLatin1Char('/')) + 1);
         // Only a thumbnail of this folder's file of that name.
-        if (JoinPath(CurrentFolder(), name) == thumbnail.path)
-            m_pDlg->SetThumbnail(name, thumbnail.bitmap, thumbnail.width, thumbnail.height);
+        if (IsInFolder(thumbnail.path, CurrentFolder()))
+            m_pDlg->SetThumbnail(thumbnail.path.mid(thumbnail.path.lastIndexOf(QLatin1Char('/')) + 1), thumbnail.bitmap,
+                                 thumbnail.width, thumbnail.height);
     }
     // More only while something waits to be taken; the workers' callbacks
     // wake the idle steps again when their next results are ready.
@@ -260,11 +278,9 @@ void CChildBrowseView::FollowOpenImage(const QString& path)
 {
     m_pDlg->ForgetCurrent();
     m_strPendingName.clear();
-    // Only an item of this folder stands for the file: the name alone could
-    // be another file's here. Saved elsewhere, the photo has no item, and
-    // stepping goes on from the one it came from.
-    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    if (JoinPath(CurrentFolder(), name) == path)
+    // Saved elsewhere, the photo has no item, and stepping goes on from the
+    // one it came from.
+    if (IsInFolder(path, CurrentFolder()))
         SelectOrRemember(path);
 }
 

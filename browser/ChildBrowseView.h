@@ -37,7 +37,10 @@ public:
     // Lists the application's current folder (`folder` is not used). Modes:
     // 0 full reload, 1 nothing, 2 add entries new on disk, 3 remove entries
     // that vanished from disk. After a full reload with the open-first flag
-    // set, item 0 of the complete, sorted listing is opened.
+    // set, item 0 of the complete, sorted listing is opened. A full reload
+    // keeps its place: the open image's item becomes current again once its
+    // entry arrives, and Next and Previous go on from where the current item
+    // stood meanwhile, or for good when its file is gone.
     void ShowFolder(const QString& folder, int mode) override;
     // One idle step; true while entries or thumbnails wait to be taken.
     bool OnIdle(long count);
@@ -66,6 +69,7 @@ public:
     int FindFile(int from, int step) const { return m_pDlg->FindFile(from, step); }
     int GetCurrentIndex() const { return m_pDlg->GetCurrentIndex(); }
     int GetStepIndex() const { return m_pDlg->GetStepIndex(); }
+    int FindStep(int step) const { return m_pDlg->FindStep(step); }
     int GetItemCount() const { return m_pDlg->GetItemCount(); }
     void ClearCurrent() { m_pDlg->ClearCurrent(); }
     void DeleteAll();
@@ -88,6 +92,8 @@ private:
     int m_nFirstVisible = -1;
     std::unique_ptr<CFileListLoader> m_listLoader;
     QString m_strPendingName;
+    // The folder of the last full reload.
+    QString m_strListedFolder;
     // A full reload asked to open its first item once the listing is complete.
     bool m_bOpenFirstPending = false;
 };

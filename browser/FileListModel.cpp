@@ -83,13 +83,22 @@ int CFileListModel::CompareEntries(const FileListEntry& a, const FileListEntry& 
     return a.name.compare(b.name, Qt::CaseInsensitive);
 }
 
+bool CFileListModel::SortsBefore(const FileListEntry& a, const FileListEntry& b, int sortType)
+{
+    if (const int c = CompareEntries(a, b, sortType))
+        return c < 0;
+    if (const int c = a.name.compare(b.name, Qt::CaseInsensitive))
+        return c < 0;
+    return a.name < b.name;
+}
+
 void CFileListModel::Sort(int sortType)
 {
     const size_t n = m_items.size();
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return CompareEntries(m_items[size_t(a)].entry, m_items[size_t(b)].entry, sortType) < 0;
+        return SortsBefore(m_items[size_t(a)].entry, m_items[size_t(b)].entry, sortType);
     });
     if (std::is_sorted(order.begin(), order.end()))
         return;

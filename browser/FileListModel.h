@@ -32,7 +32,7 @@ public:
     void Append(std::vector<FileListEntry>&& entries);
     void Remove(int row);
     void Clear();
-    // Folders first, then by name or time (CompareEntries), stable.
+    // Folders first, then by name or time (SortsBefore).
     void Sort(int sortType);
     void SetName(int row, const QString& name);
     void SetThumbnail(int row, const QPixmap& picture, int width, int height);
@@ -47,6 +47,9 @@ public:
     // A directory before a file; then times (sortType 1, older first) or
     // names ignoring case. Negative, zero or positive.
     static int CompareEntries(const FileListEntry& a, const FileListEntry& b, int sortType);
+    // The list's order: CompareEntries, then names ignoring case, then exact
+    // names, so that every entry, listed or not, has one place in it.
+    static bool SortsBefore(const FileListEntry& a, const FileListEntry& b, int sortType);
     // The tip of an item: a folder's "FOLDER", name and time; a file's name,
     // size, picture size and time.
     static QString ToolTipText(const FileListEntry& entry);

@@ -139,18 +139,34 @@ TEST_F(FileCommandsTest, StepsThroughTheFolderWithTheKeys)
         Qt::KeyboardModifiers modifiers;
         const char* open;
         QStringList selected; // focused first
+        const char* gone = nullptr; // removed behind the program's back first
     };
     const Step steps[] = {
         {Qt::Key_PageDown, Qt::NoModifier, "b.jpg", {"b.jpg"}},
         {Qt::Key_PageDown, Qt::ShiftModifier, "c.jpg", {"c.jpg", "b.jpg"}},
         {Qt::Key_PageUp, Qt::ShiftModifier, "b.jpg", {"b.jpg", "c.jpg"}},
+        {Qt::Key_F5, Qt::NoModifier, "b.jpg", {"b.jpg"}}, // the open photo's item is current again
+        {Qt::Key_PageUp, Qt::NoModifier, "a.jpg", {"a.jpg"}},
+        {Qt::Key_F5, Qt::NoModifier, "a.jpg", {"a.jpg"}},
+        {Qt::Key_PageDown, Qt::NoModifier, "b.jpg", {"b.jpg"}},
         {Qt::Key_End, Qt::NoModifier, "e.jpg", {"e.jpg"}},
         {Qt::Key_PageDown, Qt::NoModifier, "e.jpg", {"e.jpg"}}, // the last: disabled
         {Qt::Key_PageUp, Qt::NoModifier, "d.jpg", {"d.jpg"}},
         {Qt::Key_Home, Qt::NoModifier, "a.jpg", {"a.jpg"}},
         {Qt::Key_PageUp, Qt::NoModifier, "a.jpg", {"a.jpg"}},
+        // The open photo's file gone: stepping goes on from where it stood.
+        {Qt::Key_PageDown, Qt::NoModifier, "b.jpg", {"b.jpg"}},
+        {Qt::Key_PageDown, Qt::NoModifier, "c.jpg", {"c.jpg"}},
+        {Qt::Key_F5, Qt::NoModifier, "c.jpg", {}, "c.jpg"},
+        {Qt::Key_PageDown, Qt::NoModifier, "d.jpg", {"d.jpg"}},
+        {Qt::Key_F5, Qt::NoModifier, "d.jpg", {}, "d.jpg"},
+        {Qt::Key_PageUp, Qt::NoModifier, "b.jpg", {"b.jpg"}},
+        {Qt::Key_Home, Qt::NoModifier, "a.jpg", {"a.jpg"}},
     };
     for (const Step& s : steps) {
+        SCOPED_TRACE(QStringLiteral("row %1").arg(&s - steps).toStdString());
+        if (s.gone)
+            std::filesystem::remove(m_tmp / "Photos" / s.gone);
         Key(s.key, s.modifiers);
         EXPECT_EQ(OpenName(), s.open) << s.key;
         EXPECT_EQ(Selected(), s.selected) << s.key;
@@ -368,6 +384,18 @@ TEST_F(FileCommandsTest, AFileRemovedBehindTheProgramsBack)
     EXPECT_TRUE(std::filesystem::exists(m_tmp / "dst/c.jpg"));
     EXPECT_EQ(OpenName(), "a.jpg");
     EXPECT_EQ(List().GetItemCount(), 1);
+
+    // The open photo's item dropped with another file's: Next goes on from its place.
+    for (const char* name : {"b.jpg", "c.jpg", "d.jpg"})
+        Photo(name);
+    m_app.OpenImage(Dir() + "/b.jpg", 0);
+    std::filesystem::remove(m_tmp / "Photos/b.jpg");
+    Select("d.jpg");
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(List().GetItemCount(), 2);
+    EXPECT_EQ(OpenName(), "b.jpg");
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(OpenName(), "c.jpg");
 }
 
 TEST_F(FileCommandsTest, ATrashThatCannotTakeTheFileKeepsFileAndImage)

@@ -391,7 +391,8 @@ TEST_F(BrowserTest, LabelEditsRenameOnlyWithinTheFolder)
         const char* expect; // the file afterwards; null: refused
     } cases[] = {
         {"IMG_2.jpg", "IMG_3", nullptr}, {"IMG_2.jpg", "sub/x", nullptr}, {"IMG_2.jpg", "", nullptr},
-        {"IMG_2.jpg", "..", nullptr},    {"IMG_2.jpg", ".", nullptr},     {"IMG_3.jpg", "Three", "Three.jpg"},
+        {"IMG_2.jpg", "..", nullptr},    {"IMG_2.jpg", ".", nullptr},     {"IMG_2.jpg", "   ", nullptr},
+        {"IMG_3.jpg", "Three", "Three.jpg"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -438,6 +439,21 @@ TEST_F(BrowserTest, SortComboChangesTheNeighbourOfNextImage)
     m_app->GetCommands().UpdateAll();
     EXPECT_TRUE(m_app->GetCommands().Execute(ID_FILE_SELECT_ALL_ITEMS));
     EXPECT_EQ(List().GetSelectedEntries().size(), 4u);
+
+    // Photos of one second sort by name; relisted for the settings with the
+    // open photo's file gone, the list steps on from where it stood.
+    for (const char* name : names)
+        SetTime(m_tmp / "p" / name, 5000);
+    EXPECT_TRUE(m_app->GetCommands().Execute(ID_FOLDER_REFRESH));
+    EXPECT_EQ(Names(), (QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
+    m_app->OpenImage(Q(m_tmp / "p/b.jpg"), 1);
+    fs::remove(m_tmp / "p/b.jpg");
+    SettingsBrowser().showFolder(QString());
+    EXPECT_EQ(Names(), (QStringList{"a.jpg", "c.jpg", "d.jpg"}));
+    EXPECT_EQ(List().GetPrevName(), "a.jpg");
+    m_app->GetCommands().UpdateAll();
+    EXPECT_TRUE(m_app->GetCommands().Execute(ID_FILE_NEXT_IMAGE));
+    EXPECT_EQ(OpenName(), "c.jpg");
     fs::create_directories(m_tmp / "empty");
     m_app->ChangeFolder(Q(m_tmp / "empty"), 0);
     EXPECT_FALSE(m_app->GetCommands().Query(ID_FILE_SELECT_ALL_ITEMS).m_bEnabled);

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 #include <cstdio>
@@ -65,6 +66,24 @@ IMessageBoxes::BatchChoice CWidgetMessageBoxes::AskBatchConfirm(const QString& m
     default:
         return BatchChoice::Cancel;
     }
+}
+
+IMessageBoxes::FailureChoice CWidgetMessageBoxes::AskRunFailure(const QString& text)
+{
+    if (!m_bInteractive) {
+        PrintLine(text);
+        return FailureChoice::Skip;
+    }
+    QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* skip = box.addButton(QStringLiteral("Skip"), QMessageBox::AcceptRole);
+    QPushButton* skipAll = box.addButton(QStringLiteral("Skip All"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(skip);
+    box.exec();
+    // Esc and the window's close button stop the run, as Cancel does.
+    return box.clickedButton() == skip ? FailureChoice::Skip
+        : box.clickedButton() == skipAll ? FailureChoice::SkipAll
+                                         : FailureChoice::Cancel;
 }
 
 bool CWidgetMessageBoxes::AskQuestion(const QString& text)

@@ -2,9 +2,10 @@
 //
 // When the environment variable PIXMEND_NONINTERACTIVE is set to anything but
 // empty, nothing is shown: messages go to standard error, questions are
-// answered "no", a save error aborts and progress is never cancelled (the
-// progress window is the silent one). Tests
-// and scripted runs use this so a failing start never waits for a click.
+// answered "no", a save error aborts, a failure in a copy or move run skips
+// that entry and progress is never cancelled (the progress window is the
+// silent one). Tests and scripted runs use this so a failing start never
+// waits for a click.
 #pragma once
 
 #include "MessageBoxes.h"
@@ -16,6 +17,7 @@ public:
     void ShowMessage(const QString& text) override;
     void ShowWarning(const QString& text, const QString& caption) override;
     BatchChoice AskBatchConfirm(const QString& macroName, int count, bool currentOnly) override;
+    FailureChoice AskRunFailure(const QString& text) override;
     bool AskQuestion(const QString& text) override;
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
     bool AskYesNo(const QString& text, const QString& caption, bool warning) override;

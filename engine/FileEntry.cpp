@@ -183,7 +183,7 @@ bool CanRemove(const At& at)
     return true;
 }
 
-int RenameNoReplace(const At& from, const At& to)
+int RenameNoReplace(const At& from, const At& to, bool* sourceStays)
 {
     if (::renameat2(from.dir, from.name.constData(), to.dir, to.name.constData(), RENAME_NOREPLACE) == 0)
         return 0;
@@ -205,8 +205,17 @@ int RenameNoReplace(const At& from, const At& to)
         return -1;
     }
     if (::linkat(from.dir, from.name.constData(), to.dir, to.name.constData(), 0) == 0) {
-        ::unlinkat(from.dir, from.name.constData(), 0);
-        return 0;
+        if (::unlinkat(from.dir, from.name.constData(), 0) == 0)
+            return 0;
+        // Two names are no rename: the new one goes again while it is still
+        // this file's.
+        const int error = errno;
+        if (SameEntry(from, to, false))
+            ::unlinkat(to.dir, to.name.constData(), 0);
+        if (sourceStays)
+            *sourceStays = true;
+        errno = error;
+        return -1;
     }
     if (errno == EPERM || errno == EMLINK || IsUnsupported(errno))
         errno = EOPNOTSUPP;

@@ -117,8 +117,9 @@ bool CanRemove(const At& at);
 // folder renamed over that empty claim. Where none of these can be had for a
 // file (many FUSE and network disks), -1 with errno EOPNOTSUPP: the caller
 // copies into a new file instead (CopyFileTo), never renames over a name
-// seen free a moment ago.
-int RenameNoReplace(const At& from, const At& to);
+// seen free a moment ago. When the source, once linked, cannot be removed,
+// the link goes again and `sourceStays` is set (errno says why).
+int RenameNoReplace(const At& from, const At& to, bool* sourceStays = nullptr);
 int RenameNoReplace(const QByteArray& from, const QByteArray& to);
 
 } // namespace fileop

@@ -165,6 +165,6 @@ FileOperationResult RunFileOperation(FileOperationCode code, const QStringList& 
         else if (outcome == Outcome::Failed)
             ++result.failed;
     }
-    transfer.ReportStayed();
+    transfer.Report();
     return result;
 }

@@ -38,8 +38,12 @@
 // - a folder deleted for good changes no permission of what stays, and the
 //   message names what stayed; what another program removed meanwhile is
 //   gone as asked.
-// Every failure is one message naming the file; the run goes on with the
-// next file unless the user cancels.
+// - a target that can take nothing more (a full disk or quota, a read-only
+//   disk, a folder the user may not write) is said once for the run, with
+//   how many entries were not carried; nothing more is tried there.
+// Every other failure is one message naming the file; the run goes on with
+// the next file unless the user cancels there, and the user may let it skip
+// the rest without asking.
 #pragma once
 
 #include <QString>
@@ -50,7 +54,8 @@
 enum class FileOperationCode { Move = 1, Copy = 2, Delete = 3 };
 
 struct FileOperationResult {
-    // The user said No to the delete question, or Cancel to a replace.
+    // The user said No to the delete question, or Cancel to a replace or in
+    // a failure message.
     bool aborted = false;
     // Files that could not be handled (each reported).
     int failed = 0;

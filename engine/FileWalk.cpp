@@ -12,9 +12,10 @@ namespace fileop {
 
 namespace {
 
-int RenameAt(const At& from, const At& to, bool replace)
+int RenameAt(const At& from, const At& to, bool replace, bool* sourceStays)
 {
-    return replace ? ::renameat(from.dir, from.name.constData(), to.dir, to.name.constData()) : RenameNoReplace(from, to);
+    return replace ? ::renameat(from.dir, from.name.constData(), to.dir, to.name.constData())
+                   : RenameNoReplace(from, to, sourceStays);
 }
 
 // Whether a failed rename may have failed because the source cannot leave
@@ -48,12 +49,13 @@ bool TransferAt(FileOperationCode code, const At& from, const At& to, bool repla
                 bool* stays, DiskNotes* notes)
 {
     if (code == FileOperationCode::Move) {
-        if (RenameAt(from, to, replace) == 0)
+        bool linkedOnly = false;
+        if (RenameAt(from, to, replace, &linkedOnly) == 0)
             return true;
         const int why = errno;
         // A copy the source then stays beside is useless.
-        if ((why == EXDEV || why == EOPNOTSUPP || MayBeFixedInPlace(why)) && !CanRemove(from)) {
-            *error = ErrnoText(errno);
+        if (linkedOnly || ((why == EXDEV || why == EOPNOTSUPP || MayBeFixedInPlace(why)) && !CanRemove(from))) {
+            *error = ErrnoText(linkedOnly ? why : errno);
             if (stays)
                 *stays = true;
             return false;
@@ -163,8 +165,18 @@ Outcome Transfer::Into(const QString& source, const QString& folder)
     return Walk(at, At{target.get(), at.name, Join(Native(folder), at.name)});
 }
 
-void Transfer::ReportStayed() const
+void Transfer::Report() const
 {
+    for (const NotCarried& cause : m_notCarried) {
+        const int count = cause.files + cause.folders;
+        const QString kinds = count == 1 ? (cause.folders ? QStringLiteral("folder") : QStringLiteral("file"))
+            : cause.folders             ? QStringLiteral("files and folders")
+                                        : QStringLiteral("files");
+        MessageBoxes().ShowMessage(QString::number(count) + QLatin1Char(' ') + kinds + QStringLiteral(" could not be ")
+                                   + m_verb + QStringLiteral(" to ") + cause.folder + QStringLiteral(": ")
+                                   + ErrnoText(cause.error) + QStringLiteral(". Not ") + m_verb + QLatin1Char(':')
+                                   + NameLines(cause.names));
+    }
     if (!m_stayed.isEmpty())
         MessageBoxes().ShowMessage(QStringLiteral("The following could not be moved, because they cannot be "
                                                   "removed from where they are. Left in place:")
@@ -173,8 +185,77 @@ void Transfer::ReportStayed() const
 
 Outcome Transfer::Fail(const QString& text)
 {
-    MessageBoxes().ShowMessage(text);
+    if (m_quiet)
+        return Outcome::Failed;
+    switch (MessageBoxes().AskRunFailure(text)) {
+    case IMessageBoxes::FailureChoice::Cancel:
+        return Outcome::Cancelled;
+    case IMessageBoxes::FailureChoice::SkipAll:
+        m_quiet = true;
+        break;
+    case IMessageBoxes::FailureChoice::Skip:
+        break;
+    }
     return Outcome::Failed;
+}
+
+Outcome Transfer::Fail(const At& from, bool folder, const At& to, const QString& error, const QString& text)
+{
+    return Lasting(from, folder, to, error) ? Outcome::Failed : Fail(text);
+}
+
+// The file routines report a cause as its text (ErrnoText). A full disk or
+// quota, and a read-only disk, hold for the whole disk; a folder this user
+// may not write holds for what goes into it.
+bool Transfer::Lasting(const At& from, bool folder, const At& to, const QString& error)
+{
+    const auto is = [&](int cause) { return error == ErrnoText(cause); };
+    struct stat there {};
+    if (::fstat(to.dir, &there) != 0)
+        return false;
+    NotCarried cause;
+    if (is(ENOSPC) || is(EDQUOT)) {
+        cause.where = {there.st_dev, 0};
+        cause.error = is(ENOSPC) ? ENOSPC : EDQUOT;
+        cause.room = true;
+    } else if ((is(EROFS) || is(EACCES) || is(EPERM)) && !CanRemoveFrom(to.dir)) {
+        // Only a target folder that takes no entry: a denial at the source,
+        // or of one entry, does not last.
+        cause.error = errno;
+        if (cause.error != EROFS && cause.error != EACCES && cause.error != EPERM)
+            return false;
+        cause.where = cause.error == EROFS ? Identity{there.st_dev, 0} : IdentityOf(there);
+    } else {
+        return false;
+    }
+    cause.folder = Shown(FolderOf(to.Path()));
+    m_notCarried.push_back(std::move(cause));
+    Count(m_notCarried.back(), from, folder);
+    return true;
+}
+
+bool Transfer::Blocked(const At& from, const struct stat& st, const At& to)
+{
+    struct stat there {};
+    if (m_notCarried.empty() || ::fstat(to.dir, &there) != 0)
+        return false;
+    for (NotCarried& cause : m_notCarried) {
+        // A move within the disk takes no room on it.
+        const bool needsNoRoom = cause.room && m_code == FileOperationCode::Move && st.st_dev == there.st_dev;
+        if ((cause.where == Identity{there.st_dev, 0} || cause.where == IdentityOf(there)) && !needsNoRoom) {
+            Count(cause, from, S_ISDIR(st.st_mode));
+            return true;
+        }
+    }
+    return false;
+}
+
+void Transfer::Count(NotCarried& cause, const At& from, bool folder)
+{
+    ++(folder ? cause.folders : cause.files);
+    // NameLines shows the first few and marks that more follow.
+    if (cause.names.size() <= kNamesShown)
+        cause.names << Shown(from.Path());
 }
 
 Outcome Transfer::Stays(const At& at, const QString& why)
@@ -218,6 +299,9 @@ Outcome Transfer::Entry(const At& from, const At& to, bool selected)
                                           + QStringLiteral(": ") + ErrnoText(error));
     }
     const bool folderEntry = S_ISDIR(st.st_mode);
+    // Into a disk or folder found unwritable for good: not tried, counted.
+    if (Blocked(from, st, to))
+        return Outcome::Failed;
     if (SameEntry(from, to, selected))
         return Fail(QStringLiteral("The ") + (folderEntry ? QStringLiteral("folder ") : QStringLiteral("file "))
                     + Shown(from.Path()) + QStringLiteral(" cannot be ") + m_verb + QStringLiteral(" onto itself."));
@@ -242,8 +326,9 @@ Outcome Transfer::FileInto(const At& from, const At& to, bool selected)
         return Outcome::Done;
     if (stays)
         return Stays(from, error);
-    return Fail(QStringLiteral("The file ") + Shown(from.Path()) + QStringLiteral(" could not be ") + m_verb
-                + QStringLiteral(" to ") + Shown(FolderOf(to.Path())) + QStringLiteral(": ") + error);
+    return Fail(from, false, to, error,
+                QStringLiteral("The file ") + Shown(from.Path()) + QStringLiteral(" could not be ") + m_verb
+                    + QStringLiteral(" to ") + Shown(FolderOf(to.Path())) + QStringLiteral(": ") + error);
 }
 
 // A folder goes whole: renamed when it can be, else made at the target (or
@@ -273,8 +358,9 @@ Outcome Transfer::Enter(const At& from, const struct stat& st, const At& to)
         if (MayBeFixedInPlace(error) && !CanRemove(from))
             return Stays(from, ErrnoText(errno));
         if (error != EXDEV)
-            return Fail(QStringLiteral("The folder ") + source() + QStringLiteral(" could not be moved to ")
-                        + Shown(FolderOf(to.Path())) + QStringLiteral(": ") + ErrnoText(error));
+            return Fail(from, true, to, ErrnoText(error),
+                        QStringLiteral("The folder ") + source() + QStringLiteral(" could not be moved to ")
+                            + Shown(FolderOf(to.Path())) + QStringLiteral(": ") + ErrnoText(error));
     }
     Fd folder = OpenFolderAt(from);
     if (folder.get() < 0 && IsNoFolderNow(errno))
@@ -308,7 +394,8 @@ Outcome Transfer::Enter(const At& from, const struct stat& st, const At& to)
     }
     struct stat target {};
     if (frame.target.get() < 0 || ::fstat(frame.target.get(), &target) != 0)
-        return Fail(frame.made ? QStringLiteral("The folder ") + Shown(to.Path()) + QStringLiteral(" could not be made: ") + why
+        return Fail(from, true, to, why,
+                    frame.made ? QStringLiteral("The folder ") + Shown(to.Path()) + QStringLiteral(" could not be made: ") + why
                                : QStringLiteral("The folder ") + source() + QStringLiteral(" could not be ") + m_verb
                                      + QStringLiteral(" to ") + Shown(to.Path()) + QStringLiteral(": ") + why);
     if (exists)

@@ -17,6 +17,7 @@
 
 #include <deque>
 #include <set>
+#include <vector>
 
 namespace fileop {
 
@@ -37,6 +38,13 @@ bool RemoveTree(const At& at, QStringList* left);
 enum class Outcome { Done, Skipped, Failed, Cancelled, Entered };
 
 // One copy or move run: its question answers and messages.
+//
+// A failure whose cause lies with the target and holds for all that goes
+// there (a full disk or quota, a read-only disk, a folder this user may not
+// write) is not shown: from then on nothing more is tried there, and the
+// run says once how many entries were not carried. Any other failure is
+// shown, and the user may skip it, skip the rest without being asked, or
+// stop the run (Cancelled: nothing after it is touched).
 class Transfer {
 public:
     explicit Transfer(FileOperationCode code);
@@ -44,10 +52,11 @@ public:
     // Puts `source` (a file, or a folder with everything in it) into `folder`.
     Outcome Into(const QString& source, const QString& folder);
 
-    // Says once for the run which entries of a move stayed because they
-    // cannot be removed where they are (a read-only disk, a sticky folder
-    // of others' files, an immutable file).
-    void ReportStayed() const;
+    // Says once for the run what was not carried for a lasting cause, and
+    // which entries of a move stayed because they cannot be removed where
+    // they are (a read-only disk, a sticky folder of others' files, an
+    // immutable file, a name that another link could not replace).
+    void Report() const;
 
 private:
     // A folder being carried: its entry at the source and at the target,
@@ -63,7 +72,28 @@ private:
         bool failed = false, skipped = false, cancelled = false;
     };
 
+    // A lasting cause of failure: where it holds ({device, 0} for a whole
+    // disk, else the folder), why, whether it is a lack of room, where it
+    // was met, and what it kept back.
+    struct NotCarried {
+        Identity where;
+        int error = 0;
+        bool room = false;
+        QString folder;
+        int files = 0, folders = 0;
+        QStringList names;
+    };
+
+    // Shows `text`, unless the user chose to skip the rest.
     Outcome Fail(const QString& text);
+    // Putting `from` at `to` failed with `error` (a text of ErrnoText): a
+    // lasting cause is noted without a word, anything else is shown.
+    Outcome Fail(const At& from, bool folder, const At& to, const QString& error, const QString& text);
+    bool Lasting(const At& from, bool folder, const At& to, const QString& error);
+    // Whether a lasting cause met before holds for `from` (of status `st`)
+    // going to `to`; it is then counted.
+    bool Blocked(const At& from, const struct stat& st, const At& to);
+    static void Count(NotCarried& cause, const At& from, bool folder);
     Outcome Stays(const At& at, const QString& why);
     // Carries `from` to `to` with everything in it, folder by folder.
     Outcome Walk(const At& from, const At& to);
@@ -85,6 +115,9 @@ private:
     std::set<Identity> m_made, m_cleaned, m_above, m_targets;
     // What a move left in place as it cannot be removed, with why.
     QStringList m_stayed;
+    std::vector<NotCarried> m_notCarried;
+    // The user chose to skip further failures without being asked.
+    bool m_quiet = false;
     DiskNotes m_notes;
 };
 

@@ -52,6 +52,15 @@ public:
         (void)currentOnly;
         return BatchChoice::Cancel;
     }
+    // One entry of a copy or move run failed (`text` says which and why): go
+    // on with the next, go on and show no further failure of the run, or stop
+    // the run there. By default the message, and the run goes on.
+    enum class FailureChoice { Skip, SkipAll, Cancel };
+    virtual FailureChoice AskRunFailure(const QString& text)
+    {
+        ShowMessage(text);
+        return FailureChoice::Skip;
+    }
     // A question with OK/Cancel (Yes/No); true for OK/Yes.
     virtual bool AskQuestion(const QString& text) = 0;
     enum class Answer { Yes, No, Cancel };

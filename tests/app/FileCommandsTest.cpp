@@ -39,6 +39,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -578,6 +581,44 @@ TEST_F(FileCommandsTest, TitleAndCommandsFollowEveryOpen)
     m_app.OpenImage(Dir() + "/b.jpg", 1);
     EXPECT_FALSE(save->isEnabled());
     EXPECT_FALSE(m_frame->GetZoomCombo()->isEnabled());
+}
+
+// The failure box of a copy run over two pipes and a photo: Skip All
+// answers the failure after it, Cancel and Esc stop the run before the
+// photo, Enter skips one.
+TEST(FailureBoxTest, ItsButtonsSkipOrStopTheRun)
+{
+    const testjpeg::TempDir tmp;
+    ::mkfifo((tmp / "p1.jpg").c_str(), 0644), ::mkfifo((tmp / "p2.jpg").c_str(), 0644);
+    std::ofstream(tmp / "a.jpg") << "photo";
+    std::filesystem::create_directory(tmp / "dst");
+    CScopedEnv interactive("PIXMEND_NONINTERACTIVE", QString());
+    CWidgetMessageBoxes widgets;
+    IMessageBoxes* previous = SetMessageBoxes(&widgets);
+    // The button clicked or the key pressed, the boxes shown, whether the photo was copied.
+    for (const auto& [button, key, boxes, copied] : {std::tuple{"Skip All", 0, 1, true}, {"Cancel", 0, 1, false},
+                                                     {"", int(Qt::Key_Escape), 1, false}, {"", int(Qt::Key_Return), 2, true}}) {
+        int shown = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            ++shown;
+            for (QAbstractButton* b : box->buttons())
+                if (b->text().remove('&') == button)
+                    b->click();
+            if (key)
+                QTest::keyClick(box, Qt::Key(key));
+        });
+        poll.start(10);
+        const QStringList files = {Q(tmp / "p1.jpg"), Q(tmp / "p2.jpg"), Q(tmp / "a.jpg")};
+        const FileOperationResult r = RunFileOperation(FileOperationCode::Copy, files, true, Q(tmp / "dst"));
+        EXPECT_EQ(shown, boxes) << button << key;
+        EXPECT_EQ(r.aborted, !copied);
+        EXPECT_EQ(std::filesystem::remove(tmp / "dst/a.jpg"), copied);
+    }
+    SetMessageBoxes(previous);
 }
 
 TEST_F(FileCommandsTest, ShiftDeleteQuestionScreenshot)

@@ -36,11 +36,18 @@ public:
         answers.pop_front();
         return a;
     }
+    // Recorded with the messages.
+    FailureChoice AskRunFailure(const QString& text) override
+    {
+        messages << text;
+        return failure;
+    }
     SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
     bool ReportProgress(int) override { return true; }
 
     bool yesNo = true;
     Answer answer = Answer::Cancel;
+    FailureChoice failure = FailureChoice::Skip;
     std::deque<Answer> answers;
     QStringList messages, questions, captions;
     bool lastWarning = false;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,8 @@ struct Faults {
     int lock = 0;                // flock fails with this errno
     bool folderModes = false;    // fchmod of a folder fails (EIO)
     bool noAtomicRename = false; // neither rename's flags nor hard links
+    bool noRenameFlags = false;  // hard links, but not rename's flags
+    std::string pinned;          // a path whose name cannot be removed (EPERM)
     bool killAtLinkRename = false;
     std::function<void()> onSync;
     // Files another program made at a name just before a rename over it.
@@ -98,11 +101,22 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned
 {
     if (g_faults.killAtLinkRename && IsLinkAt(fromDir, from))
         _exit(9);
-    if (g_faults.noAtomicRename && flags) {
+    if ((g_faults.noAtomicRename || g_faults.noRenameFlags) && flags) {
         errno = EINVAL;
         return -1;
     }
     return Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(fromDir, from, toDir, to, flags);
+}
+
+int unlinkat(int dir, const char* name, int flags)
+{
+    std::error_code error;
+    const auto folder = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(dir), error);
+    if (!g_faults.pinned.empty() && !error && (folder / name).string() == g_faults.pinned) {
+        errno = EPERM;
+        return -1;
+    }
+    return Next<int (*)(int, const char*, int)>("unlinkat")(dir, name, flags);
 }
 
 int renameat(int fromDir, const char* from, int toDir, const char* to)
@@ -445,10 +459,11 @@ TEST_F(FileOperationTest, AMoveToAnotherDeviceCopiesThenRemoves)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(other), {}), 2);
 }
 
-// A folder nested far deeper than recursion could follow on the program's
-// stack (made by descriptor: its path is longer than any path may be) is
-// copied whole and deleted again with as many open files as the system
-// allows; with few, the folder where they run out is named.
+// A folder nested far deeper than recursion could follow on a small stack
+// (the walk's own buffers take most of it; made by descriptor: its path is
+// longer than any path may be) is copied whole and deleted again with as
+// many open files as the system allows; with few, the folder where they
+// run out is named.
 TEST_F(FileOperationTest, AVeryDeepFolderIsCarriedOrNamed)
 {
     const auto levels = [](const std::filesystem::path& top, int count, bool make) {
@@ -466,13 +481,13 @@ TEST_F(FileOperationTest, AVeryDeepFolderIsCarriedOrNamed)
                 ::close(open);
         return whole ? level : -1;
     };
-    EXPECT_EQ(testjpeg::RunInChild([&] {
+    const auto copyAndDelete = [&] {
         rlimit limit {};
         ::getrlimit(RLIMIT_NOFILE, &limit);
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);
         // A copy holds two folders open a level.
-        const int depth = int(std::min<rlim_t>(9500, (limit.rlim_cur - 100) / 2));
+        const int depth = int(std::min<rlim_t>(950, (limit.rlim_cur - 100) / 2));
         std::filesystem::create_directories(m_tmp / "src/deep");
         std::filesystem::create_directories(m_tmp / "dst/few");
         int failures = levels(m_tmp / "src/deep", depth, true) == depth ? 0 : 1;
@@ -491,6 +506,15 @@ TEST_F(FileOperationTest, AVeryDeepFolderIsCarriedOrNamed)
         if (failures)
             std::cerr << "depth " << depth << ": " << m_boxes.messages.join('\n').left(300).toStdString() << std::endl;
         return failures;
+    };
+    // Recursion over its depth would need more than the stack has beside
+    // the walk's own buffers.
+    EXPECT_EQ(testjpeg::RunInChild([&] {
+        int failures = -1;
+        std::unique_ptr<QThread> thread(QThread::create([&] { failures = copyAndDelete(); }));
+        thread->setStackSize(128 << 10);
+        thread->start();
+        return thread->wait() ? failures : -1;
     }), 0);
 }
 
@@ -527,8 +551,8 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
     using C = FileOperationCode;
     // Bind: the album again above the target; Loop: the target in the album; ReadOnly: the source mounted
     // read-only; Fuse: source and target through a FUSE driver without rename's no-replace flag; Own: a new
-    // disk at the target that everyone may write to.
-    enum Where { Here, Disk, Bind, Loop, ReadOnly, Fuse, Own };
+    // disk at the target that everyone may write to; Full: the disk with room for one small file.
+    enum Where { Here, Disk, Bind, Loop, ReadOnly, Fuse, Own, Full };
     struct Row {
         std::string name;
         C code;
@@ -537,13 +561,30 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         std::vector<std::string> keep; // "*": all
         std::vector<std::string> messages;
         std::string select = "album";
+        IMessageBoxes::FailureChoice failure = IMessageBoxes::FailureChoice::Skip;
     };
     const std::string latin = "\xe9t\xe9.jpg", longName = std::string(251, 'n') + ".jpg";
     const std::string stayed = "^The following could not be moved, because they cannot be removed from where they are.";
+    // The album's first three entries in the walk's order, and those after them.
+    using Names = std::vector<std::string>;
+    const Names first = {"album/a.jpg", "album/dangling", "album/loop"},
+                after = {"album/" + longName, "album/ro",   "album/ro/b.jpg", "album/sub", "album/sub/caf\xe9.jpg",
+                         "album/to-a",        "album/to-sub", "album/" + latin};
+    const auto plus = [](Names a, const Names& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
+    const std::string sixLeft = "^6 files and folders could not be (copied|moved) to [^\n]*/album: No space left on device. Not "
+                                "(copied|moved):\n[^\n]*/album/n+.jpg\n";
+    const std::string nineLeft = "^9 files and folders could not be (copied|moved) to [^\n]*/album: Permission denied. Not "
+                                 "(copied|moved):\n[^\n]*/album/a.jpg\n";
+    using F = IMessageBoxes::FailureChoice;
     const Row rows[] = {
         {"unreadable", C::Copy, Here, Here, true,
          {"album/private", "album/private/x.jpg", "album/wo", "album/wo/y.jpg"},
          {"/album/private could not be read: Permission denied$", "/album/wo could not be read"}},
+        // The first file fills the disk; a folder at the target this user may not write: one message each.
+        {"full disk", C::Copy, Here, Full, false, after, {sixLeft}},
+        {"full disk", C::Move, Here, Full, false, plus({"album"}, after), {sixLeft}},
+        {"read-only target", C::Copy, Here, Here, true, plus(first, after), {nineLeft}},
+        {"read-only target", C::Move, Here, Here, true, plus(plus({"album"}, first), after), {nineLeft}},
         {"read-only", C::Delete, Here, Here, true, {"album", "album/ro", "album/ro/b.jpg"},
          {"/album could not be deleted completely. Left in place:\n[^\n]*/album/ro/b.jpg .Permission denied.$"}},
         {"names", C::Copy, Here, Here, false, {}, {}},
@@ -555,6 +596,10 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         {"pipe", C::Copy, Here, Here, false, {"album/pipe"}, {"/album/pipe could not be copied.*: Not a regular file"}},
         {"pipe", C::Move, Here, Disk, false, {"album", "album/pipe"}, {"/album/pipe could not be moved.*: Not a regular"}},
         {"pipe alone", C::Copy, Here, Here, false, {"*"}, {"/album/pipe could not be copied.*regular"}, "album/pipe"},
+        // Cancel there, or at the first of two clashes (album/a.jpg and album/nnn...): nothing after it is touched.
+        {"two clashes", C::Move, Here, Here, false, plus(plus({"album"}, first), after), {}},
+        {"pipe", C::Copy, Here, Here, false, plus({"album/pipe"}, {after.begin() + 1, after.end()}),
+         {"/album/pipe could not be copied.*: Not a regular file$"}, "album", F::Cancel},
         {"second mount", C::Copy, Here, Bind, false, {"*"}, {"/album cannot be copied into itself."}},
         {"second mount", C::Move, Here, Bind, false, {"*"}, {"/album cannot be moved into itself."}},
         {"second mount", C::Copy, Here, Loop, false, {"album/m"}, {"/album/m cannot be copied into itself."}},
@@ -574,6 +619,12 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         {"live temporary", C::Copy, Fuse, Fuse, false, {}, {}},
         {"no atomic rename", C::Copy, Here, Here, false, {}, {}},
         {"no atomic rename", C::Move, Here, Here, false, {}, {}},
+        // Another program makes album/a.jpg at the target once the run has seen the name free.
+        {"no atomic rename, appeared meanwhile", C::Copy, Here, Here, false, {"album/a.jpg"},
+         {"/album/a.jpg could not be copied.*: File exists$"}},
+        // Linked to its new name, but its old name cannot be removed: the link goes again.
+        {"pinned", C::Move, Here, Here, false, {"*"}, {stayed + "*Left in place:\n[^\n]*/album/a.jpg .Operation not permitted.$"},
+         "album/a.jpg"},
         {"no locks", C::Move, Here, Disk, false, {}, {}},
         {"no locks", C::Copy, Fuse, Fuse, false, {}, {}},
         {"read-only card", C::Move, ReadOnly, Here, false, {"*"}, {stayed + "*Left in place:\n[^\n]*/album .Read-only file system.$"}},
@@ -592,7 +643,7 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
     int index = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name + " " + std::to_string(int(row.code)) + " " + row.select.substr(0, 12));
-        if ((row.from == Disk || row.to == Disk) && !HaveDevice(disk.Available(), disk.Why()))
+        if ((row.from == Disk || row.to == Disk || row.to == Full) && !HaveDevice(disk.Available(), disk.Why()))
             continue;
         if ((row.name == "sticky" || row.name == "immutable") && !root) {
             std::cout << "The row needs root: another's files, the immutable flag." << std::endl;
@@ -600,7 +651,8 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         }
         const std::string id = std::to_string(index++);
         const std::filesystem::path src = (row.from == Disk ? disk.path() : m_tmp.path()) / ("s" + id),
-                                    dst = (row.to == Disk ? disk.path() : m_tmp.path()) / ("d" + id), album = src / "album";
+                                    dst = (row.to == Disk || row.to == Full ? disk.path() : m_tmp.path()) / ("d" + id),
+                                    album = src / "album";
         for (const char* dir : {"sub", "ro", "private", "wo", "m"})
             std::filesystem::create_directories(album / dir);
         std::filesystem::create_directories(dst);
@@ -658,6 +710,13 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         }
         if (row.name == "own temporary name")
             Write(dst / ".pxcopy-backup", "mine");
+        if (row.name == "read-only target" || row.name == "two clashes")
+            std::filesystem::create_directories(dst / "album");
+        if (row.name == "read-only target")
+            ::chmod((dst / "album").c_str(), 0555);
+        const Names theirs = row.name == "two clashes" ? Names{"album/a.jpg", "album/" + longName} : Names{};
+        for (const std::string& name : theirs)
+            Write(dst / name, "theirs");
         // Runs before: one that completes, one killed when a file reaches 100 bytes (6 for ro/b.jpg), one
         // killed as it renames a link into place, one whose folders' modes cannot be set.
         const auto copy = [&] { return RunFileOperation(row.code, {Q(src / row.select)}, false, Q(dst)); };
@@ -685,12 +744,20 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             // Another program removes a photo while the folder is deleted.
             if (row.name == "vanished" && path.endsWith("/album/sub"))
                 std::filesystem::remove(album / "to-a");
+            // Another program makes the name the run has seen free.
+            if (row.name.ends_with("appeared meanwhile") && path.endsWith("/album/a.jpg"))
+                Write(dst / "album/a.jpg", "theirs");
         });
 
         m_boxes.yesNo = true;
         m_boxes.answer = IMessageBoxes::Answer::Yes;
+        m_boxes.failure = row.failure;
+        if (!theirs.empty())
+            m_boxes.answers = {IMessageBoxes::Answer::Cancel};
+        const bool cancelled = row.failure == IMessageBoxes::FailureChoice::Cancel || !theirs.empty();
         const auto run = [&] {
             m_boxes.messages.clear();
+            m_boxes.questions.clear();
             FileOperationResult r;
             bool ok = true;
             if (row.name == "live temporary") {
@@ -714,9 +781,10 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             } else {
                 r = RunFileOperation(row.code, {Q(src / row.select)}, false, Q(row.to == Bind ? src / "mnt/sub" : dst));
             }
-            const int failed = row.messages.empty() ? 0 : 1;
-            ok = ok && r.done.size() == 1 - failed && r.failed == failed
-                && m_boxes.messages.size() == qsizetype(row.messages.size());
+            const int failed = row.messages.empty() || cancelled ? 0 : 1;
+            ok = ok && r.done.size() == (cancelled ? 0 : 1 - failed) && r.failed == failed && r.aborted == cancelled
+                && m_boxes.messages.size() == qsizetype(row.messages.size())
+                && (theirs.empty() || m_boxes.questions.size() == 1);
             for (size_t i = 0; ok && i < row.messages.size(); ++i)
                 ok = QRegularExpression(QString::fromStdString(row.messages[i])).match(m_boxes.messages[qsizetype(i)]).hasMatch();
             // Nothing arrives of a row that keeps everything (seen here: the target may be a disk of this child).
@@ -728,7 +796,11 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         };
         std::filesystem::create_directories(src / "mnt");
         g_faults.lock = row.name == "no locks" ? ENOLCK : 0;
-        g_faults.noAtomicRename = row.name == "no atomic rename";
+        g_faults.noAtomicRename = row.name.starts_with("no atomic rename");
+        g_faults.noRenameFlags = row.name == "pinned";
+        g_faults.pinned = row.name == "pinned" ? (std::filesystem::canonical(album) / "a.jpg").string() : "";
+        if (row.to == Full)
+            disk.Fill(4096);
         const int status = row.to == Bind ? testjpeg::WithMount(testjpeg::Mount::Bind, album, src / "mnt", run)
             : row.to == Loop              ? testjpeg::WithMount(testjpeg::Mount::Bind, dst, album / "m", run)
             : row.to == Own ? testjpeg::WithMount(testjpeg::Mount::Tmpfs, {}, dst, [&] { return testjpeg::RunWithoutRoot(run); })
@@ -737,7 +809,9 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             : row.plainUser               ? testjpeg::RunWithoutRoot(run)
                                           : run();
         g_faults.lock = 0;
-        g_faults.noAtomicRename = false;
+        g_faults.noAtomicRename = g_faults.noRenameFlags = false;
+        g_faults.pinned.clear();
+        disk.Unfill();
         SetFolderOpenHook({});
         std::filesystem::remove(src / "mnt");
         if (row.name == "immutable")
@@ -755,6 +829,10 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         if (row.name == "own temporary name") {
             EXPECT_EQ(Read(dst / ".pxcopy-backup"), "mine");
             arrived.erase(".pxcopy-backup");
+        }
+        for (const std::string& name : row.name.ends_with("appeared meanwhile") ? Names{"album/a.jpg"} : theirs) {
+            EXPECT_EQ(Read(dst / name), "theirs");
+            arrived.erase(name);
         }
         const std::string cut = std::filesystem::path(row.select).parent_path().string();
         const auto same = [&](const Node& a, const Node& b) {
@@ -777,6 +855,8 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             Node want = node;
             if (row.name == "private target" && there == "album/ro")
                 want.mode = 0700;
+            if (row.name == "read-only target" && there == "album")
+                want.mode = 0555;
             if (row.code != C::Delete && selected && !kept) {
                 EXPECT_TRUE(arrived.count(there) && same(arrived[there], want));
             } else if (row.code != C::Delete

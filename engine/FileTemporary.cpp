@@ -1,14 +1,12 @@
 #include "FileTemporary.h"
 
-#include <QRandomGenerator>
+#include "platform/Temporary.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/xattr.h>
 
 namespace fileop {
@@ -16,16 +14,8 @@ namespace fileop {
 namespace {
 
 constexpr char kTemporaryPrefix[] = ".pxcopy-";
-constexpr int kTemporaryLetters = 6;
-// A temporary's mark (its own name as value), and the mode a folder a run
-// is filling waits for.
-constexpr char kMark[] = "user.pixmend.temporary";
+// The mode a folder a run is filling waits for.
 constexpr char kPendingMode[] = "user.pixmend.mode";
-
-bool IsTemporaryName(const QByteArray& name)
-{
-    return name.startsWith(kTemporaryPrefix) && name.size() == qsizetype(sizeof kTemporaryPrefix - 1 + kTemporaryLetters);
-}
 
 // Makes a new entry under a free hidden name in the folder `dir` with
 // `make`, which fails with EEXIST when the name is taken. The name is short,
@@ -34,37 +24,9 @@ bool IsTemporaryName(const QByteArray& name)
 template <typename Make>
 QByteArray MakeTemporary(int dir, Make make)
 {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = kTemporaryPrefix;
-        for (int i = 0; i < kTemporaryLetters; ++i)
-            name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-        if (make(dir, name))
-            return name;
-        if (errno != EEXIST)
-            return {};
-    }
-    errno = EEXIST;
-    return {};
-}
-
-// A temporary is locked for as long as its run holds it open; the mark is
-// set only under the lock, so a sweep that sees the mark finds it held.
-bool Lock(int fd)
-{
-    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-}
-
-void SetMark(int fd, const QByteArray& name)
-{
-    ::fsetxattr(fd, kMark, name.constData(), size_t(name.size()), 0);
-}
-
-bool HasMark(int fd, const QByteArray& name)
-{
-    char value[NAME_MAX + 1];
-    const ssize_t n = ::fgetxattr(fd, kMark, value, sizeof value);
-    return n == name.size() && std::memcmp(value, name.constData(), size_t(n)) == 0;
+    return QByteArray::fromStdString(temporary::MakeNamed(kTemporaryPrefix, [&](const std::string& name) {
+        return make(dir, QByteArray::fromStdString(name));
+    }));
 }
 
 bool WriteAll(int fd, const char* data, ssize_t size)
@@ -144,7 +106,7 @@ Result Place(int fd, const At& to, const QByteArray& name, bool replace, QString
     const At made{to.dir, name, name};
     const int result = replace ? ::renameat(to.dir, name.constData(), to.dir, to.name.constData()) : RenameNoReplace(made, to);
     if (result == 0) {
-        ::fremovexattr(fd, kMark);
+        temporary::RemoveMark(fd);
         return Result::Done;
     }
     const Result failure = errno == EOPNOTSUPP ? Result::Unsupported : Failed(error);
@@ -165,10 +127,8 @@ Result Unnamed(int in, const struct stat& st, const At& to, bool replace, QStrin
         return CannotName(errno) ? Result::Unsupported : Failed(error);
     }
     // Only a rename replaces atomically: a temporary name first.
-    const bool locked = Lock(out.get());
     const QByteArray name = MakeTemporary(to.dir, [&](int dir, const QByteArray& candidate) {
-        if (locked)
-            SetMark(out.get(), candidate);
+        temporary::LockAndMark(out.get(), candidate.toStdString());
         return LinkUnnamed(out.get(), At{dir, candidate, candidate}) == 0;
     });
     if (name.isEmpty())
@@ -186,8 +146,7 @@ Result Named(int in, const struct stat& st, const At& to, bool replace, QString*
     if (name.isEmpty())
         return Failed(error);
     const Fd out(made);
-    if (Lock(out.get()))
-        SetMark(out.get(), name);
+    temporary::LockAndMark(out.get(), name.toStdString());
     if (!Fill(in, out.get(), st)) {
         Failed(error);
         ::unlinkat(to.dir, name.constData(), 0);
@@ -272,42 +231,39 @@ bool CopyLinkTo(const At& source, const At& to, bool replace, QString* error)
         *error = ErrnoText(errno);
         return false;
     }
-    const QByteArray name = MakeTemporary(to.dir, [&](int dir, const QByteArray& candidate) {
-        return ::symlinkat(text.constData(), dir, candidate.constData()) == 0;
-    });
-    if (!name.isEmpty() && ::renameat(to.dir, name.constData(), to.dir, to.name.constData()) == 0)
-        return true;
-    *error = ErrnoText(errno);
-    if (!name.isEmpty())
-        ::unlinkat(to.dir, name.constData(), 0);
-    return false;
+    // A link cannot be marked: it is made in a marked folder temporary and
+    // renamed out of it over the target.
+    std::string holder;
+    const Fd folder(temporary::MakeFolder(to.dir, kTemporaryPrefix, &holder));
+    const bool made = folder.get() >= 0 && ::symlinkat(text.constData(), folder.get(), to.name.constData()) == 0;
+    const bool placed = made && ::renameat(folder.get(), to.name.constData(), to.dir, to.name.constData()) == 0;
+    if (!placed) {
+        *error = ErrnoText(errno);
+        if (made)
+            ::unlinkat(folder.get(), to.name.constData(), 0);
+    }
+    if (folder.get() >= 0)
+        ::unlinkat(to.dir, holder.c_str(), AT_REMOVEDIR);
+    return placed;
 }
 
 Fd MakeFolder(const At& to, mode_t mode, QString* error)
 {
-    const QByteArray name = MakeTemporary(to.dir, [](int dir, const QByteArray& candidate) {
-        return ::mkdirat(dir, candidate.constData(), 0700) == 0;
-    });
-    if (name.isEmpty()) {
-        *error = ErrnoText(errno);
-        return Fd();
-    }
-    Fd fd(::openat(to.dir, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    std::string made;
+    Fd fd(temporary::MakeFolder(to.dir, kTemporaryPrefix, &made));
+    const QByteArray name = QByteArray::fromStdString(made);
     const bool ownerMayFill = (mode & 0700) == 0700;
-    if (fd.get() >= 0) {
-        if (Lock(fd.get()))
-            SetMark(fd.get(), name);
-        // A folder the owner may not fill gets its bits when full; the note
-        // lets a run after a kill know the folder as one it has to finish.
-        if (!ownerMayFill)
-            ::fsetxattr(fd.get(), kPendingMode, "1", 1, 0);
-    }
+    // A folder the owner may not fill gets its bits when full; the note lets
+    // a run after a kill know the folder as one it has to finish.
+    if (fd.get() >= 0 && !ownerMayFill)
+        ::fsetxattr(fd.get(), kPendingMode, "1", 1, 0);
     if (fd.get() < 0 || ::fchmod(fd.get(), ownerMayFill ? mode : 0700) != 0 || RenameNoReplace(At{to.dir, name, name}, to) != 0) {
         *error = ErrnoText(errno);
-        ::unlinkat(to.dir, name.constData(), AT_REMOVEDIR);
+        if (fd.get() >= 0)
+            ::unlinkat(to.dir, name.constData(), AT_REMOVEDIR);
         return Fd();
     }
-    ::fremovexattr(fd.get(), kMark);
+    temporary::RemoveMark(fd.get());
     return fd;
 }
 
@@ -322,38 +278,28 @@ Fd Readable(int dir)
 
 bool HasPendingMode(int dir)
 {
+    // Once its mode is set, a plain user may not take the note off a folder
+    // it may not write: the note waits only while the owner may fill it.
     const Fd folder = Readable(dir);
-    return folder.get() >= 0 && ::fgetxattr(folder.get(), kPendingMode, nullptr, 0) >= 0;
+    struct stat st {};
+    return folder.get() >= 0 && ::fgetxattr(folder.get(), kPendingMode, nullptr, 0) >= 0
+        && ::fstat(folder.get(), &st) == 0 && (st.st_mode & 0700) == 0700;
 }
 
 bool SetPendingMode(int dir, mode_t mode)
 {
-    // The note goes first: without write permission it could not.
+    // The note goes only once the mode is set: after a kill or a failure in
+    // between, a run after this one sets it.
     const Fd folder = Readable(dir);
-    if (folder.get() < 0)
+    if (folder.get() < 0 || ::fchmod(folder.get(), mode) != 0)
         return false;
     ::fremovexattr(folder.get(), kPendingMode);
-    return ::fchmod(folder.get(), mode) == 0;
+    return true;
 }
 
 void RemoveStaleTemporaries(int dir)
 {
-    const Fd folder = Readable(dir);
-    QList<QByteArray> names;
-    if (folder.get() < 0 || !ListFolder(folder.get(), &names))
-        return;
-    for (const QByteArray& name : names) {
-        if (!IsTemporaryName(name))
-            continue;
-        const Fd fd(::openat(folder.get(), name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat st {}, now {};
-        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
-            || !HasMark(fd.get(), name) || !Lock(fd.get()))
-            continue;
-        // A killed run's folder is empty: it had not yet been renamed into place.
-        if (::fstatat(folder.get(), name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(now) == IdentityOf(st))
-            ::unlinkat(folder.get(), name.constData(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0);
-    }
+    temporary::RemoveStale(dir, kTemporaryPrefix);
 }
 
 } // namespace fileop

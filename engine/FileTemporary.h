@@ -11,16 +11,11 @@
 //   existing target, the target name is made exclusively and filled: a file
 //   made there by anyone else meanwhile is never replaced.
 // A new folder is made under a temporary name and renamed into place with
-// its permission bits set, so no half-made folder ever has the target name.
-//
-// A temporary is this program's by identity: it holds the extended attribute
-// kMark with its own name, set once the run that made it holds it locked
-// (flock). A sweep removes only temporaries that carry the mark and whose
-// lock it can take, so a live run's temporaries stay, and a user's own file
-// of that name pattern is never touched. Where the lock cannot be had for
-// any reason (ENOLCK on a network disk) or the disk has no extended
-// attributes, the temporary goes unmarked: the copy goes on, and such a
-// leftover is never swept.
+// its permission bits set, so no half-made folder ever has the target name;
+// a link replacing another is made in a folder temporary and renamed out of
+// it. Each temporary is this program's by identity (platform/Temporary.h):
+// a sweep removes only those of killed runs, never a live run's or a user's
+// own entry of that name pattern.
 #pragma once
 
 #include "FileEntry.h"
@@ -55,7 +50,8 @@ bool CopyLinkTo(const At& source, const At& to, bool replace, QString* error);
 Fd MakeFolder(const At& to, mode_t mode, QString* error);
 
 // Whether the folder `dir` (any descriptor) waits for a mode a run noted
-// on it while filling it; and setting that mode, which clears the note.
+// on it while filling it; and setting that mode, which then clears the note
+// (false with errno set, the note kept, when the mode cannot be set).
 bool HasPendingMode(int dir);
 bool SetPendingMode(int dir, mode_t mode);
 

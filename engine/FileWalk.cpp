@@ -410,8 +410,12 @@ Outcome Transfer::Enter(const At& from, const struct stat& st, const At& to)
 
 Outcome Transfer::Leave(Frame& frame)
 {
-    if (frame.setMode)
-        SetPendingMode(frame.target.get(), frame.mode);
+    if (frame.setMode && !SetPendingMode(frame.target.get(), frame.mode)) {
+        const int error = errno;
+        frame.failed = true;
+        Fail(QStringLiteral("The folder ") + Shown(frame.to.Path()) + QStringLiteral(" could not be given its permissions: ")
+             + ErrnoText(error));
+    }
     if (frame.cancelled || frame.failed || frame.skipped) {
         // A move that left everything in place leaves no empty folder.
         if (m_code == FileOperationCode::Move && frame.made)

@@ -8,23 +8,26 @@
 // target (an atomic replace). A disk without unnamed files (or one that
 // cannot name them) gets the hidden file from the start: made exclusively,
 // so no existing file is ever removed or followed, and short, so any target
-// name that fits the folder has room for it; a kill there leaves at most
-// that hidden leftover, which no one takes for a photo. Any failure removes
-// the temporary file and leaves the target as it was. A read-only target
-// needs no special step on Linux: renaming needs write permission on the
-// folder only, and the copied mode keeps it read-only.
+// name that fits the folder has room for it. The hidden file is locked and
+// marked as a temporary (before it is named, where it is linked to its
+// name) and held open until it is renamed, so a save removes the hidden
+// files that killed saves left in its folder and no other
+// (platform/Temporary.h). Any failure removes the temporary file and leaves
+// the target as it was. A read-only target needs no special step on Linux:
+// renaming needs write permission on the folder only, and the copied mode
+// keeps it read-only.
 //
 // GetEncodedSize and SaveMemory run the lossless transcode with the library
 // defaults into a counting and a fixed-buffer destination.
 #include "Save.h"
 
 #include "platform/FileOps.h"
+#include "platform/Temporary.h"
 
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <string>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,19 +112,31 @@ mode_t CurrentUmask()
     return mask & 0777;
 }
 
+constexpr char kTemporaryPrefix[] = ".ksave-";
+
 // Creates the new file of a save in `target`'s folder: unnamed where
-// `unnamed` is asked and the disk offers it, else the hidden file, whose
-// name goes to *path (left empty for an unnamed one). -1 on failure.
+// `unnamed` is asked and the disk offers it, else the hidden file, locked
+// and marked, whose path goes to *path (left empty for an unnamed one). -1
+// on failure.
 int CreateTempFile(const std::string& target, bool unnamed, std::string* path)
 {
     path->clear();
+    const std::string folder = FolderOf(target);
     if (unnamed) {
-        const int fd = ::open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
             return fd;
     }
-    *path = FolderOf(target) + "/.ksave-XXXXXX";
-    return ::mkostemp(path->data(), O_CLOEXEC);
+    int fd = -1;
+    const std::string name = temporary::MakeNamed(kTemporaryPrefix, [&](const std::string& candidate) {
+        fd = ::open((folder + "/" + candidate).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        return fd >= 0;
+    });
+    if (name.empty())
+        return -1;
+    temporary::LockAndMark(fd, name);
+    *path = folder + "/" + name;
+    return fd;
 }
 
 // Whether naming an unnamed file failed as the disk (or a missing /proc)
@@ -132,29 +147,31 @@ bool CannotName(int error)
         || error == ENOSYS || error == EINVAL;
 }
 
-// Links the whole unnamed file `fd` to a free hidden name beside `target`
-// and stores it in *path. false (errno set) on failure.
+// Links the whole unnamed file `fd` to a free hidden name beside `target`,
+// marked first, and stores it in *path. false (errno set) on failure.
 bool NameTempFile(int fd, const std::string& target, std::string* path)
 {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     char proc[32];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned char random[6];
-        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
-            return false;
-        std::string name = FolderOf(target) + "/.ksave-";
-        for (const unsigned char byte : random)
-            name += kLetters[byte % (sizeof kLetters - 1)];
-        if (::linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            *path = name;
-            return true;
-        }
-        if (errno != EEXIST)
-            return false;
+    const std::string folder = FolderOf(target);
+    const std::string name = temporary::MakeNamed(kTemporaryPrefix, [&](const std::string& candidate) {
+        temporary::LockAndMark(fd, candidate);
+        return ::linkat(AT_FDCWD, proc, AT_FDCWD, (folder + "/" + candidate).c_str(), AT_SYMLINK_FOLLOW) == 0;
+    });
+    if (name.empty())
+        return false;
+    *path = folder + "/" + name;
+    return true;
+}
+
+// Removes the hidden files that killed saves left beside `target`.
+void RemoveStaleTempFiles(const std::string& target)
+{
+    const int folder = ::open(FolderOf(target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        temporary::RemoveStale(folder, kTemporaryPrefix);
+        ::close(folder);
     }
-    errno = EEXIST;
-    return false;
 }
 
 enum class Written { Done, Failed, Unnameable };
@@ -167,14 +184,19 @@ template <typename Encode>
 Written WriteAndReplace(const std::string& target, bool unnamed, mode_t mode, Encode encode)
 {
     std::string temp;
+    // `fd` stays open, and its lock held, until the temporary is renamed or
+    // removed: the stream writes through a copy of it.
     const int fd = CreateTempFile(target, unnamed, &temp);
     if (fd < 0)
         return Written::Failed;
-    FILE* file = ::fdopen(fd, "wb");
+    const int stream = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    FILE* file = stream < 0 ? nullptr : ::fdopen(stream, "wb");
     if (!file) {
-        ::close(fd);
+        if (stream >= 0)
+            ::close(stream);
         if (!temp.empty())
             ::unlink(temp.c_str());
+        ::close(fd);
         return Written::Failed;
     }
     // libjpeg hands over 4 KB at a time; fewer, larger writes are cheaper.
@@ -190,9 +212,12 @@ Written WriteAndReplace(const std::string& target, bool unnamed, mode_t mode, En
     if (ok)
         ok = std::rename(temp.c_str(), target.c_str()) == 0;
     if (ok)
-        return Written::Done;
-    if (!temp.empty())
+        temporary::RemoveMark(fd);
+    else if (!temp.empty())
         ::unlink(temp.c_str());
+    ::close(fd);
+    if (ok)
+        return Written::Done;
     return unnameable ? Written::Unnameable : Written::Failed;
 }
 
@@ -284,6 +309,7 @@ int CDllImage::SaveFile(BSTR path, const SaveOptions* options)
         };
         // A new file gets what open() would give.
         const mode_t mode = targetExists ? old.st_mode & 07777 : 0666 & ~CurrentUmask();
+        RemoveStaleTempFiles(nativeTarget);
         Written written = WriteAndReplace(nativeTarget, true, mode, encode);
         if (written == Written::Unnameable)
             written = WriteAndReplace(nativeTarget, false, mode, encode);

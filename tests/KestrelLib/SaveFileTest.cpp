@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <new>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,38 @@
 using namespace testjpeg;
 using ktest::ImageRef;
 namespace fs = std::filesystem;
+
+// Faults in the library's calls: these stand in for the C library's, which
+// they call when no fault is set (a preloaded one first: SyncLog).
+namespace {
+
+struct SaveFaults {
+    int refuseLink = 0;             // naming an unnamed file fails with this errno
+    std::function<void()> onRename; // runs as a save renames its file over the target
+} g_saveFaults;
+
+} // namespace
+
+extern "C" {
+
+int linkat(int fromDir, const char* from, int toDir, const char* to, int flags)
+{
+    if (g_saveFaults.refuseLink && std::strncmp(from, "/proc/self/fd/", 14) == 0) {
+        errno = g_saveFaults.refuseLink;
+        return -1;
+    }
+    using Next = int (*)(int, const char*, int, const char*, int);
+    return reinterpret_cast<Next>(::dlsym(RTLD_NEXT, "linkat"))(fromDir, from, toDir, to, flags);
+}
+
+int rename(const char* from, const char* to)
+{
+    if (g_saveFaults.onRename)
+        g_saveFaults.onRename();
+    return reinterpret_cast<int (*)(const char*, const char*)>(::dlsym(RTLD_NEXT, "rename"))(from, to);
+}
+
+} // extern "C"
 
 namespace {
 
@@ -107,6 +141,14 @@ TEST(SaveFile, LongestNameSavesInPlace)
             : 1;
     });
     EXPECT_TRUE(fuse == 0 || (fuse == 126 && !std::getenv("PIXMEND_REQUIRE_TOOLS"))) << fuse;
+
+    // The same where the unnamed file cannot be named.
+    g_saveFaults.refuseLink = EPERM;
+    const int refused = SaveTo(k.p, target);
+    g_saveFaults.refuseLink = 0;
+    ASSERT_EQ(refused, 1);
+    EXPECT_TRUE(ktest::MatchesLibjpeg(k.p, ReadCoefficients(ReadFile(target))));
+    EXPECT_EQ(Entries(dir.path()).size(), 2u);
 }
 
 // A record made without values holds the library defaults, both ways of
@@ -282,6 +324,45 @@ TEST(SaveFile, KilledSaveNeverLeavesATruncatedTarget)
         EXPECT_EQ(ReadFile(target), expected);
         EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"big.jpg"});
     }
+}
+
+// A save killed as it renames its hidden file over the photo leaves that file
+// beside it; the next save into the folder removes it, but neither a user's
+// own file of such a name nor the hidden file of another copy's save that
+// waits before its rename.
+TEST(SaveFile, HiddenFilesOfKilledSavesGoWithTheNextSave)
+{
+    TempDir dir;
+    const fs::path photo = dir / "a.jpg", mine = dir / ".ksave-abcdef";
+    const auto oldBytes = SmallJpeg(2);
+    ASSERT_TRUE(WriteFile(photo, oldBytes));
+    ASSERT_TRUE(WriteFile(mine, {1, 2, 3}));
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadBytes(k.p, SmallJpeg(3)), 1);
+    EXPECT_EQ(RunInChild([&] { return g_saveFaults.onRename = [] { _exit(9); }, SaveTo(k.p, photo); }), 9);
+    EXPECT_EQ(ReadFile(photo), oldBytes);
+    std::vector<std::string> names = Entries(dir.path());
+    ASSERT_EQ(names.size(), 3u);
+    const std::string killed = names[0] == mine.filename() ? names[1] : names[0];
+
+    EXPECT_EQ(InOtherCopy(
+                  [&](const Meet& meet) {
+                      g_saveFaults.onRename = [&] { meet(), meet(); };
+                      return SaveTo(k.p, dir / "b.jpg") == 1 ? 0 : 1;
+                  },
+                  [&](const Meet& meet) {
+                      meet();
+                      EXPECT_EQ(SaveTo(k.p, photo), 1);
+                      names = Entries(dir.path());
+                      meet();
+                  }),
+              0);
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_NE(std::find(names.begin(), names.end(), mine.filename()), names.end());
+    EXPECT_EQ(std::find(names.begin(), names.end(), killed), names.end());
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{".ksave-abcdef", "a.jpg", "b.jpg"}));
+    EXPECT_EQ(ReadFile(mine), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(ktest::MatchesLibjpeg(k.p, ReadCoefficients(ReadFile(photo))));
 }
 
 // The temporary file reaches the disk before it replaces the target, and the

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -37,6 +38,9 @@ namespace {
 struct Faults {
     int lock = 0;                // flock fails with this errno
     bool folderModes = false;    // fchmod of a folder fails (EIO)
+    // A fchmod of a folder to a mode its owner may not write fails (EIO), or kills the run.
+    bool readOnlyModes = false, killAtReadOnlyMode = false;
+    bool killAtFolderMade = false; // a temporary folder is made, then the run killed
     bool noAtomicRename = false; // neither rename's flags nor hard links
     bool noRenameFlags = false;  // hard links, but not rename's flags
     std::string pinned;          // a path whose name cannot be removed (EPERM)
@@ -74,11 +78,22 @@ int flock(int fd, int operation)
 int fchmod(int fd, mode_t mode)
 {
     struct stat st {};
-    if (g_faults.folderModes && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool readOnly = !(mode & S_IWUSR) && (g_faults.readOnlyModes || g_faults.killAtReadOnlyMode);
+    if ((g_faults.folderModes || readOnly) && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (g_faults.killAtReadOnlyMode)
+            _exit(9);
         errno = EIO;
         return -1;
     }
     return Next<int (*)(int, mode_t)>("fchmod")(fd, mode);
+}
+
+int mkdirat(int dir, const char* name, mode_t mode)
+{
+    const int result = Next<int (*)(int, const char*, mode_t)>("mkdirat")(dir, name, mode);
+    if (g_faults.killAtFolderMade && std::strncmp(name, ".pxcopy-", 8) == 0)
+        _exit(9);
+    return result;
 }
 
 int fsync(int fd)
@@ -615,6 +630,10 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         {"killed copy retried", C::Copy, Here, Here, false, {}, {}, "album/ro"},
         {"killed at a link's rename", C::Copy, Here, Here, false, {}, {}},
         {"folder modes failed", C::Copy, Here, Here, false, {}, {}},
+        {"read-only mode failed", C::Copy, Here, Here, false, {}, {}},
+        {"killed at a read-only mode", C::Copy, Here, Here, false, {}, {}},
+        {"killed making a folder", C::Copy, Here, Here, false, {}, {}},
+        {"killed replacing a link", C::Copy, Here, Here, false, {}, {}},
         {"no-replace refused", C::Move, Fuse, Fuse, false, {}, {}},
         {"live temporary", C::Copy, Fuse, Fuse, false, {}, {}},
         {"no atomic rename", C::Copy, Here, Here, false, {}, {}},
@@ -680,7 +699,7 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
         if (row.name == "absolute link twice")
             std::filesystem::create_symlink(album / "a.jpg", album / "abs");
         // Copied twice: the read-only folder the first run made takes nothing from a plain user's second.
-        if (row.name == "absolute link twice" || row.name == "killed at a link's rename")
+        if (row.name == "absolute link twice" || row.name == "killed at a link's rename" || row.name == "killed replacing a link")
             std::filesystem::remove_all(album / "ro");
         // A plain user cannot take a file out of a read-only folder: that one is read-only for copies and for
         // the plain user's delete only.
@@ -732,6 +751,28 @@ TEST_F(FileOperationTest, HostileTreesArriveWholeOrAreReported)
             g_faults.folderModes = true;
             EXPECT_EQ(copy().failed, 1);
             g_faults.folderModes = false;
+        }
+        // A read-only folder's mode that cannot be set is said, and a run after sets it.
+        if (row.name == "read-only mode failed") {
+            g_faults.readOnlyModes = true;
+            m_boxes.messages.clear();
+            EXPECT_EQ(copy().failed, 1);
+            EXPECT_EQ(m_boxes.messages.join('\n').toStdString(),
+                      "The folder " + (dst / "album/ro").string() + " could not be given its permissions: Input/output error");
+            g_faults.readOnlyModes = false;
+        }
+        // Killed as a read-only folder is given its mode, just after a folder temporary is made, as a
+        // replacing link is renamed into place: a run after leaves no temporary and every mode right.
+        if (row.name.starts_with("killed at a read-only") || row.name.starts_with("killed making")) {
+            EXPECT_EQ(testjpeg::RunInChild([&] {
+                (row.name.starts_with("killed making") ? g_faults.killAtFolderMade : g_faults.killAtReadOnlyMode) = true;
+                return copy().failed;
+            }), 9);
+        }
+        if (row.name == "killed replacing a link") {
+            copy();
+            m_boxes.answer = IMessageBoxes::Answer::Yes;
+            EXPECT_EQ(testjpeg::RunInChild([&] { return g_faults.killAtLinkRename = true, copy().failed; }), 9);
         }
         const auto before = Take(src);
         if (row.name.starts_with("swapped")) {

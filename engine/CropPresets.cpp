@@ -292,21 +292,29 @@ void CCropPresets::EditPresets(QString& current)
     m_bAccepted = 0;
     if (!PresetsEditor())
         return;
-    // Another running copy may have changed the list since it was read;
-    // this list's own changes stay changes until they are saved.
-    const QString mine = ToString();
-    const bool changed = mine != m_strStored;
-    FromString(m_stored.Refresh(mine, changed, GetDefaultCropPresetsText()));
-    m_strStored = changed ? ListText(m_stored.Stored()) : ToString();
+    RefreshFromProfile();
     std::vector<CropRule> copy = m_rules;
     if (!PresetsEditor()(copy))
         return;
     m_bAccepted = 1;
     m_rules = std::move(copy);
     SaveToProfile();
+    // The list as stored, with what another copy changed while the editor
+    // was open: the merge written is the one made under the file's lock.
     CProfile::Flush();
+    RefreshFromProfile();
     if (!FindPreset(current))
         current.clear();
+}
+
+void CCropPresets::RefreshFromProfile()
+{
+    // Another running copy may have changed the list since it was read;
+    // this list's own changes stay changes until they are saved.
+    const QString mine = ToString();
+    const bool changed = mine != m_strStored;
+    FromString(m_stored.Refresh(mine, changed, GetDefaultCropPresetsText()));
+    m_strStored = changed ? ListText(m_stored.Stored()) : ToString();
 }
 
 void CCropPresets::LoadFromProfile()

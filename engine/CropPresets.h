@@ -73,9 +73,9 @@ public:
     void AddUnique(const QString& text);
     // Runs the preset editor on a copy of this list with what other copies
     // changed in the profile's file folded in. OK: the copy is written at
-    // once (SaveToProfile), and `current` becomes empty when its preset is
-    // gone. The accepted flag says which; without an editor
-    // nothing changes and the flag is 0.
+    // once (SaveToProfile), the list becomes the one stored, and `current`
+    // becomes empty when its preset is gone. The accepted flag says which;
+    // without an editor nothing changes and the flag is 0.
     void EditPresets(QString& current);
     // The list in the profile (section "Crop", value "Presets") as its file
     // holds it now; the built-in presets when the profile has none.
@@ -94,6 +94,10 @@ public:
     static void SetEditor(Editor editor);
 
 private:
+    // This list with what other copies changed in the profile's file since
+    // the last load or save folded in; its own changes are still to be saved.
+    void RefreshFromProfile();
+
     std::vector<CropRule> m_rules;
     int m_bAccepted = 0;
     QString m_strStored; // list text as last loaded or saved

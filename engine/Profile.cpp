@@ -11,7 +11,8 @@
 // values are merged into the file's list by the writer's own rule. The
 // writes run on the UI thread, so the lock is only ever tried: while another
 // copy holds it the write is tried again from a timer, and only the last
-// write at exit waits, and for a bounded time.
+// write at exit waits, and for a bounded time. An empty lock is taken for
+// dead only at QLockFile's stale age (kStaleLock).
 #include "Profile.h"
 
 #include "MessageBoxes.h"
@@ -28,6 +29,7 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -36,8 +38,7 @@
 #include <set>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +67,9 @@ struct ProfileData {
     bool telling = false;
     // Another copy held the lock at every try since then (zero: it did not).
     std::chrono::steady_clock::time_point busySince;
+    // The first try since this process last changed a value that found the
+    // lock held (zero: none did).
+    std::chrono::steady_clock::time_point busySinceChange;
     // A write at the next idle moment of the event loop is pending.
     bool flushQueued = false;
     // Another copy held the lock: the write is tried again after retryMs.
@@ -73,10 +77,14 @@ struct ProfileData {
     int retryMs = 0;
 };
 
-// A lock file stays empty only for the moment between its creation and the
-// owner's details being written; one empty for longer may have lost its owner.
-constexpr auto kEmptyLockStale = std::chrono::seconds(1);
-// The user hears when another copy has kept the lock this long.
+// QLockFile creates its lock file before it takes the flock that marks it
+// held, and fills it after: an empty lock whose flock is free may belong to
+// a live copy stopped between the two calls. It is taken for dead (and
+// removed by QLockFile, which takes its flock first) only at this age, the
+// toolkit's own for a lock whose owner it cannot read.
+constexpr auto kStaleLock = std::chrono::seconds(30);
+// The user hears when another copy has kept the lock this long; once told,
+// the retries stop after this long from the last change.
 constexpr auto kBusyTell = std::chrono::seconds(5);
 // Another copy holds the lock for one read and write of the file: the waits
 // between tries while it does.
@@ -226,6 +234,31 @@ bool WriteWhole(const QString& path, const QByteArray& text)
 
 enum class FileState { Missing, Read, NotRegular, Unreadable };
 
+// Parses INI text with QSettings into `values`; false when it cannot be read.
+// QSettings keeps what it parsed per path and takes it again while the
+// file's size and time stay, and it may note the size and time of a file
+// another copy made or replaced after it looked: a later read would give the
+// old values, and a write would drop that copy's changes. So the text read
+// here is parsed from a copy in memory whose time is this read's own; where
+// the system has no such copy, from the file itself.
+bool ParseIni(const QString& path, const QByteArray& text, std::map<QString, QVariant>& values)
+{
+    static std::atomic<long> reads{0};
+    const int fd = ::memfd_create("settings", MFD_CLOEXEC);
+    const QString copy = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    QFile writer;
+    const timespec times[2] = {{0, UTIME_OMIT}, {++reads, 0}};
+    const bool copied = fd >= 0 && writer.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
+        && writer.write(text) == text.size() && writer.flush() && ::futimens(fd, times) == 0
+        && QFileInfo::exists(copy);
+    const QSettings settings(copied ? copy : path, QSettings::IniFormat);
+    for (const QString& key : settings.allKeys())
+        values[key] = settings.value(key);
+    if (fd >= 0)
+        ::close(fd);
+    return settings.status() != QSettings::AccessError;
+}
+
 // Reads the file at `path` into `values`. QSettings takes a file it cannot
 // read as empty, so the file is read here first; only a regular file is
 // opened (a FIFO would wait for ever).
@@ -239,55 +272,17 @@ FileState ReadFile(const QString& path, std::map<QString, QVariant>& values)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return FileState::Unreadable;
-    file.readAll();
+    const QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return FileState::Unreadable;
-    const QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() == QSettings::AccessError)
-        return FileState::Unreadable;
-    for (const QString& key : settings.allKeys())
-        values[key] = settings.value(key);
-    return FileState::Read;
+    return ParseIni(path, text, values) ? FileState::Read : FileState::Unreadable;
 }
 
 enum class WriteResult { Written, Busy, Failed };
 
-std::chrono::system_clock::time_point ModifiedAt(const struct stat& st)
-{
-    return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
-        std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
-}
-
-bool SameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Removes the empty lock `st` at `path` when its owner is gone. QLockFile
-// holds an flock on its lock from the moment it creates it, before it fills
-// it: one whose flock can be taken has no live owner.
-void RemoveIfOwnerGone(const QString& path, const struct stat& st)
-{
-    // Another copy removing the same lock at once must not remove a new one.
-    QLockFile removing(path + QStringLiteral(".rmlock"));
-    if (!removing.tryLock(0))
-        return;
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
-        return;
-    struct stat opened {};
-    struct stat now {};
-    if (::fstat(fd, &opened) == 0 && SameFile(opened, st) && opened.st_size == 0
-        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &now) == 0 && SameFile(now, opened))
-        ::unlink(name.constData());
-    ::close(fd);
-}
-
 // Whether the lock file at `path` can serve: it is missing or a regular file
 // this process can read (QLockFile would take a folder for a held lock and
-// wait for ever). An empty one whose owner died before writing its details
-// is removed here, as QLockFile removes one whose owner is gone.
+// wait for ever).
 bool LockIsUsable(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -297,11 +292,7 @@ bool LockIsUsable(const QString& path)
     if (!S_ISREG(st.st_mode))
         return false;
     // Its owner may have let it go since: then it is missing.
-    if (::access(name.constData(), R_OK) != 0)
-        return errno == ENOENT;
-    if (st.st_size == 0 && std::chrono::system_clock::now() - ModifiedAt(st) > kEmptyLockStale)
-        RemoveIfOwnerGone(path, st);
-    return true;
+    return ::access(name.constData(), R_OK) == 0 || errno == ENOENT;
 }
 
 // Under the lock, the file as it is now with this process's changes applied;
@@ -315,6 +306,7 @@ WriteResult WriteChanges(ProfileData& data)
     if (!LockIsUsable(lockPath))
         return WriteResult::Failed;
     QLockFile lock(lockPath);
+    lock.setStaleLockTime(std::chrono::duration_cast<std::chrono::milliseconds>(kStaleLock));
     if (!lock.tryLock(0))
         return lock.error() == QLockFile::LockFailedError ? WriteResult::Busy : WriteResult::Failed;
     std::map<QString, QVariant> current;
@@ -388,16 +380,29 @@ void TellOnce(ProfileData& data, bool ProfileData::*told, const QString& text)
 
 void TellNotSaved(ProfileData& data)
 {
+    // A write that failed never touched the file: one there now was there before.
+    struct stat st {};
+    const bool fileThere = ::lstat(QFile::encodeName(data.path).constData(), &st) == 0;
     TellOnce(data, &ProfileData::toldNotSaved,
-             QStringLiteral("The settings could not be saved to %1. The file there is left as it was.").arg(data.path));
+             QStringLiteral("The settings could not be saved to %1.").arg(data.path)
+                 + (fileThere ? QStringLiteral(" The file there is left as it was.") : QString()));
 }
 
 void TellBusy(ProfileData& data)
 {
     TellOnce(data, &ProfileData::toldBusy,
              QStringLiteral("The settings cannot be saved to %1 for now: another running copy keeps the file's "
-                            "lock (%1.lock). They are saved as soon as it lets go.")
+                            "lock (%1.lock). They are saved once it lets go, at the next change of a setting "
+                            "or when the program ends.")
                  .arg(data.path));
+}
+
+// A change of this process's own: the writes start over, quickly at first.
+void Changed(ProfileData& data)
+{
+    data.retryMs = 0;
+    data.busySinceChange = {};
+    QueueFlush(data);
 }
 
 } // namespace
@@ -519,7 +524,7 @@ bool CProfile::WriteProfileString(const QString& section, const QString& entry, 
     data->values[key] = wanted;
     data->seen[key] = wanted;
     data->changed[key] = Merge();
-    QueueFlush(*data);
+    Changed(*data);
     return true;
 }
 
@@ -542,7 +547,7 @@ bool CProfile::WriteProfileMerge(const QString& section, const QString& entry, c
             return merge(&once);
         };
     // After a plain write the value as it stands is this process's own.
-    QueueFlush(*data);
+    Changed(*data);
     return true;
 }
 
@@ -581,17 +586,25 @@ bool CProfile::Flush()
     switch (WriteChanges(*data)) {
     case WriteResult::Written:
         data->retryMs = 0;
-        data->busySince = {};
+        data->busySince = data->busySinceChange = {};
         data->toldNotSaved = data->toldBusy = false;
         return true;
-    case WriteResult::Busy:
+    case WriteResult::Busy: {
         // Not a failure: the changes are kept and written on a later try.
+        // Once the user has heard of it the tries stop until the next change
+        // (or the write at exit): a copy stopped for good would be tried for
+        // ever.
         if (data->busySince == std::chrono::steady_clock::time_point())
             data->busySince = now;
-        QueueRetry(*data);
-        if (now - data->busySince >= kBusyTell)
-            TellBusy(*data);
+        if (data->busySinceChange == std::chrono::steady_clock::time_point())
+            data->busySinceChange = now;
+        const bool tell = now - data->busySince >= kBusyTell;
+        if (!(data->toldBusy || tell) || now - data->busySinceChange < kBusyTell)
+            QueueRetry(*data);
+        if (tell)
+            TellBusy(*data); // once; the profile may be closed when it returns
         return true;
+    }
     case WriteResult::Failed:
         break;
     }

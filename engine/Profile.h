@@ -61,8 +61,10 @@ public:
     // Writes this process's pending changes to disk; false when the file
     // could not be written (the old file is then untouched) or while the
     // user is being told so. While another copy holds the file's lock
-    // nothing waits: the write is tried again from a timer (the user hears
-    // of it once after a few seconds), and Close waits a bounded time for it.
+    // nothing waits: the write is tried again from a timer, less often as
+    // it goes on; after a few seconds the user hears of it once, and then
+    // only a new change tries again for a while, and Close waits a bounded
+    // time for it.
     static bool Flush();
 
 private:

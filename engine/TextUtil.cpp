@@ -196,9 +196,11 @@ std::vector<NamedEntry> MergeIntoMine(const std::vector<NamedEntry>& base, const
         if (theirsInBase[t] >= 0)
             baseInTheirs[size_t(theirsInBase[t])] = static_cast<int>(t);
     // Beside each entry of the result, the entry of `theirs` it stands for
-    // (-1: none), where their additions find the entry they followed.
+    // (-1: none), where their additions find the entry they followed, and
+    // whether it is one this copy added.
     std::vector<NamedEntry> merged;
     std::vector<int> inTheirs;
+    std::vector<bool> addedHere;
     for (size_t m = 0; m < mine.size(); ++m) {
         const int b = mineInBase[m];
         const int t = b < 0 ? -1 : baseInTheirs[size_t(b)];
@@ -210,10 +212,19 @@ std::vector<NamedEntry> MergeIntoMine(const std::vector<NamedEntry>& base, const
             merged.push_back(mine[m]); // added or changed here
         }
         inTheirs.push_back(t);
+        addedHere.push_back(b < 0);
     }
     for (size_t t = 0; t < theirs.size(); ++t) {
         if (theirsInBase[t] >= 0)
             continue;
+        // The same addition (or the same rename) made here too is that one.
+        size_t alike = 0;
+        while (alike < merged.size() && !(addedHere[alike] && inTheirs[alike] < 0 && merged[alike] == theirs[t]))
+            ++alike;
+        if (alike < merged.size()) {
+            inTheirs[alike] = static_cast<int>(t);
+            continue;
+        }
         size_t at = t == 0 ? 0 : merged.size();
         if (t > 0) {
             const auto before = std::find(inTheirs.begin(), inTheirs.end(), static_cast<int>(t) - 1);
@@ -222,6 +233,7 @@ std::vector<NamedEntry> MergeIntoMine(const std::vector<NamedEntry>& base, const
         }
         merged.insert(merged.begin() + qsizetype(at), theirs[t]);
         inTheirs.insert(inTheirs.begin() + qsizetype(at), static_cast<int>(t));
+        addedHere.insert(addedHere.begin() + qsizetype(at), false);
     }
     return merged;
 }

@@ -49,10 +49,12 @@ using NamedEntry = std::pair<QString, QString>;
 // list as this copy last read or wrote it) into `theirs` folded in: an entry
 // it added goes after the entry it followed there (first when it led the
 // list; at the end when that entry is gone), and an entry it removed or
-// edited goes or takes its text when `mine` holds it as `base` did.
-// Everything else (order, names, entries added, removed or edited here)
-// stays as in `mine`; with `theirs` equal to `base` the result is `mine`.
-// Entries of one name are told apart by their text, then by their order
-// among the others of that name: two are never taken for one.
+// edited goes or takes its text when `mine` holds it as `base` did; one it
+// added that this copy added alike (the same addition, or the same rename
+// of one entry) is that one, not a second. Everything else (order, names,
+// entries added, removed or edited here) stays as in `mine`; with `theirs`
+// equal to `base` the result is `mine`. Entries of one name are told apart
+// by their text, then by their order among the others of that name: two of
+// one list are never taken for one.
 std::vector<NamedEntry> MergeIntoMine(const std::vector<NamedEntry>& base, const std::vector<NamedEntry>& mine,
                                       const std::vector<NamedEntry>& theirs);

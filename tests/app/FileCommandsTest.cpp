@@ -32,6 +32,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -259,6 +261,36 @@ TEST_F(FileCommandsTest, AutoSaveSavesWithoutAsking)
     m_app.GetCommands().Execute(ID_FILE_CLOSE);
     EXPECT_EQ(m_boxes.questions.size(), 1);
     EXPECT_TRUE(Modified());
+}
+
+// Paging through a folder writes the open photo's path to the profile at
+// most once every few seconds (each write rewrites the whole file); the
+// last one is written once the paging stops.
+TEST_F(FileCommandsTest, PagingWritesTheLastPathAtMostOnceEveryFewSeconds)
+{
+    for (char c = '1'; c <= '8'; ++c)
+        Photo(std::string("p") + c + ".jpg");
+    m_app.ChangeFolder(Dir(), 1);
+    ASSERT_EQ(OpenName(), "p1.jpg");
+    const auto stored = [] {
+        QFile file(CProfile::FilePath());
+        const QRegularExpression line(QStringLiteral("^DefaultPath=(.*)$"), QRegularExpression::MultilineOption);
+        return file.open(QIODevice::ReadOnly) ? line.match(QString::fromUtf8(file.readAll())).captured(1) : QString();
+    };
+    QElapsedTimer paging;
+    paging.start();
+    QStringList written;
+    for (int i = 2; i <= 8; ++i) {
+        Key(Qt::Key_PageDown);
+        ASSERT_EQ(OpenName(), QStringLiteral("p%1.jpg").arg(i));
+        // The idle pass that stores the settings, and the write it asks for.
+        m_app.OnIdle(0);
+        CProfile::Flush();
+        if (written.value(written.size() - 1) != stored())
+            written << stored();
+    }
+    EXPECT_LE(written.size(), 1 + paging.elapsed() / 3000) << written.join(u' ').toStdString();
+    EXPECT_SOON_EQ(stored(), Dir() + "/p8.jpg");
 }
 
 TEST_F(FileCommandsTest, SaveAsOntoAnExistingFileAsksFirst)

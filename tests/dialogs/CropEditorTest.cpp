@@ -477,5 +477,46 @@ TEST_F(CropEditorTest, OkStoresTheListAsEditedWithTheOtherCopysChanges)
         theCropPresets.EditPresets(current);
         CProfile::Close();
         EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Crop/Presets").toString(), text(stored));
+        // The crop panel lists the presets as stored.
+        EXPECT_EQ(theCropPresets.ToString().toStdString(), text(stored).toStdString());
     }
+}
+
+// Two refreshes of the preset editor (opened and cancelled twice, another
+// copy adding a preset before each) keep this copy's addition not yet
+// saved, and the save stores it beside the other's.
+TEST_F(CropEditorTest, RefreshesKeepAnAdditionNotYetSaved)
+{
+    testjpeg::TempDir dir;
+    const QString file = QString::fromStdString((dir / "Pixmend.conf").string());
+    CProfile::SetFilePath(file);
+    ASSERT_TRUE(CProfile::WriteProfileString("Crop", "Presets", "0;4.00;3.00;A;0|") && CProfile::Flush());
+    theCropPresets.LoadFromProfile();
+    theCropPresets.AddUnique("0;1.00;1.00;S;0");
+    QStringList shown;
+    for (const char* theirs : {"0;2.00;1.00;X;0", "0;3.00;1.00;Y;0"}) {
+        EXPECT_EQ(testjpeg::InOtherCopy([&](const testjpeg::Meet&) {
+                      CCropPresets other;
+                      other.LoadFromProfile();
+                      other.AddUnique(theirs);
+                      other.SaveToProfile();
+                      return CProfile::Flush() ? 0 : 1;
+                  }),
+                  0);
+        WhenModal<CCustCropPresetsDlg>([&](CCustCropPresetsDlg* d) {
+            auto* list = Item<QListWidget>(d, 1063);
+            QStringList names;
+            for (int row = 0; row < list->count(); ++row)
+                names << list->item(row)->text();
+            shown << names.join(u' ');
+            Click(Item<QPushButton>(d, CCustCropPresetsDlg::IDCANCEL));
+        });
+        QString current;
+        theCropPresets.EditPresets(current);
+    }
+    EXPECT_EQ(shown.join(u',').toStdString(), "A X S,A X Y S");
+    theCropPresets.SaveToProfile();
+    CProfile::Close();
+    EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Crop/Presets").toString().toStdString(),
+              "0;4.00;3.00;A;0|0;2.00;1.00;X;0|0;3.00;1.00;Y;0|0;1.00;1.00;S;0|");
 }

@@ -15,16 +15,49 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <tuple>
+#include <utility>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// QLockFile makes the settings lock with open64 and only then takes its
+// flock on it. This program's stand-in for the C library's open64 counts
+// the locks made and can hold the process right after one is made.
+namespace {
+struct {
+    int made = 0;
+    std::function<void()> afterMade; // once
+} g_settingsLock;
+} // namespace
+
+extern "C" int open64(const char* path, int flags, ...)
+{
+    mode_t mode = 0;
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list args;
+        va_start(args, flags);
+        mode = va_arg(args, mode_t);
+        va_end(args);
+    }
+    static const auto next = reinterpret_cast<int (*)(const char*, int, ...)>(::dlsym(RTLD_NEXT, "open64"));
+    const int fd = next(path, flags, mode);
+    if (fd >= 0 && (flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL) && QByteArray(path).endsWith(".conf.lock")) {
+        ++g_settingsLock.made;
+        if (const auto hold = std::exchange(g_settingsLock.afterMade, {}))
+            hold();
+    }
+    return fd;
+}
 
 namespace {
 
@@ -173,9 +206,12 @@ TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
     struct : CAnswerBoxes { // a message whose event loop runs the idle writes
         void ShowMessage(const QString& text) override
         {
+            const int made = g_settingsLock.made;
             if ((messages << text).size() < 3 && CProfile::WriteProfileInt("View", "SzX", messages.size()))
                 CProfile::Flush();
+            triesWhileShown += g_settingsLock.made - made;
         }
+        int triesWhileShown = 0;
     } boxes;
     CProfile::SetFilePath(file);
     // Room for part of the new file only: a write that fails half-way.
@@ -185,6 +221,7 @@ TEST(ProfileFullDisk, OldFileStaysAndTheUserIsToldOnce)
     CProfile::Close();
     EXPECT_EQ(testjpeg::ReadFile(disk / "Pixmend.conf"), before);
     EXPECT_EQ(boxes.messages.size(), 1);
+    EXPECT_EQ(boxes.triesWhileShown, 0);
     EXPECT_TRUE(boxes.messages.value(0).contains(file));
     // Nothing else is left beside it.
     QStringList left = QDir(Q(disk.path())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -316,7 +353,7 @@ TEST_F(ProfileTest, TwoCopiesEditingPresetsKeepEachOthersPresets)
 }
 
 // A lock beside the file that cannot be taken now holds the UI thread a
-// moment at most: an empty one its owner never filled is stale, a folder is
+// moment at most: an empty one no one holds is stale at 30 s, a folder is
 // no lock (one message), and one another copy holds (or has made and not
 // filled yet) stays and is tried again from a timer until it is let go, or
 // until the write at exit, which waits for it a bounded time.
@@ -335,7 +372,7 @@ TEST_F(ProfileTest, NoWriteWaitsForTheLock)
         time_t filling = 0; // held by its writer's flock alone, made at the end of the second this many ago
     };
     const Row rows[] = {
-        {"empty", [&] { testjpeg::WriteFile(lock, {}); struct timeval old[2] = {{::time(nullptr) - 10, 0}, {::time(nullptr) - 10, 0}}; ::utimes(lock.c_str(), old); }, false, true},
+        {"empty", [&] { testjpeg::WriteFile(lock, {}); struct timeval old[2] = {{::time(nullptr) - 40, 0}, {::time(nullptr) - 40, 0}}; ::utimes(lock.c_str(), old); }, false, true},
         {"folder", [&] { ::mkdir(lock.c_str(), 0700); }, false, false},
         {"held", [] {}, true, true},
         {"being filled", [] {}, true, true, 1},
@@ -394,6 +431,81 @@ TEST_F(ProfileTest, NoWriteWaitsForTheLock)
     }
 }
 
+// A copy stopped between making its lock and taking the flock on it (held
+// there by the stand-in) for longer than a moment keeps its lock: the other
+// copy tries again later rather than take the lock for dead, and both
+// changes reach the file once the first goes on.
+TEST_F(ProfileTest, ALockMadeButNotYetHeldIsKept)
+{
+    CProfile::Close();
+    int argc = 1;
+    char name[] = "engine_tests", *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv); // runs the retries
+    const QByteArray lock = QFile::encodeName(File() + ".lock");
+    const auto inFile = [&](const char* line) {
+        QFile file(File());
+        return file.open(QIODevice::ReadOnly) && file.readAll().contains(line);
+    };
+    EXPECT_EQ(InOtherCopy(
+                  [&](const Meet& meet) {
+                      CProfile::SetFilePath(File());
+                      g_settingsLock.afterMade = [&] {
+                          meet(); // made, not yet held
+                          meet(); // goes on
+                      };
+                      const bool written = CProfile::WriteProfileInt("View", "PozX", 1) && CProfile::Flush();
+                      CProfile::Close();
+                      return written ? 0 : 1;
+                  },
+                  [&](const Meet& meet) {
+                      CAnswerBoxes boxes;
+                      meet();
+                      struct stat made {};
+                      ASSERT_EQ(::stat(lock.constData(), &made), 0);
+                      const timespec stopped[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 10, 0}};
+                      ASSERT_EQ(::utimensat(AT_FDCWD, lock.constData(), stopped, 0), 0);
+                      CProfile::SetFilePath(File());
+                      EXPECT_TRUE(CProfile::WriteProfileInt("View", "PozY", 2) && CProfile::Flush());
+                      struct stat now {};
+                      EXPECT_TRUE(::stat(lock.constData(), &now) == 0 && now.st_ino == made.st_ino);
+                      EXPECT_FALSE(inFile("PozY=2\n"));
+                      meet();
+                      QElapsedTimer timer;
+                      timer.start();
+                      while (!inFile("PozY=2\n") && timer.elapsed() < 10000)
+                          QCoreApplication::processEvents();
+                      CProfile::Close();
+                      EXPECT_TRUE(boxes.messages.isEmpty());
+                  }),
+              0);
+    EXPECT_TRUE(inFile("PozX=1\n") && inFile("PozY=2\n"));
+    EXPECT_EQ(QDir(Q(m_tmp.path())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"Pixmend.conf"});
+}
+
+// A file another copy put in place of one of the same size and time
+// (written within the same millisecond) is read anew: a write keeps that
+// copy's value, not the one read before.
+TEST_F(ProfileTest, AFileReplacedAtTheSameSizeAndTimeIsReadAgain)
+{
+    const std::string path = File().toStdString();
+    const timespec when[2] = {{0, UTIME_OMIT}, {::time(nullptr), 0}};
+    const auto replace = [&](const char* text) {
+        ASSERT_TRUE(testjpeg::WriteFile(path + ".new", std::vector<uint8_t>(text, text + std::strlen(text))));
+        ASSERT_EQ(::utimensat(AT_FDCWD, (path + ".new").c_str(), when, 0), 0);
+        ASSERT_EQ(::rename((path + ".new").c_str(), path.c_str()), 0);
+    };
+    replace("[View]\nPozX=1\n");
+    CProfile::SetFilePath(File());
+    ASSERT_EQ(CProfile::GetProfileInt("View", "PozX", 0), 1);
+    replace("[View]\nPozX=2\n");
+    ASSERT_TRUE(CProfile::WriteProfileInt("View", "PozY", 3) && CProfile::Flush());
+    EXPECT_EQ(CProfile::GetProfileInt("View", "PozX", 0), 2);
+    QFile file(File());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("[View]\nPozX=2\nPozY=3\n"));
+}
+
 TEST(ProfileKey, LivesInTheUserConfigurationFolder)
 {
     testjpeg::TempDir tmp;
@@ -414,21 +526,33 @@ TEST_F(ProfileTest, UnwritableFileIsReported)
 {
     CProfile::Close();
     // The writes run in a child without root rights; the folders let it in,
-    // and only the second lets it write.
+    // and only the first lets it write. The message says the file is left
+    // as it was only where there is one.
     const QFile::Permissions enter = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
     QFile::setPermissions(Q(m_tmp.path()), enter | QFile::WriteOwner);
-    const QString rw = Q(m_tmp / "rw"), ro = Q(m_tmp / "ro");
-    ASSERT_TRUE(QDir().mkpath(rw) && QDir().mkpath(ro));
+    const QString rw = Q(m_tmp / "rw"), ro = Q(m_tmp / "ro"), kept = Q(m_tmp / "kept");
+    ASSERT_TRUE(QDir().mkpath(rw) && QDir().mkpath(ro) && QDir().mkpath(kept));
+    ASSERT_TRUE(testjpeg::WriteFile(m_tmp / "kept/Pixmend.conf", {'[', 'V', ']', '\n'}));
+    QFile::setPermissions(kept + "/Pixmend.conf", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     QFile::setPermissions(rw, enter | QFile::WriteOwner | QFile::WriteOther);
     QFile::setPermissions(ro, enter);
+    QFile::setPermissions(kept, enter);
+    enum { Written = 1, Kept, NotSaved };
     const auto written = [](const QString& dir) {
         return testjpeg::RunWithoutRoot([&] {
+            CAnswerBoxes boxes;
             CProfile::SetFilePath(dir + "/Pixmend.conf");
-            return CProfile::WriteProfileInt("View", "SzX", 1) && CProfile::Flush() ? 1 : 0;
+            if (CProfile::WriteProfileInt("View", "SzX", 1) && CProfile::Flush())
+                return int(Written);
+            const QString said = "The settings could not be saved to " + dir + "/Pixmend.conf.";
+            return boxes.messages == QStringList{said + " The file there is left as it was."} ? int(Kept)
+                : boxes.messages == QStringList{said}                                        ? int(NotSaved)
+                                                                                             : 0;
         });
     };
-    EXPECT_EQ(written(rw), 1);
-    EXPECT_EQ(written(ro), 0);
+    EXPECT_EQ(written(rw), Written);
+    EXPECT_EQ(written(ro), NotSaved);
+    EXPECT_EQ(written(kept), Kept);
 }
 
 TEST_F(ProfileTest, SettingsRecordRoundTripsEveryField)

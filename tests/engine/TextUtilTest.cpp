@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <QStringList>
 
 #include <climits>
 #include <random>
@@ -156,6 +157,52 @@ TEST(TextUtil, LenientIntReader)
         EXPECT_EQ(digits, c.digits) << U(c.text).toStdString();
     }
     EXPECT_EQ(StringToIntLenient(IntToString(INT_MIN)), INT_MIN);
+}
+
+
+// A list as "name:text" words, and back.
+std::vector<NamedEntry> Entries(const char* words)
+{
+    std::vector<NamedEntry> entries;
+    for (const QString& word : QString::fromLatin1(words).split(u' ', Qt::SkipEmptyParts))
+        entries.emplace_back(word.section(u':', 0, 0), word.section(u':', 1));
+    return entries;
+}
+
+std::string Words(const std::vector<NamedEntry>& entries)
+{
+    QStringList words;
+    for (const NamedEntry& entry : entries)
+        words << entry.first + u':' + entry.second;
+    return words.join(u' ').toStdString();
+}
+
+TEST(TextUtil, MergeIntoMine)
+{
+    struct Case {
+        const char* what;
+        const char *base, *mine, *theirs, *merged;
+    } cases[] = {
+        {"identity", "A:1 B:1", "A:1 B:1", "A:1 B:1", "A:1 B:1"},
+        {"only theirs changed", "A:1 B:1 C:1", "A:1 B:1 C:1", "A:1 C:2 D:1", "A:1 C:2 D:1"},
+        {"only mine changed", "A:1 B:1", "B:1 A:2 E:1", "A:1 B:1", "B:1 A:2 E:1"},
+        {"both changed", "A:1 B:1 C:1", "B:1 A:1 C:3", "A:2 B:1", "B:1 A:2 C:3"},
+        {"both edited one", "A:1 B:1", "A:1 B:3", "A:1 B:2", "A:1 B:3"},
+        {"removed here, edited there", "A:1 B:1", "A:1", "A:1 B:2", "A:1"},
+        {"two of one name, one removed", "T:1 T:2 H:1", "T:1 H:1", "T:1 T:2 H:1 C:1", "T:1 H:1 C:1"},
+        {"two of one name, the first removed here, the second edited there", "T:1 T:2", "T:2", "T:1 T:3", "T:3"},
+        {"two alike, one removed there", "T:1 T:1", "T:1 T:1", "T:1", "T:1"},
+        {"two alike, the second edited there", "T:1 T:1", "T:1 T:1", "T:1 T:2", "T:1 T:2"},
+        {"one made two here", "T:1", "T:1 T:1", "T:1", "T:1 T:1"},
+        {"their additions: first, after a moved entry, after a removed one", "A:1 B:1 C:1", "C:1 A:1",
+         "X:1 A:1 B:1 Y:1 C:1 Z:1", "X:1 C:1 Z:1 A:1 Y:1"},
+        {"renamed alike", "A:1 B:1", "C:1 B:1", "C:1 B:1", "C:1 B:1"},
+        {"renamed alike, their addition after it", "A:1 B:1", "B:1 C:1", "C:1 N:1 B:1", "B:1 C:1 N:1"},
+        {"added alike", "A:1", "A:1 N:1", "N:1 A:1", "A:1 N:1"},
+        {"added alike once here, twice there", "A:1", "A:1 N:1", "A:1 N:1 N:1", "A:1 N:1 N:1"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Words(MergeIntoMine(Entries(c.base), Entries(c.mine), Entries(c.theirs))), c.merged) << c.what;
 }
 
 } // namespace

@@ -36,7 +36,7 @@ public:
         answers.pop_front();
         return a;
     }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Abort; }
     bool ReportProgress(int) override { return true; }
 
     bool yesNo = true;

@@ -138,14 +138,14 @@ bool CWidgetMessageBoxes::AskOkCancel(const QString& text)
     return box.exec() == QMessageBox::Ok;
 }
 
-IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& path)
+IMessageBoxes::SaveErrorChoice CWidgetMessageBoxes::AskSaveError(const QString& path, const QString& cause)
 {
     if (!m_bInteractive) {
-        PrintLine(CFileSaveErrorDlg::MessageFor(path));
+        PrintLine(CFileSaveErrorDlg::MessageFor(path, cause));
         return SaveErrorChoice::Abort;
     }
     CFileSaveErrorDlg dlg(QApplication::activeWindow());
-    switch (dlg.DoModal(path)) {
+    switch (dlg.DoModal(path, cause)) {
     case CFileSaveErrorDlg::IDC_SKIP:
         return SaveErrorChoice::Skip;
     case CFileSaveErrorDlg::IDC_ABORT:

@@ -22,7 +22,7 @@ public:
     Answer AskYesNoCancel(const QString& text, const QString& caption) override;
     bool AskYesNo(const QString& text, const QString& caption, bool warning) override;
     bool AskOkCancel(const QString& text) override;
-    SaveErrorChoice AskSaveError(const QString& path) override;
+    SaveErrorChoice AskSaveError(const QString& path, const QString& cause) override;
     bool ReportProgress(int percent) override;
     void ShowError(const QString& text) override;
     // The progress bar dialog over the application's main frame.

@@ -43,7 +43,7 @@ public:
     void ShowWarning(const QString& text, const QString&) override { ShowMessage(text); }
     BatchChoice AskBatchConfirm(const QString&, int, bool) override { return BatchChoice::AllSelected; }
     bool AskQuestion(const QString&) override { return false; }
-    SaveErrorChoice AskSaveError(const QString& path) override
+    SaveErrorChoice AskSaveError(const QString& path, const QString&) override
     {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return SaveErrorChoice::Abort;

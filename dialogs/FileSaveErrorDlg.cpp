@@ -58,9 +58,10 @@ CFileSaveErrorDlg::CFileSaveErrorDlg(QWidget* parent)
     layout->addLayout(row);
 }
 
-QString CFileSaveErrorDlg::MessageFor(const QString& path)
+QString CFileSaveErrorDlg::MessageFor(const QString& path, const QString& cause)
 {
-    return QStringLiteral("Cannot write to:\n\n") + path + QLatin1Char('.');
+    const QString message = QStringLiteral("Cannot write to:\n\n") + path + QLatin1Char('.');
+    return cause.isEmpty() ? message : message + QLatin1Char('\n') + cause;
 }
 
 QPushButton* CFileSaveErrorDlg::GetButton(int id) const
@@ -71,9 +72,9 @@ QPushButton* CFileSaveErrorDlg::GetButton(int id) const
     return nullptr;
 }
 
-int CFileSaveErrorDlg::DoModal(const QString& path)
+int CFileSaveErrorDlg::DoModal(const QString& path, const QString& cause)
 {
-    m_strMessage = MessageFor(path);
+    m_strMessage = MessageFor(path, cause);
     OnInitDialog();
     return exec();
 }

@@ -25,11 +25,12 @@ public:
     // A null parent means the application's main window.
     explicit CFileSaveErrorDlg(QWidget* parent = nullptr);
 
-    // Shows "Cannot write to:" and, after an empty line, the path; returns
-    // IDC_RETRY, IDC_SKIP, IDC_ABORT or IDCANCEL.
-    int DoModal(const QString& path);
+    // Shows "Cannot write to:" and, after an empty line, the path, then the
+    // cause on a line of its own when there is one; returns IDC_RETRY,
+    // IDC_SKIP, IDC_ABORT or IDCANCEL.
+    int DoModal(const QString& path, const QString& cause = QString());
 
-    static QString MessageFor(const QString& path);
+    static QString MessageFor(const QString& path, const QString& cause = QString());
 
     QLabel* GetMessageLabel() const { return m_message; }
     QPushButton* GetButton(int id) const;

@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
 #include <string_view>
 #include <system_error>
 
@@ -91,6 +92,7 @@ int CKsImage::Save(const QString& path, const SaveSettings* settings)
 {
     FinishLoad();
     const QString target = path.isEmpty() ? m_path : path;
+    m_lastSaveError = EINVAL;
     if (!m_lib || !IsUsablePath(target))
         return 0;
     SaveOptions options = SaveOptionsFromSettings(settings);
@@ -104,6 +106,7 @@ int CKsImage::Save(const QString& path, const SaveSettings* settings)
     }
     CBstr bstr(Utf16View(target));
     const int result = m_lib->SaveFile(bstr, &options);
+    m_lastSaveError = result ? 0 : errno;
     if (result) {
         m_undoMan.MarkSaved();
         m_path = target;

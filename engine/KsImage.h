@@ -41,8 +41,12 @@ public:
     void StartLoad(const QString& path);
     // Saves through the library to `path` (empty: the image's own path) with
     // the options made from `settings` (SaveOptionsFromSettings). On success
-    // the history is marked saved and the path becomes the saved one.
+    // the history is marked saved and the path becomes the saved one. On
+    // failure GetLastSaveError() says why.
     int Save(const QString& path, const SaveSettings* settings = nullptr);
+    // The errno of the step the last failed Save stopped at; 0 when no
+    // system call failed (the library could not encode the picture).
+    int GetLastSaveError() const { return m_lastSaveError; }
     // Clears the history, drops the bitmap, closes the library image.
     void Close();
 
@@ -102,6 +106,7 @@ private:
     IView* m_view = nullptr;
     CUndoMan m_undoMan;
     QString m_path;
+    int m_lastSaveError = 0;
     std::future<int> m_pendingLoad;
     QString m_pendingPath;
 };

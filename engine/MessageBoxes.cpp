@@ -17,7 +17,7 @@ class CSilentMessageBoxes final : public IMessageBoxes {
 public:
     void ShowMessage(const QString&) override {}
     bool AskQuestion(const QString&) override { return false; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Skip; }
     bool ReportProgress(int) override { return true; }
 };
 

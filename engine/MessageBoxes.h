@@ -83,7 +83,8 @@ public:
     // Yes/No question.
     virtual bool AskOkCancel(const QString& text) { return AskQuestion(text); }
     // A file could not be written: retry, skip the file or abort the run.
-    virtual SaveErrorChoice AskSaveError(const QString& path) = 0;
+    // `cause` says why, shown below the path (empty when unknown).
+    virtual SaveErrorChoice AskSaveError(const QString& path, const QString& cause) = 0;
     // Progress of a long edit in percent; false when the user cancels.
     virtual bool ReportProgress(int percent) = 0;
     // An error message with an OK button and the error icon. By default the message.

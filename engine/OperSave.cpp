@@ -14,6 +14,8 @@
 
 #include <QDir>
 
+#include <cstring>
+
 namespace {
 
 std::function<QString()>& CurrentFolderSource()
@@ -36,6 +38,8 @@ QString FolderOf(const QString& path)
 } // namespace
 
 const QString COperSave::kConfirmText = QStringLiteral("Do you want to save the image?");
+const QString COperSave::kCannotRecompressText =
+    QStringLiteral("This photo cannot be recompressed (\"All\").\nIt can be saved with \"Changes Only\".");
 
 COperSave::COperSave()
     : COperation("Save", "Saving")
@@ -113,6 +117,20 @@ bool COperSave::ChooseTarget(const QString& imagePath, QString* target) const
     return unique(folder + name);
 }
 
+QString COperSave::FailureCause(const CKsImage& image) const
+{
+    if (const int error = image.GetLastSaveError())
+        return QString::fromLocal8Bit(std::strerror(error));
+    // No system call failed, only the encoder. It turns pixels into
+    // grayscale, YCbCr or RGB data, never CMYK or YCCK, so retrying such a
+    // photo is in vain. The library tells grayscale and YCbCr from the rest;
+    // of the rest only RGB re-encodes.
+    IKestrel* lib = image.GetLibraryObject();
+    if (m_settings.CompressionMode == 1 && lib && !lib->IsGrayscale() && !lib->CanAdjustLevels())
+        return kCannotRecompressText;
+    return QString();
+}
+
 IAction* COperSave::CreateAction(CKsImage* image, int* stopFlag)
 {
     m_lastTarget.clear();
@@ -132,7 +150,8 @@ IAction* COperSave::CreateAction(CKsImage* image, int* stopFlag)
             m_lastOutcome = SaveOutcome::Saved;
             return nullptr;
         }
-        switch (MessageBoxes().AskSaveError(m_lastTarget)) {
+        const QString cause = chosen ? FailureCause(*image) : QString();
+        switch (MessageBoxes().AskSaveError(m_lastTarget, cause)) {
         case IMessageBoxes::SaveErrorChoice::Skip:
             m_lastOutcome = SaveOutcome::Skipped;
             return nullptr;

@@ -52,6 +52,8 @@ public:
     static void SetCurrentFolderSource(std::function<QString()> source);
 
     static const QString kConfirmText;
+    // The cause a save error names when a re-encode cannot be done.
+    static const QString kCannotRecompressText;
 
 private:
     // The target of one save of the image at `imagePath` in *target; empty
@@ -59,6 +61,9 @@ private:
     // False when no free name could be made; *target is then the path the
     // save was meant for.
     bool ChooseTarget(const QString& imagePath, QString* target) const;
+    // Why the last Save of `image` failed, for the save-error box; empty
+    // when nothing more than the failure is known.
+    QString FailureCause(const CKsImage& image) const;
 
     SaveSettings m_settings;
     SaveOutcome m_lastOutcome = SaveOutcome::None;

@@ -75,6 +75,8 @@ struct IKestrel : IUnknown {
     virtual int Reconstruct(int passes, ReconstructProgressCallback callback) = 0;        // 12
     virtual int RenderToBitmap(BYTE* firstRow, int rowStride, int padToMcu) = 0;          // 13
     virtual int GetEncodedSize() = 0;                                                     // 14
+    // On 0, errno holds the error of the step that failed, or 0 when no
+    // system call failed (a codec error); the caller reads it at once.
     virtual int SaveFile(BSTR path, const SaveOptions* options) = 0;                      // 15
     virtual int SaveMemory(BYTE* buffer, int capacity) = 0;                               // 16
     virtual int LoadThumbnail(BSTR path, BYTE* bits, int boxWidth, int boxHeight, int rowStride,

@@ -29,6 +29,7 @@ namespace {
 
 constexpr int kApp0 = JPEG_APP0;
 constexpr int kApp1 = JPEG_APP0 + 1;
+constexpr int kApp2 = JPEG_APP0 + 2;
 constexpr int kApp14 = JPEG_APP0 + 14;
 constexpr size_t kTiffStart = 6; // "Exif\0\0"
 
@@ -646,6 +647,11 @@ void CExif::WriteMarkers(std::vector<CSavedMarker>& markers, j_compress_ptr cinf
         if (code == kApp0 && saveExif && m_hasExif && m.data.size() > 4 && StartsWith(m.data, "JFIF", 5))
             continue;
         if (code == kApp14 && cinfo->write_Adobe_marker && m.data.size() > 4 && StartsWith(m.data, "Adobe", 5))
+            continue;
+        // A multi-picture index names the pictures that follow the main one
+        // in the source file; a save writes the main picture only, so the
+        // index would point past the end of the new file.
+        if (code == kApp2 && StartsWith(m.data, "MPF", 4))
             continue;
         if (code == kApp1 && (thumbMode == 0 || newThumb) && &m == exif
             && WriteExifWithoutThumbnail(m, cinfo, newThumb ? thumb : nullptr, newThumb ? thumbLength : 0))

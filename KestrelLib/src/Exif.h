@@ -28,7 +28,9 @@ public:
     void Parse(const std::vector<CSavedMarker>& markers);
     // Writes the saved markers into a compressor between jpeg_start_compress
     // and the image data. thumbMode: 0 drop, 1 keep, 2 replace with `thumb`.
-    // The pixel dimensions written are the compressor's image size.
+    // The pixel dimensions written are the compressor's image size. A
+    // multi-picture index (APP2 "MPF") is never written: the pictures it
+    // names are not.
     void WriteMarkers(std::vector<CSavedMarker>& markers, j_compress_ptr cinfo, int saveComments, int saveExif,
                       int thumbMode, const uint8_t* thumb, int thumbLength);
     // Stores a new orientation in the saved EXIF block when it has an

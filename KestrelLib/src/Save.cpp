@@ -27,6 +27,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -179,7 +180,8 @@ enum class Written { Done, Failed, Unnameable };
 // Writes the new file with `encode` as described at the top and renames it
 // over `target`; `mode` is what the new file gets. Unnameable: the unnamed
 // file could not be given a name, nothing was left, the caller may try again
-// with `unnamed` false.
+// with `unnamed` false. On failure errno is that of the failing step, or 0
+// when the encoder failed on its own (no write had failed).
 template <typename Encode>
 Written WriteAndReplace(const std::string& target, bool unnamed, mode_t mode, Encode encode)
 {
@@ -189,36 +191,48 @@ Written WriteAndReplace(const std::string& target, bool unnamed, mode_t mode, En
     const int fd = CreateTempFile(target, unnamed, &temp);
     if (fd < 0)
         return Written::Failed;
-    const int stream = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    FILE* file = stream < 0 ? nullptr : ::fdopen(stream, "wb");
-    if (!file) {
-        if (stream >= 0)
-            ::close(stream);
+    int error = 0;
+    const auto fail = [&](bool unnameable) {
         if (!temp.empty())
             ::unlink(temp.c_str());
         ::close(fd);
-        return Written::Failed;
+        errno = error;
+        return unnameable ? Written::Unnameable : Written::Failed;
+    };
+    const int stream = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    FILE* file = stream < 0 ? nullptr : ::fdopen(stream, "wb");
+    if (!file) {
+        error = errno;
+        if (stream >= 0)
+            ::close(stream);
+        return fail(false);
     }
     // libjpeg hands over 4 KB at a time; fewer, larger writes are cheaper.
     std::setvbuf(file, nullptr, _IOFBF, 1 << 18);
-    bool ok = encode(file) && std::fflush(file) == 0 && !std::ferror(file) && ::fsync(fd) == 0
-        && ::fchmod(fd, mode) == 0;
+    // Each step runs only while all before it succeeded and notes its errno.
+    const auto step = [&](bool done) {
+        if (!done)
+            error = errno;
+        return done;
+    };
+    bool ok = encode(file);
+    if (!ok && std::ferror(file))
+        error = errno;
+    ok = ok && step(std::fflush(file) == 0 && !std::ferror(file)) && step(::fsync(fd) == 0)
+        && step(::fchmod(fd, mode) == 0);
     bool unnameable = false;
     if (ok && temp.empty()) {
-        ok = NameTempFile(fd, target, &temp);
-        unnameable = !ok && CannotName(errno);
+        ok = step(NameTempFile(fd, target, &temp));
+        unnameable = !ok && CannotName(error);
     }
-    ok = std::fclose(file) == 0 && ok;
-    if (ok)
-        ok = std::rename(temp.c_str(), target.c_str()) == 0;
-    if (ok)
-        temporary::RemoveMark(fd);
-    else if (!temp.empty())
-        ::unlink(temp.c_str());
+    const bool closed = std::fclose(file) == 0;
+    ok = ok && step(closed);
+    ok = ok && step(std::rename(temp.c_str(), target.c_str()) == 0);
+    if (!ok)
+        return fail(unnameable);
+    temporary::RemoveMark(fd);
     ::close(fd);
-    if (ok)
-        return Written::Done;
-    return unnameable ? Written::Unnameable : Written::Failed;
+    return Written::Done;
 }
 
 // Makes a completed rename survive a crash; best effort.
@@ -275,9 +289,12 @@ int CDllImage::SaveMemory(BYTE* buffer, int capacity)
     }
 }
 
+// On failure errno says why (see WriteAndReplace): the caller reads it at
+// once to tell the user; 0 when no system call failed.
 int CDllImage::SaveFile(BSTR path, const SaveOptions* options)
 {
     try {
+        errno = 0;
         if (!options || !m_coef)
             return 0;
         const SaveOptions& o = *options;
@@ -325,7 +342,11 @@ int CDllImage::SaveFile(BSTR path, const SaveOptions* options)
         m_path = target;
         m_exif.SetCurrentPath(target);
         return 1;
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return 0;
     } catch (...) {
+        errno = 0;
         return 0;
     }
 }

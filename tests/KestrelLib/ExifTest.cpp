@@ -1,6 +1,7 @@
 // The EXIF record: parsing, orientation, and the markers written into a save.
 #include "ExifTestBlock.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <set>
@@ -568,4 +569,41 @@ TEST_F(ExifToolTest, DirectoryJustBeforeIfd1SurvivesTheThumbnailModes)
             EXPECT_EQ(got, want); // the same values and no new warning
         }
     }
+}
+
+// A camera file: the main picture with an ICC profile and a multi-picture
+// index (big-endian, offsets from its "MM") naming itself and the preview
+// appended after it. A save writes the main picture only: exiftool finds no
+// index naming pictures past its end (none at all), and the profile stays.
+TEST_F(ExifToolTest, SavedCameraFileCarriesNoStalePictureIndex)
+{
+    const std::vector<uint8_t> icc = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1, 'p'};
+    const std::vector<uint8_t> preview = exiftest::SmallJpeg(24, 16);
+    const auto camera = [&](uint32_t size, uint32_t indexAt) {
+        Block be;
+        be.le = false;
+        std::vector<uint8_t> mpf = {'M', 'P', 'F', 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0xB0, 2,
+                                    0, 7, 0, 0, 0, 32, 0, 0, 0, 26, 0, 0, 0, 0};
+        for (uint32_t v : {0x20030000u, size, 0u, 0u, 0x10001u, uint32_t(preview.size()), size - indexAt, 0u})
+            be.Put32(mpf, v);
+        return exiftest::SmallJpeg(48, 32, {{JPEG_APP0 + 2, icc}, {JPEG_APP0 + 2, mpf}});
+    };
+    const std::vector<uint8_t> layout = camera(0, 0);
+    const uint8_t mark[] = {'M', 'P', 'F', 0};
+    const auto size = uint32_t(layout.size());
+    std::vector<uint8_t> file = camera(size, uint32_t(std::search(layout.begin(), layout.end(), mark, mark + 4) - layout.begin() + 4));
+    file.insert(file.end(), preview.begin(), preview.end());
+    ASSERT_TRUE(WriteFile(dir / "camera.jpg", file));
+
+    ImageRef k;
+    ASSERT_EQ(ktest::LoadPath(k.p, dir / "camera.jpg", 0), 1);
+    ASSERT_EQ(k->FlipHorizontal(0), 1);
+    const SaveOptions options = DefaultSaveOptions();
+    CBstr saved(ToU16((dir / "saved.jpg").string()));
+    ASSERT_EQ(k->SaveFile(saved, &options), 1);
+    // The source's index reads as made: the preview ends the file.
+    EXPECT_EQ(ToolTable("-MPImage2:MPImageStart -MPImage2:MPImageLength", {dir / "camera.jpg", dir / "saved.jpg"}),
+              (std::vector<std::vector<std::string>>{{std::to_string(size), std::to_string(preview.size())}, {"-", "-"}}));
+    const auto markers = exiftest::Markers(ReadFile(dir / "saved.jpg"));
+    EXPECT_NE(std::find(markers.begin(), markers.end(), std::pair(JPEG_APP0 + 2, icc)), markers.end());
 }

@@ -67,7 +67,7 @@ public:
         ++asked;
         return answer;
     }
-    SaveErrorChoice AskSaveError(const QString&) override
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override
     {
         ++saveErrors;
         return saveErrorChoice;

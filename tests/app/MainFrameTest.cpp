@@ -56,7 +56,7 @@ public:
         lastCaption = caption;
         return answer;
     }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Abort; }
     bool ReportProgress(int) override { return true; }
 
     Answer answer = Answer::Cancel;

@@ -78,7 +78,7 @@ public:
     void ShowMessage(const QString&) override {}
     bool AskQuestion(const QString&) override { return false; }
     Answer AskYesNoCancel(const QString&, const QString&) override { return Answer::No; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Abort; }
     bool ReportProgress(int) override { return true; }
 };
 

@@ -98,7 +98,7 @@ public:
         questions << caption + u'|' + text;
         return yesNoAnswer;
     }
-    SaveErrorChoice AskSaveError(const QString& path) override
+    SaveErrorChoice AskSaveError(const QString& path, const QString&) override
     {
         saveErrors << path;
         return saveErrorAnswer;

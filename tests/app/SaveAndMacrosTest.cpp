@@ -34,7 +34,7 @@ public:
     ~CQuietBoxes() override { SetMessageBoxes(m_previous); }
     void ShowMessage(const QString&) override {}
     bool AskQuestion(const QString&) override { return false; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Skip; }
     bool ReportProgress(int) override { return true; }
 
 private:

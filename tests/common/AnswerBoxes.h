@@ -42,7 +42,7 @@ public:
         messages << text;
         return failure;
     }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Abort; }
     bool ReportProgress(int) override { return true; }
 
     bool yesNo = true;

@@ -36,7 +36,7 @@ public:
         questions << text;
         return yes;
     }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Skip; }
     bool ReportProgress(int) override { return true; }
     bool yes = false;
     QStringList questions;

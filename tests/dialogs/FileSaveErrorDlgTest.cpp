@@ -79,9 +79,9 @@ TEST_F(FileSaveErrorDlgTest, MessageBoxesMapTheButtons)
     };
     for (const auto& [how, choice] : cases) {
         OnNextModal(how);
-        EXPECT_EQ(boxes.AskSaveError(kPath), choice);
+        EXPECT_EQ(boxes.AskSaveError(kPath, QString()), choice);
     }
     qputenv("PIXMEND_NONINTERACTIVE", "1");
-    EXPECT_EQ(CWidgetMessageBoxes().AskSaveError(kPath), Choice::Abort);
+    EXPECT_EQ(CWidgetMessageBoxes().AskSaveError(kPath, QString()), Choice::Abort);
     qunsetenv("PIXMEND_NONINTERACTIVE");
 }

@@ -48,7 +48,7 @@ public:
         return !realBox || QMessageBox(QMessageBox::Warning, "Pixmend", text, buttons).exec() == QMessageBox::Ok;
     }
     bool realBox = false;
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Skip; }
     bool ReportProgress(int) override { return true; }
     bool yes = false;
     QStringList messages, questions;

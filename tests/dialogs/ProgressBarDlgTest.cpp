@@ -56,7 +56,7 @@ public:
         ++asked;
         return Answer::Cancel;
     }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Abort; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Abort; }
     bool ReportProgress(int) override { return true; }
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override
     {

@@ -262,7 +262,7 @@ TEST_F(SavePagesTest, FailedSaveShowsTheDialogUntilSkipOrAbort)
         QList<int> presses = c.presses;
         answer = [&](QWidget* w) {
             ++shown;
-            EXPECT_EQ(Item<QLabel>(w, 1132)->text(), QStringLiteral("Cannot write to:\n\n") + target + ".");
+            EXPECT_EQ(Item<QLabel>(w, 1132)->text(), QStringLiteral("Cannot write to:\n\n") + target + ".\nNot a directory");
             const int press = presses.takeFirst();
             if (press == 0)
                 QTest::keyClick(w, Qt::Key_Escape);

@@ -65,7 +65,7 @@ public:
     ~CRecordingBoxes() override { SetMessageBoxes(m_old); }
     void ShowMessage(const QString& text) override { messages.push_back(text); }
     bool AskQuestion(const QString&) override { return false; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Skip; }
     bool ReportProgress(int) override { return true; }
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override
     {

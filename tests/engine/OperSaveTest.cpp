@@ -3,6 +3,7 @@
 // goes, the confirmation and the save-error loop.
 #include "EngineTest.h"
 #include "SaveBoxes.h"
+#include "ScopedTmpfs.h"
 
 #include "Batch.h"
 #include "FolderScan.h"
@@ -406,6 +407,42 @@ TEST(OperSave, SaveErrorRetrySkipAbort)
     op.CreateAction(&image, nullptr);
     EXPECT_EQ(boxes.saveErrors, QStringList{Q(dir / "plain" / "sub" / "a.jpg")});
     EXPECT_EQ(op.GetLastOutcome(), Outcome::Skipped);
+}
+
+// The save-error box says why, so that Retry is not pressed in vain: the
+// system's text for the step that failed, or for a photo that cannot be
+// re-encoded, that "Changes Only" saves it (and it does).
+TEST(OperSave, SaveErrorNamesItsCause)
+{
+    testjpeg::ScopedTmpfs disk(256 * 1024);
+    if (!disk.Available())
+        GTEST_SKIP() << disk.Why();
+    TempDir dir;
+    CScriptedBoxes boxes;
+    WriteJpeg(disk / "full.jpg", 256, 192);
+    disk.Fill();
+    testjpeg::EncodeParams cmyk;
+    cmyk.inColorSpace = JCS_CMYK;
+    testjpeg::WriteFile(dir / "cmyk.jpg", testjpeg::Encode(testjpeg::MakePattern(32, 32, 4), cmyk));
+    const struct {
+        fs::path photo;
+        int compressionMode;
+        QStringList causes; // of the boxes shown
+    } rows[] = {
+        {disk / "full.jpg", 0, {"No space left on device"}},
+        {dir / "cmyk.jpg", 1, {"This photo cannot be recompressed (\"All\").\nIt can be saved with \"Changes Only\"."}},
+        {dir / "cmyk.jpg", 0, {}},
+    };
+    for (const auto& row : rows) {
+        CKsImage image(RealLib());
+        ASSERT_EQ(image.Load(Q(row.photo), 0), 1);
+        COperSave op;
+        op.GetSettings().CompressionMode = row.compressionMode;
+        boxes.saveErrorCauses.clear();
+        op.CreateAction(&image, nullptr);
+        EXPECT_EQ(boxes.saveErrorCauses.join(u'|').toStdString(), row.causes.join(u'|').toStdString());
+        EXPECT_EQ(op.GetLastOutcome(), row.causes.isEmpty() ? Outcome::Saved : Outcome::Skipped);
+    }
 }
 
 TEST(OperSave, ImageNotLoadedAsksNothing)

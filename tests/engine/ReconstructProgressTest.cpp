@@ -58,7 +58,7 @@ class CRecordingBoxes final : public IMessageBoxes {
 public:
     void ShowMessage(const QString&) override {}
     bool AskQuestion(const QString&) override { return false; }
-    SaveErrorChoice AskSaveError(const QString&) override { return SaveErrorChoice::Skip; }
+    SaveErrorChoice AskSaveError(const QString&, const QString&) override { return SaveErrorChoice::Skip; }
     bool ReportProgress(int) override { return true; }
     std::unique_ptr<IProgressWindow> CreateProgressWindow() override
     {

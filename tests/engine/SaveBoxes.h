@@ -25,9 +25,10 @@ public:
         okCancel << text;
         return okAnswer;
     }
-    SaveErrorChoice AskSaveError(const QString& path) override
+    SaveErrorChoice AskSaveError(const QString& path, const QString& cause) override
     {
         saveErrors << path;
+        saveErrorCauses << cause;
         if (saveErrorAnswers.empty())
             return SaveErrorChoice::Skip;
         const SaveErrorChoice c = saveErrorAnswers.front();
@@ -38,7 +39,7 @@ public:
 
     bool okAnswer = true;
     std::deque<SaveErrorChoice> saveErrorAnswers;
-    QStringList messages, questions, okCancel, saveErrors;
+    QStringList messages, questions, okCancel, saveErrors, saveErrorCauses;
 
 private:
     IMessageBoxes* m_previous = nullptr;

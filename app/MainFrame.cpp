@@ -341,9 +341,8 @@ QAction* CMainFrame::CreateZoomComboAction(int scale)
 void CMainFrame::CreateModePane(int scale)
 {
     m_modePane = new CModePane(this);
-    m_modePane->widget()->setMinimumHeight(300 * scale / 100 / 2);
     addDockWidget(Qt::RightDockWidgetArea, m_modePane);
-    resizeDocks({m_modePane}, {168 * scale / 100}, Qt::Horizontal);
+    m_modePane->SetOwnSize(QSize(168 * scale / 100, 300 * scale / 100 / 2));
 }
 
 void CMainFrame::CreateClient(int scale)

@@ -7,7 +7,9 @@ namespace {
 const char kPaneTitle[] = "Edit";
 
 // The pane's client area: the sheet has no layout to ask, so the pane's
-// size follows the page shown, not the largest page the sheet holds.
+// size follows the page shown, not the largest page the sheet holds. The
+// pane's own size counts too: its height as a floor, its width as what the
+// pane takes unless the page needs more (the empty page needs nothing).
 class CPaneClient : public QWidget {
 public:
     CPaneClient(CTablessSheet& sheet, QWidget* parent) : QWidget(parent), m_sheet(sheet) {}
@@ -15,12 +17,18 @@ public:
     {
         const CPropertyPage* page = m_sheet.GetActivePage();
         const QWidget* window = page ? page->GetSafeHwnd() : nullptr;
-        return window ? window->sizeHint() : QSize();
+        return (window ? window->sizeHint() : QSize(0, 0)).expandedTo(QSize(0, m_own.height()));
     }
-    QSize sizeHint() const override { return minimumSizeHint(); }
+    QSize sizeHint() const override { return minimumSizeHint().expandedTo(m_own); }
+    void SetOwnSize(QSize size)
+    {
+        m_own = size;
+        updateGeometry();
+    }
 
 private:
     CTablessSheet& m_sheet;
+    QSize m_own{0, 0};
 };
 
 } // namespace
@@ -58,6 +66,12 @@ void CModePane::ShowEmpty()
 {
     m_sheet.SetActivePage(&m_emptyPage);
     setWindowTitle(QLatin1String(kPaneTitle));
+    FitToPage();
+}
+
+void CModePane::SetOwnSize(QSize size)
+{
+    static_cast<CPaneClient*>(widget())->SetOwnSize(size);
     FitToPage();
 }
 

@@ -26,11 +26,15 @@ public:
     // The empty page under the caption "Edit".
     void ShowEmpty();
 
+    // The pane's own size: it is never less tall, and it is this wide but
+    // for a page that needs more, which has the width while it is shown.
+    void SetOwnSize(QSize size);
+
     CTablessSheet& GetSheet() { return m_sheet; }
     CPanelDefault& GetEmptyPage() { return m_emptyPage; }
 
 private:
-    // The pane takes the width the shown page needs.
+    // The pane takes its own width, or the width the shown page needs.
     void FitToPage();
 
     // The page goes after the sheet, which lets go of it first.

@@ -6,9 +6,11 @@
 #include "SpinButton.h"
 
 #include <QBoxLayout>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QSlider>
+#include <QSpacerItem>
 
 namespace {
 
@@ -36,13 +38,23 @@ void CPanelColor::CreateControls(QWidget* window)
         const ColorParams* values = Values();
         return values ? &(values->*kColorValues[i]) : nullptr;
     });
+    // The labels mark the two ends of their trackbar, at least an em apart,
+    // so each reads on its own; the trackbar takes the width to spare and
+    // the number field only what "-100" needs.
+    const QFontMetrics metrics = window->fontMetrics();
     for (int i = 0; i < 3; ++i) {
         const CColorRows::Row& row = m_rows.m_rows[i];
-        grid->addWidget(row.left, 2 * i, 0);
-        grid->addWidget(row.right, 2 * i, 1, Qt::AlignRight);
-        grid->addWidget(row.trackbar, 2 * i + 1, 0, 1, 2);
-        grid->addWidget(row.edit, 2 * i + 1, 2);
-        grid->addWidget(row.spin, 2 * i + 1, 3);
+        auto* ends = new QHBoxLayout;
+        ends->addWidget(row.left);
+        ends->addSpacerItem(new QSpacerItem(metrics.horizontalAdvance(QLatin1Char('M')), 0,
+                                            QSizePolicy::MinimumExpanding, QSizePolicy::Minimum));
+        ends->addWidget(row.right);
+        row.edit->setMaximumWidth(row.edit->minimumSizeHint().width() +
+                                  metrics.horizontalAdvance(QStringLiteral("-100")));
+        grid->addLayout(ends, 2 * i, 0);
+        grid->addWidget(row.trackbar, 2 * i + 1, 0);
+        grid->addWidget(row.edit, 2 * i + 1, 1);
+        grid->addWidget(row.spin, 2 * i + 1, 2);
     }
     grid->setColumnStretch(0, 1);
     column->addLayout(grid);

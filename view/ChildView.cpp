@@ -341,8 +341,14 @@ void CChildView::UpdateScrollBars()
             setVerticalScrollBarPolicy(policy);
     };
     // Showing or hiding one bar changes the client size the other depends on.
+    // Each round clamps the centre as it came in: a clamp to a client size
+    // the bars then change would leave the view off the edge it was held to.
+    const int centerX = m_centerX;
+    const int centerY = m_centerY;
     for (int round = 0; round < 3; ++round) {
         const QSize before = viewport()->size();
+        m_centerX = centerX;
+        m_centerY = centerY;
         updateBar(Qt::Horizontal, GetZoomedWidth(), before.width(), m_centerX, m_horizontalInfo);
         updateBar(Qt::Vertical, GetZoomedHeight(), before.height(), m_centerY, m_verticalInfo);
         if (viewport()->size() == before)

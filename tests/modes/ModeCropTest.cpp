@@ -25,6 +25,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -304,6 +305,24 @@ TEST_F(ModeCropTest, FadingOutsideTheSelectionAndTheCanvas)
         SetSel(-32, 16, 64, 48);
         EXPECT_EQ(Grab().pixel(Client(-16, 30)), outward ? qRgb(0, 255, 0) : qRgb(255, 0, 0)) << outward;
     }
+}
+
+// An outward crop (1024 x 768 on a 400 x 300 photo, Enter) in a 1024 x 600
+// window shows the new picture's top-left corner, where both bars stand.
+TEST_F(ModeCropTest, AnOutwardCropShowsItsCornerWhereTheBarsSay)
+{
+    Start({WritePhoto("a.jpg", 400, 300)});
+    m_frame->resize(1024, 600);
+    Crop().AllowOutwardSel = 1;
+    Key(Qt::Key_C);
+    ChoosePreset(theCropPresets.GetPresetText(14)); // 1024x768 px
+    Key(Qt::Key_Return);
+    ASSERT_EQ(m_app->m_image.GetWidth(), 1024);
+    const QScrollBar* h = m_view->horizontalScrollBar();
+    const QScrollBar* v = m_view->verticalScrollBar();
+    EXPECT_TRUE(h->isVisible() && v->isVisible() && h->value() == 0 && v->value() == 0)
+        << h->value() << "," << v->value();
+    EXPECT_EQ(Grab().pixel(0, 0), Dib(h->value(), v->value()));
 }
 
 TEST_F(ModeCropTest, GuideLinesWhereTheirFormulasPutThem)

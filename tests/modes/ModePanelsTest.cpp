@@ -196,6 +196,7 @@ TEST_F(ModePanelsTest, PaneAddsAPanelOnceAndShowsTheEmptyPageAfterwards)
 TEST_F(ModePanelsTest, CopyPanelAlignsZoomsCopiesAndCancels)
 {
     Start(WritePhoto(640, 480));
+    const int paneWidth = Pane()->width();
     Key(Qt::Key_S);
     Drag(Client(13, 11), Client(101, 77));
     ASSERT_TRUE(m_view->IsSelectionShown());
@@ -224,6 +225,8 @@ TEST_F(ModePanelsTest, CopyPanelAlignsZoomsCopiesAndCancels)
     Click(1);
     EXPECT_FALSE(QApplication::clipboard()->image().isNull());
     EXPECT_EQ(m_frame->GetCurrentModeId(), ID_EDIT_DRAG);
+    // The empty page that follows leaves the pane its own width.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Pane()->width() == paneWidth; }, 2000)) << Pane()->width();
 }
 
 TEST_F(ModePanelsTest, PastePanelPastesAndCancels)
@@ -470,6 +473,21 @@ TEST_F(ModePanelsTest, ColorPanelOnAGrayImagePreviewsStepsAndApplies)
     Start(QString::fromStdString(gray.string()));
     Mode(ID_EDIT_COLOR);
     auto& mode = static_cast<CModeColor&>(*m_frame->GetCurrentMode());
+    // "Darker" and "Brighter" each read on their own: at their ends of the
+    // trackbar and an em apart, in a 1024 x 600 window and in the 512 x 300 a
+    // 1024 x 600 screen leaves at 2x.
+    for (const QSize size : {QSize(1024, 600), QSize(512, 300)}) {
+        m_frame->resize(size);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return testwin::PanelLayoutProblems(*m_frame).isEmpty(); }, 2000))
+            << size.width();
+        QRect ends[3];
+        for (QLabel* l : Page()->findChildren<QLabel*>())
+            ends[l->text() == u"Darker" ? 0 : l->text() == u"Brighter" ? 1 : 2] = l->geometry();
+        const QRect bar = Item(1156)->geometry();
+        EXPECT_TRUE(ends[0].left() == bar.left() && ends[1].right() == bar.right()) << size.width();
+        EXPECT_GE(ends[1].left() - ends[0].right(), Page()->fontMetrics().horizontalAdvance(u'M')) << size.width();
+    }
+    m_frame->resize(1280, 800);
     for (int id : {1156, 1159, 1162})
         EXPECT_TRUE(Enabled(id)) << id;
     for (int id : {1157, 1158, 1160, 1161, 1163, 1164, 1165, 1166, 1167, 1168})

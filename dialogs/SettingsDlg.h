@@ -7,6 +7,7 @@
 #pragma once
 
 #include "AppSettings.h"
+#include "HeldReturn.h"
 #include "PageDefaults.h"
 #include "PageView.h"
 #include "PropertySheet.h"
@@ -43,6 +44,7 @@ protected:
 private:
     void ApplyAndClose();
 
+    CHeldReturn m_heldReturn;
     CAppSettings m_working;
     CAppSettings* m_pSettings;
     CPageView m_pageView;

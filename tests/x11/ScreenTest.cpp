@@ -11,14 +11,14 @@
 #include "BrowseDlg.h"
 #include "ColorRef.h"
 #include "CommandIds.h"
+#include "EditorPages.h"
 #include "InsertTextDlg.h"
 #include "LayoutCheck.h"
 #include "ProgramWindow.h"
 #include "SettingsDlg.h"
 #include "ThumbJob.h"
 #include "WidgetMessageBoxes.h"
-
-#include <dlfcn.h>
+#include "XKeyboard.h"
 
 #include <functional>
 
@@ -120,66 +120,6 @@ QStringList ProblemsOnEveryTab(QWidget* top, const QString& where)
     }
     return problems;
 }
-
-// Key presses through the X server's test extension (libXtst, loaded at run
-// time): the events reach the program as a keyboard's would.
-class CXKeyboard {
-public:
-    CXKeyboard()
-    {
-        m_x11 = dlopen("libX11.so.6", RTLD_NOW);
-        m_xtst = dlopen("libXtst.so.6", RTLD_NOW);
-        if (!m_x11 || !m_xtst)
-            return;
-        m_open = reinterpret_cast<void* (*)(const char*)>(dlsym(m_x11, "XOpenDisplay"));
-        m_close = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XCloseDisplay"));
-        m_flush = reinterpret_cast<int (*)(void*)>(dlsym(m_x11, "XFlush"));
-        m_keycode = reinterpret_cast<unsigned char (*)(void*, unsigned long)>(dlsym(m_x11, "XKeysymToKeycode"));
-        m_fake = reinterpret_cast<int (*)(void*, unsigned, int, unsigned long)>(dlsym(m_xtst, "XTestFakeKeyEvent"));
-        m_focus = reinterpret_cast<int (*)(void*, unsigned long*, int*)>(dlsym(m_x11, "XGetInputFocus"));
-        if (m_open && m_close && m_flush && m_keycode && m_fake && m_focus)
-            m_display = m_open(nullptr);
-    }
-    ~CXKeyboard()
-    {
-        if (m_display)
-            m_close(m_display);
-        if (m_xtst)
-            dlclose(m_xtst);
-        if (m_x11)
-            dlclose(m_x11);
-    }
-    bool IsOpen() const { return m_display != nullptr; }
-    // Whether the server sends key presses to `window` now: Qt may call a
-    // window active before the server has moved its input focus there.
-    bool HasFocus(unsigned long window) const
-    {
-        unsigned long focused = 0;
-        int revert = 0;
-        m_focus(m_display, &focused, &revert);
-        return focused == window;
-    }
-    // Presses the keys (X keysyms) in order, then lets them go in reverse.
-    void Chord(std::initializer_list<unsigned long> keysyms)
-    {
-        for (unsigned long k : keysyms)
-            m_fake(m_display, m_keycode(m_display, k), 1, 0);
-        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it)
-            m_fake(m_display, m_keycode(m_display, *it), 0, 0);
-        m_flush(m_display);
-    }
-
-private:
-    void* m_x11 = nullptr;
-    void* m_xtst = nullptr;
-    void* m_display = nullptr;
-    void* (*m_open)(const char*) = nullptr;
-    int (*m_close)(void*) = nullptr;
-    int (*m_flush)(void*) = nullptr;
-    unsigned char (*m_keycode)(void*, unsigned long) = nullptr;
-    int (*m_fake)(void*, unsigned, int, unsigned long) = nullptr;
-    int (*m_focus)(void*, unsigned long*, int*) = nullptr;
-};
 
 class ScreenTest : public testwin::ProgramTest {
 protected:
@@ -313,26 +253,11 @@ TEST_F(ScreenTest, TheMacroEditorClosesWithTheMouseEnterAndEsc)
     ASSERT_FALSE(m_app->m_batches.GetBatches().empty());
     const QString macros = m_app->m_batches.SaveToString();
     constexpr unsigned long kReturn = 0xff0d, kEscape = 0xff1b;
-    // The first field that takes typing on an operation page of the editor,
-    // looked for on every tab of every operation.
-    const auto pageField = [](CBatchEditDlgWrapper* editor) -> QLineEdit* {
-        QWidget* pages = GetDlgItem(editor, 1119);
-        auto* selected = qobject_cast<QListWidget*>(GetDlgItem(editor, 1117));
-        for (int row = 0; selected && row < selected->count(); ++row) {
-            selected->setCurrentRow(row);
-            QTabBar* tabs = nullptr;
-            for (QTabBar* bar : pages->findChildren<QTabBar*>(QStringLiteral("DlgTabRow")))
-                if (bar->isVisible())
-                    tabs = bar;
-            for (int tab = 0; tab < (tabs ? tabs->count() : 1); ++tab) {
-                if (tabs)
-                    tabs->setCurrentIndex(tab);
-                for (QLineEdit* field : pages->findChildren<QLineEdit*>())
-                    if (field->isVisible() && field->isEnabled() && !field->isReadOnly())
-                        return field;
-            }
-        }
-        return nullptr;
+    // The first field that takes typing on an operation page of the editor.
+    const auto pageField = [](CBatchEditDlgWrapper* editor) {
+        return edtest::FirstOnAnyPage<QLineEdit>(editor, [](QLineEdit* field) {
+            return field->isVisible() && field->isEnabled() && !field->isReadOnly();
+        });
     };
     struct Way {
         const char* name;
